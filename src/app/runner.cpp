@@ -1,0 +1,292 @@
+#include "app/runner.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <ostream>
+#include <sstream>
+
+#include "engine/run_control.h"
+#include "soliton/numbers.h"
+
+namespace kl {
+
+namespace {
+
+bool ParseInteger(const std::string& text, int& value) {
+  double v = 0;
+  if (!ParseNumber(text, v) || v != std::floor(v) || std::fabs(v) > 2147483647.0) return false;
+  value = static_cast<int>(v);
+  return true;
+}
+
+// "A:B" or "A,B,C,..." into numbers.
+bool ParseList(const std::string& text, char sep, size_t count, std::vector<double>& values) {
+  values.clear();
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(sep, start);
+    double v = 0;
+    if (!ParseNumber(text.substr(start, end == std::string::npos ? std::string::npos : end - start), v))
+      return false;
+    values.push_back(v);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return values.size() == count;
+}
+
+std::string Trimmed(const std::string& s) {
+  const size_t first = s.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+std::string Num(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+// The runner's side of the window: no pictures, "Без" pressed, a stop at the target time.
+class RunnerUi : public RunUi {
+ public:
+  RunnerUi(Program& p, const RunnerOptions& o, double target) : p_(p), options_(o), target_(target) {}
+
+  void CheckWithStop() override { withStop_ = true; }
+  void SelectWithoutStop() override { withStop_ = false; }
+  bool WithStopChecked() const override { return withStop_; }
+  void ShowError(const std::string& message) override { errors_.push_back(message); }
+  void RunPrepared() override {
+    Marks& m = p_.marks;
+    m.MarkCount = static_cast<int>(options_.marks.size());
+    for (int k = 1; k <= m.MarkCount; ++k) {
+      m.MarkLeft[k] = options_.marks[k - 1].first;
+      m.MarkRight[k] = options_.marks[k - 1].second;
+    }
+    if (m.MarkCount >= 2) SortSolitons(m.MarkCount, m.MarkLeft.data(), m.MarkRight.data());
+    e0_ = p_.sim.EnergyTotal;
+  }
+  void StepMade() override {
+    const SimState& s = p_.sim;
+    ++steps_;
+    points_ += s.PhaseTwo ? 2.0 * (kHistoryHalf - 1 + s.ExtraWidth - 1) + 1 : 2.0 * (kHistoryHalf - 1) + 1;
+    if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
+    if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
+  }
+  bool ContinueAfterStep() override { return p_.sim.TimeNow < target_; }
+
+  double E0() const { return e0_; }
+  long Steps() const { return steps_; }
+  double Points() const { return points_; }
+  double MaxDrift() const { return maxDrift_; }
+  std::string EnergyCsv() const { return "t,E\n" + energy_.str(); }
+  const std::vector<std::string>& Errors() const { return errors_; }
+
+ private:
+  Program& p_;
+  const RunnerOptions& options_;
+  double target_;
+  bool withStop_ = false;
+  double e0_ = 0;
+  long steps_ = 0;
+  double points_ = 0;
+  double maxDrift_ = 0;
+  std::ostringstream energy_;
+  std::vector<std::string> errors_;
+};
+
+std::string DumpNewestLevel(const SimState& s) {
+  std::ostringstream csv;
+  csv << "x,u,r\n";
+  const FieldPoint* level;
+  int half;
+  if (s.PhaseTwo) {
+    level = s.stores.Work(1);
+    half = kHistoryHalf - 1 + (s.ExtraWidth - 1);
+  } else {
+    level = s.stores.History(s.LayerNow);
+    half = kHistoryHalf - 1;
+  }
+  for (int i = -half; i <= half; ++i)
+    csv << Num(static_cast<double>(static_cast<long double>(i) * s.Dx)) << ',' << Num(level[i].re) << ','
+        << Num(level[i].r) << '\n';
+  return csv.str();
+}
+
+}  // namespace
+
+bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error) {
+  const std::string temp = path + ".tmp";
+  std::FILE* f = std::fopen(temp.c_str(), "wb");
+  if (!f) {
+    error = "cannot write " + temp + ": " + std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
+  int err = errno;
+  const bool closed = std::fclose(f) == 0;
+  if (!closed && written) err = errno;
+  if (!written || !closed) {
+    std::remove(temp.c_str());
+    error = "cannot write " + temp + ": " + std::strerror(err);
+    return false;
+  }
+  if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    err = errno;
+    std::remove(temp.c_str());
+    error = "cannot replace " + path + ": " + std::strerror(err);
+    return false;
+  }
+  return true;
+}
+
+bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std::string& error) {
+  RunnerOptions parsed;
+  std::vector<double> v;
+  for (size_t k = 0; k < args.size(); ++k) {
+    const std::string& name = args[k];
+    const bool known = name == "--kind" || name == "--L" || name == "--N" || name == "--kink" ||
+                       name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
+                       name == "--log-period" || name == "--energy" || name == "--dump";
+    if (!known) {
+      error = "unknown option " + name;
+      return false;
+    }
+    if (k + 1 >= args.size()) {
+      error = name + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++k];
+    auto bad = [&](const std::string& why) {
+      error = name + " " + value + ": " + why;
+      return false;
+    };
+    if (name == "--kind") {
+      if (!ParseInteger(value, parsed.kind)) return bad("not an integer");
+      if (!IsValidKind(parsed.kind)) return bad("the potential kind must be 1, 2, 3 or 4");
+    } else if (name == "--L") {
+      if (!ParseNumber(value, parsed.halfInterval)) return bad("not a number");
+      if (!(parsed.halfInterval > 0)) return bad("the half-length must be positive");
+    } else if (name == "--N") {
+      if (!ParseInteger(value, parsed.gridSize)) return bad("not an integer");
+      if (parsed.gridSize != 256 && parsed.gridSize != 512 && parsed.gridSize != 1024)
+        return bad("N must be 256, 512 or 1024");
+    } else if (name == "--kink") {
+      if (!ParseList(value, ':', 2, v)) return bad("expected C:V, two numbers");
+      if (!(std::fabs(v[1]) < 1)) return bad("the velocity must lie strictly between -1 and 1");
+      if (parsed.kinks.size() >= 9) return bad("at most nine kinks");
+      parsed.kinks.emplace_back(v[0], v[1]);
+    } else if (name == "--rotator") {
+      if (!ParseList(value, ',', 5, v)) return bad("expected kF_Re,kF_Im,kD,qL,qR, five numbers");
+      parsed.rotator = true;
+      parsed.kF_Re = v[0];
+      parsed.kF_Im = v[1];
+      parsed.kD = v[2];
+      parsed.qL = v[3];
+      parsed.qR = v[4];
+    } else if (name == "--mark") {
+      if (!ParseList(value, ':', 2, v)) return bad("expected A:B, two numbers");
+      if (parsed.marks.size() >= 9) return bad("at most nine marks");
+      parsed.marks.emplace_back(std::min(v[0], v[1]), std::max(v[0], v[1]));
+    } else if (name == "--t") {
+      double t = 0;
+      if (!ParseNumber(value, t)) return bad("not a number");
+      if (t < 0) return bad("the time must not be negative");
+      parsed.untilTime = t;
+    } else if (name == "--log") {
+      if (value.empty() || value.find(' ') != std::string::npos) return bad("a log name without blanks");
+      parsed.logName = value;
+    } else if (name == "--log-period") {
+      if (!ParseInteger(value, parsed.logPeriod)) return bad("not an integer");
+    } else if (name == "--energy") {
+      parsed.energyFile = value;
+    } else if (name == "--dump") {
+      parsed.dumpFile = value;
+    }
+  }
+  o = std::move(parsed);
+  return true;
+}
+
+int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
+  auto program = std::make_unique<Program>();
+  Program& p = *program;
+  ApplyPotentialKind(p.pot, o.kind);
+  p.sim.HalfInterval = o.halfInterval;
+  p.profile.OduXMin = -o.halfInterval;
+  const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, o.halfInterval, nullptr);
+
+  p.kinks.SolitonCount = static_cast<int>(o.kinks.size());
+  for (int j = 1; j <= p.kinks.SolitonCount; ++j) {
+    p.kinks.InitSm[j] = o.kinks[j - 1].first;
+    p.kinks.InitVel[j] = o.kinks[j - 1].second;
+  }
+  p.rot.InitMethod = o.rotator ? 1 : 0;
+  p.rot.kF_Re = o.kF_Re;
+  p.rot.kF_Im = o.kF_Im;
+  p.rot.kD = o.kD;
+  p.rot.qL = o.qL;
+  p.rot.qR = o.qR;
+
+  std::vector<std::string> logErrors;
+  if (!o.logName.empty()) {
+    p.log.SetPath(o.logName + ".txt");
+    p.log.SetErrorSink([&](const std::string& m) { logErrors.push_back(m); });
+    p.logSettings.LogPeriod = o.logPeriod;
+    p.logSettings.LogFileName = o.logName;
+    if (!p.log.Create()) {
+      err << "kinklab-run: " << logErrors.back() << '\n';
+      return 1;
+    }
+  }
+
+  const double target = o.untilTime ? *o.untilTime : FirstPhaseReach(o.gridSize, o.halfInterval);
+  RunnerUi ui(p, o, target);
+  ChooseGrid(p, ui, o.gridSize);
+  const double dx = p.sim.Dx, dt = p.sim.Dt, reach = p.sim.ReachTime;
+  p.sim.InitReady = true;
+
+  const auto start = std::chrono::steady_clock::now();
+  double lastTime = -1;
+  long lastSteps = -1;
+  do {
+    if (p.sim.RunState == 4) break;
+    lastTime = p.sim.TimeNow;
+    lastSteps = ui.Steps();
+    ui.SelectWithoutStop();
+    StartPress(p, ui);
+    while (p.sim.Running) SliceTimerTick(p, ui);
+  } while (p.sim.TimeNow < target && (ui.Steps() != lastSteps || p.sim.TimeNow != lastTime));
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  for (const std::string& m : logErrors) err << "kinklab-run: " << m << '\n';
+  std::string error;
+  if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, ui.EnergyCsv(), error)) {
+    err << "kinklab-run: " << error << '\n';
+    return 1;
+  }
+  if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpNewestLevel(p.sim), error)) {
+    err << "kinklab-run: " << error << '\n';
+    return 1;
+  }
+
+  out << "height: " << Trimmed(FormatWD(profile.Height, 5, 3)) << '\n'
+      << "width: " << Trimmed(FormatWD(profile.Width, 5, 3)) << '\n'
+      << "energy: " << Trimmed(FormatWD(profile.Energy, 5, 3)) << '\n'
+      << "dx: " << Num(dx) << '\n'
+      << "dt: " << Num(dt) << '\n'
+      << "reach_time: " << Num(reach) << '\n'
+      << "steps: " << ui.Steps() << '\n'
+      << "t: " << Num(p.sim.TimeNow) << '\n'
+      << "phase: " << (p.sim.PhaseTwo ? 2 : 1) << '\n'
+      << "E0: " << Num(ui.E0()) << '\n'
+      << "E: " << Num(p.sim.EnergyTotal) << '\n'
+      << "max_rel_drift: " << Num(ui.MaxDrift()) << '\n'
+      << "points_per_second: " << Num(seconds > 0 ? ui.Points() / seconds : 0.0) << '\n';
+  return 0;
+}
+
+}  // namespace kl

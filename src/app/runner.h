@@ -1,0 +1,36 @@
+#pragma once
+// The headless runner: a scripted run through the same run control the window drives.
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace kl {
+
+struct RunnerOptions {
+  int kind = 1;
+  double halfInterval = 10.0;
+  int gridSize = 256;
+  std::vector<std::pair<double, double>> kinks;  // displacement, velocity
+  bool rotator = false;
+  double kF_Re = 0.5, kF_Im = 0.2, kD = 0.1, qL = 0.3, qR = 2.0;
+  std::vector<std::pair<double, double>> marks;  // left, right
+  std::optional<double> untilTime;               // default: the first-phase limit
+  std::string logName;                           // empty: no log file
+  int logPeriod = 0;
+  std::string energyFile;  // CSV t,E, one row per step
+  std::string dumpFile;    // CSV x,u,r of the newest level
+};
+
+// Parses the command line (without the program name). On a bad argument returns false and
+// sets `error` to a one-line message naming it.
+bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& options, std::string& error);
+
+// Runs and prints "key: value" lines to `out`; problems go to `err`. Returns the exit status.
+int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err);
+
+// Writes `content` to `path` through a temporary file and a rename.
+bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error);
+
+}  // namespace kl

@@ -1,0 +1,23 @@
+// kinklab-run: scripted runs and parameter scans without the window.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/runner.h"
+
+int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
+    std::cout << "usage: kinklab-run [--kind K] [--L X] [--N 256|512|1024] [--kink C:V]...\n"
+                 "                   [--rotator kF_Re,kF_Im,kD,qL,qR] [--mark A:B]... [--t T]\n"
+                 "                   [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n";
+    return 0;
+  }
+  kl::RunnerOptions options;
+  std::string error;
+  if (!kl::ParseRunnerArgs(args, options, error)) {
+    std::cerr << "kinklab-run: " << error << '\n';
+    return 2;
+  }
+  return kl::RunHeadless(options, std::cout, std::cerr);
+}

@@ -1,0 +1,138 @@
+#include "engine/marks.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "soliton/numbers.h"
+
+namespace kl {
+
+void LogFile::Report(const std::string& what) {
+  if (sink_) sink_(what);
+}
+
+bool LogFile::Create() {
+  if (path_.empty()) return true;
+  std::FILE* f = std::fopen(path_.c_str(), "w");
+  if (!f) {
+    Report("Cannot create the log file \"" + path_ + "\": " + std::strerror(errno));
+    return false;
+  }
+  const bool ok = std::fprintf(f, "%s\n", kLogHeader) >= 0;
+  const int err = errno;
+  const bool closed = std::fclose(f) == 0;
+  if (!ok || !closed) {
+    Report("Cannot write the log file \"" + path_ + "\": " + std::strerror(err));
+    return false;
+  }
+  return true;
+}
+
+bool LogFile::AppendLine(const std::string& line) {
+  if (path_.empty()) return true;  // no log file
+  std::FILE* f = std::fopen(path_.c_str(), "a");
+  bool ok = f != nullptr;
+  int err = errno;
+  if (f) {
+    ok = std::fprintf(f, "%s\n", line.c_str()) >= 0;
+    err = errno;
+    ok = (std::fclose(f) == 0) && ok;
+  }
+  if (!ok && !reportedThisRun_) {
+    reportedThisRun_ = true;
+    Report("Cannot append to the log file \"" + path_ + "\": " + std::strerror(err) +
+           ". The run goes on without log records.");
+  }
+  return ok;
+}
+
+std::string LogField(double x) {
+  std::string s = FormatWD(x, 15, 10);
+  std::replace(s.begin(), s.end(), '.', ',');
+  return s + "; ";
+}
+
+namespace {
+
+// Round(v / Dx) as a grid index, kept within [lo, hi] whatever v is.
+int GridIndexOf(double v, double dx, int lo, int hi) {
+  const double q = static_cast<double>(static_cast<long double>(v) / dx);
+  if (std::isnan(q)) return lo;
+  if (q <= lo) return lo;
+  if (q >= hi) return hi;
+  return static_cast<int>(std::nearbyint(q));
+}
+
+}  // namespace
+
+void TrackMarks(const SimState& sim, Marks& marks, const LogSettings& settings, LogFile* log,
+                int level, bool follow) {
+  const FieldStores& st = sim.stores;
+  const FieldPoint* field;
+  int lo, hi;
+  if (sim.PhaseTwo) {
+    field = st.Work(1);  // the newest level after the step's rotation
+    lo = kWorkLo;
+    hi = kWorkHi;
+  } else {
+    if (level < 0 || level >= kHistoryLevels) return;
+    field = st.History(level);
+    lo = -kHistoryHalf;
+    hi = kHistoryHalf;
+  }
+  const double* density = st.DensityNow();
+  const double dx = sim.Dx;
+  const bool writeLog = log && settings.LogPeriod >= 1 && sim.LayerNow % settings.LogPeriod == 0 &&
+                        sim.RunState != 4;
+  const int count = std::clamp(marks.MarkCount, 0, kMaxMarks);
+  for (int m = 1; m <= count; ++m) {
+    int a = GridIndexOf(marks.MarkLeft[m], dx, lo, hi);
+    int b = GridIndexOf(marks.MarkRight[m], dx, lo, hi);
+    if (!sim.PhaseTwo) b = std::min(b, kHistoryHalf - 1);  // the fixed boundary is not searched
+    const int h = static_cast<int>(std::nearbyint((static_cast<long double>(b) - a) * 0.5L));
+
+    int p = a;
+    double rpk = 0.0, upk = 0.0;
+    for (int i = a; i <= b; ++i) {
+      const double r = density[i];
+      if (r > rpk) {
+        rpk = r;
+        upk = field[i].re;
+        p = i;
+      }
+    }
+    marks.MarkPeakU[m] = upk;
+
+    double energy = 0.0;
+    for (int i = a; i <= p; ++i)
+      energy = static_cast<double>(static_cast<long double>(energy) + static_cast<long double>(field[i].r) * dx);
+    marks.MarkEnergy[m] = energy;
+
+    const long double tenth = 0.1L * rpk;
+    int left = 0, right = 0;
+    bool haveLeft = false, haveRight = false;
+    for (int i = p; i >= a; --i)
+      if (tenth > density[i]) { left = i; haveLeft = true; break; }
+    for (int i = p; i <= b; ++i)
+      if (tenth > density[i]) { right = i; haveRight = true; break; }
+    marks.MarkWidth[m] = haveLeft && haveRight ? static_cast<double>(static_cast<long double>(right - left) * dx) : 0.0;
+
+    if (follow) {
+      marks.MarkLeft[m] = static_cast<double>(static_cast<long double>(p - h) * dx);
+      marks.MarkRight[m] = static_cast<double>(static_cast<long double>(p + h) * dx);
+    }
+
+    if (writeLog) {
+      const std::string line = LogField(sim.TimeNow) +
+                               LogField(static_cast<double>(static_cast<long double>(p) * dx)) +
+                               LogField(marks.MarkPeakU[m]) + LogField(marks.MarkWidth[m]) +
+                               LogField(marks.MarkEnergy[m]) + LogField(sim.EnergyTotal);
+      log->AppendLine(line);
+    }
+  }
+}
+
+}  // namespace kl

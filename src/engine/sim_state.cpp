@@ -1,0 +1,65 @@
+#include "engine/sim_state.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <new>
+
+namespace kl {
+
+template <class T>
+ZeroedBlock<T>::ZeroedBlock(size_t count) : ptr_(static_cast<T*>(std::calloc(count, sizeof(T)))) {
+  if (!ptr_) throw std::bad_alloc();
+}
+template <class T>
+void ZeroedBlock<T>::Free::operator()(T* p) const {
+  std::free(p);
+}
+template class ZeroedBlock<FieldPoint>;
+template class ZeroedBlock<double>;
+
+FieldStores::FieldStores()
+    : history_(static_cast<size_t>(kHistoryLevels) * kHistoryWidth),
+      work_(3 * static_cast<size_t>(kWorkWidth)),
+      density_(kWorkWidth),
+      sectionU_(kSectionWidth),
+      sectionE_(kSectionWidth) {}
+
+void FieldStores::RotateWork() {
+  const size_t oldPrevious = slotOffset_[0];
+  slotOffset_[0] = slotOffset_[1];
+  slotOffset_[1] = slotOffset_[2];
+  slotOffset_[2] = oldPrevious;
+}
+
+void FieldStores::ResetWorkOrder() {
+  slotOffset_[0] = 0;
+  slotOffset_[1] = kWorkWidth;
+  slotOffset_[2] = 2 * static_cast<size_t>(kWorkWidth);
+}
+
+double TimeStepFor(double dx) { return static_cast<double>(kCourantL * dx); }
+
+namespace {
+double ReachFor(int stores, int gridSize, double halfInterval) {
+  if (gridSize <= 0) return 0.0;
+  const long double windows = std::nearbyint(2.0L * stores / gridSize - 1.0L);
+  return static_cast<double>(windows * halfInterval);
+}
+}  // namespace
+
+double FirstPhaseReach(int gridSize, double halfInterval) {
+  return ReachFor(kHistoryHalf, gridSize, halfInterval);
+}
+
+double SecondPhaseReach(int gridSize, double halfInterval) {
+  return ReachFor(-kWorkLo + kHistoryHalf, gridSize, halfInterval);
+}
+
+void SetGrid(SimState& sim, int gridSize) {
+  sim.GridSize = gridSize;
+  sim.Dx = gridSize > 0 ? static_cast<double>(2.0L * sim.HalfInterval / gridSize) : 0.0;
+  sim.Dt = TimeStepFor(sim.Dx);
+  sim.ReachTime = FirstPhaseReach(gridSize, sim.HalfInterval);
+}
+
+}  // namespace kl

@@ -1,0 +1,139 @@
+#pragma once
+// The simulation state: grid, field stores, run clock, display windows, frames and flags.
+#include <cstddef>
+#include <memory>
+
+#include "soliton/plot_frame.h"
+
+namespace kl {
+
+inline constexpr double kCourant = 0.818535277187;        // Dt / Dx
+inline constexpr long double kCourantL = 0.818535277187L;
+inline constexpr int kHistoryHalf = 1025;      // History and InitVal: i = -1025 .. 1025
+inline constexpr int kHistoryLevels = 1282;    // History levels 0 .. 1281
+inline constexpr int kWorkLo = -262784;        // WorkLayers, DensityNow: i = kWorkLo .. kWorkHi
+inline constexpr int kWorkHi = 262785;
+inline constexpr int kSectionLo = -14642;      // SectionU, SectionE
+inline constexpr int kSectionHi = 14643;
+inline constexpr int kFirstPhaseLayerLimit = 14642;
+inline constexpr int kSecondPhaseLayerLimit = 262784;
+inline constexpr int kStepsPerSlice = 5;
+inline constexpr double kZeroTime = 1e-10;     // t below this counts as "nothing computed"
+
+// The three values a grid point carries on a level.
+struct FieldPoint {
+  double re;  // Re u
+  double im;  // Im u
+  double r;   // energy density
+};
+
+// A zero-initialised block allocated once; pages are only touched when written.
+template <class T>
+class ZeroedBlock {
+ public:
+  explicit ZeroedBlock(size_t count);
+  T* data() { return ptr_.get(); }
+  const T* data() const { return ptr_.get(); }
+
+ private:
+  struct Free {
+    void operator()(T* p) const;
+  };
+  std::unique_ptr<T, Free> ptr_;
+};
+
+// The large stores (about 105 MB), indexed by their own signed ranges.
+class FieldStores {
+ public:
+  FieldStores();
+
+  static constexpr int kHistoryWidth = 2 * kHistoryHalf + 1;
+  static constexpr int kWorkWidth = kWorkHi - kWorkLo + 1;
+  static constexpr int kSectionWidth = kSectionHi - kSectionLo + 1;
+
+  // History level n, valid n = 0 .. 1281; the result is indexed by i = -1025 .. 1025.
+  FieldPoint* History(int level) {
+    return history_.data() + static_cast<size_t>(level) * kHistoryWidth + kHistoryHalf;
+  }
+  const FieldPoint* History(int level) const {
+    return history_.data() + static_cast<size_t>(level) * kHistoryWidth + kHistoryHalf;
+  }
+  // WorkLayers slot 0 (previous), 1 (current), 2 (new); indexed by i = kWorkLo .. kWorkHi.
+  FieldPoint* Work(int slot) { return work_.data() + slotOffset_[slot] - kWorkLo; }
+  const FieldPoint* Work(int slot) const { return work_.data() + slotOffset_[slot] - kWorkLo; }
+  // After a second-phase step: the previous level becomes slot 0, the new one slot 1,
+  // and the old slot 0 is reused for the next new level. No values are copied.
+  void RotateWork();
+  // Restores the natural order of the three slot buffers.
+  void ResetWorkOrder();
+
+  double* DensityNow() { return density_.data() - kWorkLo; }
+  const double* DensityNow() const { return density_.data() - kWorkLo; }
+  double* SectionU() { return sectionU_.data() - kSectionLo; }
+  double* SectionE() { return sectionE_.data() - kSectionLo; }
+  const double* SectionU() const { return sectionU_.data() - kSectionLo; }
+  const double* SectionE() const { return sectionE_.data() - kSectionLo; }
+
+ private:
+  ZeroedBlock<FieldPoint> history_;
+  ZeroedBlock<FieldPoint> work_;
+  size_t slotOffset_[3] = {0, static_cast<size_t>(kWorkWidth), 2 * static_cast<size_t>(kWorkWidth)};
+  ZeroedBlock<double> density_;
+  ZeroedBlock<double> sectionU_;
+  ZeroedBlock<double> sectionE_;
+};
+
+struct SimState {
+  // Grid
+  double HalfInterval = 10.0;
+  int GridSize = 256;
+  double Dx = 0.0;
+  double Dt = 0.0;
+  double ReachTime = 0.0;
+
+  FieldStores stores;
+
+  // Run clock and display windows
+  double TimeNow = 0.0;
+  int LayerNow = 1;
+  int LayerFirst = 1;
+  int LayerLast = 1;
+  int ExtraWidth = 1;
+  int WindowBase = 0;
+  int WindowLayers = 0;
+  double WindowSpan = 0.0;
+  double WindowStart = 0.0;
+  double WindowEnd = 0.0;
+  int WindowCount = 0;
+  int ZoomFactor = 1;
+  int CurrentHalfWidth = 0;
+  double ConeBase = 0.0;
+  double RightVacuum = 1.0;
+  double RunParamA = 0.0;
+  double EnergyTotal = 0.0;
+  double DensityMax = -1.0;
+
+  // Picture frames
+  PlotFrame MainFrame, SolFrame, DensityFrame, EnergyTimeFrame;
+
+  // Run flags
+  int RunState = 1;
+  bool Running = false;
+  bool Stopped = false;
+  bool ResumePending = false;
+  bool PhaseTwo = false;
+  bool PhaseTwoArmed = false;
+  bool InitReady = false;
+  bool SolutionTabShown = false;
+};
+
+// Dt from Dx with the fixed Courant number, in extended precision.
+double TimeStepFor(double dx);
+// Round(2 * 1025 / N - 1) * L: the time the first phase can reach.
+double FirstPhaseReach(int gridSize, double halfInterval);
+// Round(2 * 263809 / N - 1) * L: the time the second phase can reach.
+double SecondPhaseReach(int gridSize, double halfInterval);
+// Sets GridSize, Dx, Dt and the first-phase ReachTime from N and HalfInterval.
+void SetGrid(SimState& sim, int gridSize);
+
+}  // namespace kl

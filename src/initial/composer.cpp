@@ -1,0 +1,152 @@
+#include "initial/composer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+namespace kl {
+
+namespace {
+constexpr double kPiDouble = 3.141592653589793;
+constexpr long double kPiExtended = 3.1415926535897932385L;
+constexpr double kStepVelocity = 0.9999999999;
+}  // namespace
+
+double InitRecord::Component(int c) const {
+  switch (c) {
+    case 1: return ReU;
+    case 2: return ImU;
+    case 3: return AbsU;
+    case 4: return ReDtU;
+    case 5: return ImDtU;
+    case 6: return AbsDtU;
+    default: return 0.0;
+  }
+}
+
+double KinkProfileAt(const ProfileState& profile, double halfInterval, double xi) {
+  using T = long double;
+  const T L = halfInterval;
+  const T b = (static_cast<T>(xi) - (-L)) * 4100 / (L - (-L));
+  const T c = std::floor(b);
+  if (!(c > 0)) return -1.0;  // also a position that is not a number
+  if (c >= 4100) return 1.0;
+  const int ci = static_cast<int>(c);
+  const double* K = profile.ProfileTable.data();
+  return static_cast<double>((c + 1 - b) * K[ci] + (b - c) * K[ci + 1]);
+}
+
+double SmoothWindow(double xLeft, double a, double x, double b, double xRight) {
+  using T = long double;
+  if (x <= xLeft || x >= xRight) return 0.0;
+  if (a <= x && x <= b) return 1.0;
+  if (x < a)
+    return static_cast<double>(
+        (std::cos((static_cast<T>(x) - a) * kPiExtended / (static_cast<T>(a) - xLeft)) + 1) * 0.5L);
+  return static_cast<double>(
+      (std::cos((static_cast<T>(x) - b) * kPiExtended / (static_cast<T>(xRight) - b)) + 1) * 0.5L);
+}
+
+KinkArgs KinkArguments(int i, double c, double v, double h, double dt) {
+  using T = long double;
+  const double x = static_cast<double>(static_cast<T>(i) * h);
+  if (std::fabs(v) < kStepVelocity) {
+    const double g = static_cast<double>(std::sqrt(1.0L - static_cast<T>(v) * v));
+    return KinkArgs{static_cast<double>((static_cast<T>(x) - c) / g),
+                    static_cast<double>((static_cast<T>(x) - c + static_cast<T>(v) * dt) / g)};
+  }
+  // An ultra-relativistic soliton is a step at the grid centre.
+  const double edge = static_cast<double>(static_cast<T>(kHistoryHalf) * h);
+  if (i < 0) return KinkArgs{-edge, -edge};
+  if (i > 0) return KinkArgs{edge, edge};
+  return KinkArgs{0.0, 0.0};
+}
+
+void SortSolitons(int count, double* keys, double* companions) {
+  bool swapped = true;
+  while (swapped) {
+    swapped = false;
+    for (int j = 1; j <= count - 1; ++j) {
+      if (keys[j] > keys[j + 1]) {
+        std::swap(keys[j], keys[j + 1]);
+        std::swap(companions[j], companions[j + 1]);
+        swapped = true;
+      }
+    }
+  }
+}
+
+void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& init, int half) {
+  using T = long double;
+  in.profile.ProfileStartSlope =
+      std::sqrt(static_cast<double>(2.0L * PotW(in.pot, in.pot.ParamA, PotCentre(in.pot, in.pot.ParamA))));
+  in.profile.ProfileReady = true;
+  KinkList& list = in.kinks;
+  const int count = std::clamp(list.SolitonCount, 0, kMaxSolitons);
+  SortSolitons(count, list.InitSm.data(), list.InitVel.data());
+  if (count == 0) return;  // no kinks: the base fill stands
+  const double L = sim.HalfInterval;
+  auto K = [&](double xi) { return KinkProfileAt(in.profile, L, xi); };
+  for (int i = -half; i <= half; ++i) {
+    KinkArgs args = KinkArguments(i, list.InitSm[1], list.InitVel[1], sim.Dx, sim.Dt);
+    double u0 = K(args.xi0), u1 = K(args.xi1);
+    for (int j = 2; j <= count; ++j) {
+      args = KinkArguments(i, list.InitSm[j], list.InitVel[j], sim.Dx, sim.Dt);
+      if (j % 2 == 1) {
+        u0 = static_cast<double>(static_cast<T>(u0) + K(args.xi0) + 1);
+        u1 = static_cast<double>(static_cast<T>(u1) + K(args.xi1) + 1);
+      } else {
+        u0 = static_cast<double>(static_cast<T>(u0) - K(args.xi0) - 1);
+        u1 = static_cast<double>(static_cast<T>(u1) - K(args.xi1) - 1);
+      }
+    }
+    init[i].ReU = u0;
+    init[i].ReDtU = u1;
+  }
+  for (int i = -half; i <= half; ++i)
+    init[i].ReDtU = static_cast<double>((static_cast<T>(init[i].ReU) - init[i].ReDtU) / sim.Dt);
+}
+
+void AddRotator(const SimState& sim, const RotatorParams& rot, InitValues& init, int half, bool add) {
+  using T = long double;
+  const double edge = static_cast<double>(static_cast<T>(half) * sim.Dx);
+  for (int i = -half; i <= half; ++i) {
+    const double x = static_cast<double>(static_cast<T>(i) * sim.Dx);
+    const double w = SmoothWindow(-edge, -kPiDouble, x, kPiDouble, edge);
+    InitRecord& rec = init[i];
+    const double q = x > 0 ? rot.qR : rot.qL;
+    const T reU = static_cast<T>(rot.kF_Re) * w;
+    const T imU = static_cast<T>(rot.kF_Im) * w;
+    const T reDt = static_cast<T>(rot.kD) * std::sin(static_cast<T>(q) * x) * w;
+    const T imDt = static_cast<T>(rot.kD) * std::cos(static_cast<T>(q) * x) * w;
+    const T keep = add ? 1 : 0;  // adding to the chain, or replacing it
+    rec.ReU = static_cast<double>(keep * rec.ReU + reU);
+    rec.ImU = static_cast<double>(keep * rec.ImU + imU);
+    rec.ReDtU = static_cast<double>(keep * rec.ReDtU + reDt);
+    rec.ImDtU = static_cast<double>(keep * rec.ImDtU + imDt);
+  }
+}
+
+void ComposeInitialConditions(SimState& sim, const ComposeInputs& in, InitValues& init) {
+  using T = long double;
+  sim.Dt = TimeStepFor(sim.Dx);
+  const int half = std::clamp(static_cast<int>(std::nearbyint(sim.GridSize / 2.0)), 0, kHistoryHalf - 1);
+  sim.RightVacuum = in.kinks.SolitonCount % 2 == 1 ? 1.0 : -1.0;
+  for (int i = -half; i <= half; ++i) init[i] = InitRecord{};
+  for (int i = -half; i <= 0; ++i) init[i].ReU = -1.0;
+  for (int i = 0; i <= half; ++i) init[i].ReU = sim.RightVacuum;
+  if (in.rot.InitMethod == 0) {
+    ComposeKinkChain(sim, in, init, half);
+  } else if (in.rot.InitMethod == 1) {
+    ComposeKinkChain(sim, in, init, half);
+    AddRotator(sim, in.rot, init, half, true);
+  }
+  for (int i = -half; i <= half; ++i) {
+    InitRecord& rec = init[i];
+    rec.AbsU = static_cast<double>(std::sqrt(static_cast<T>(rec.ReU) * rec.ReU + static_cast<T>(rec.ImU) * rec.ImU));
+    rec.AbsDtU = static_cast<double>(
+        std::sqrt(static_cast<T>(rec.ReDtU) * rec.ReDtU + static_cast<T>(rec.ImDtU) * rec.ImDtU));
+  }
+}
+
+}  // namespace kl

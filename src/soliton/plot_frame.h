@@ -1,0 +1,41 @@
+#pragma once
+// World rectangles shown by paint boxes and the one mapping between world and pixels.
+#include "views/canvas.h"
+
+namespace kl {
+
+struct PlotFrame {
+  double xMin = 0, xMax = 0, yMin = 0, yMax = 0;
+};
+
+// Pixels beyond this are treated as "far outside"; keeps later pixel arithmetic in 32 bits.
+inline constexpr int kPixelLimit = 1 << 28;
+
+// Nearest integer (halves to even) to (v - lo) * extent / (hi - lo), evaluated in extended
+// precision and stored as a double first. A frame of zero extent maps everything to 0;
+// results beyond +-kPixelLimit (or not a number) are clamped.
+int WorldToPixel(int extent, double v, double lo, double hi);
+double PixelToWorld(int pixel, int extent, double lo, double hi);
+
+// Column and row of a world point in a frame drawn on a canvas (rows grow downward).
+inline int FrameColumn(const Canvas& c, const PlotFrame& f, double x) {
+  return WorldToPixel(c.Width(), x, f.xMin, f.xMax);
+}
+inline int FrameRow(const Canvas& c, const PlotFrame& f, double y) {
+  return c.Height() - WorldToPixel(c.Height(), y, f.yMin, f.yMax);
+}
+
+// White picture with a one-pixel black border.
+void ClearPlot(Canvas& c);
+// The 2 x 2 dot: columns px-1, px and rows py-1, py.
+void DrawDot(Canvas& c, int px, int py, Rgb colour);
+// Black cross through the middle of the box.
+void DrawAxes(Canvas& c);
+
+// Largest / smallest of values[first .. last] (an offset array: values[i] valid for
+// i in lo .. hi); indices outside lo .. hi are not read. Empty range: -1e10 / +1e10.
+double MaxOfRange(const double* values, int lo, int hi, int first, int last);
+double MinOfRange(const double* values, int lo, int hi, int first, int last);
+double MaxAbs2(double p, double q);
+
+}  // namespace kl

@@ -1,0 +1,62 @@
+#pragma once
+// The double-well family W(U) = 0.25 (U^2-1)^2 (cos(k (U-0.3)) + 1.5) / 2.5 with its four kinds.
+// Every part of the program evaluates the potential through these operations.
+#include <cmath>
+#include <string>
+
+namespace kl {
+
+struct Potential {
+  int PotentialKind = 1;
+  double ModulationK = 0.0;
+  double ParamA = 0.0;  // the hidden parameter "a": passed along, used by no formula
+};
+
+constexpr int kMinKind = 1;
+constexpr int kMaxKind = 4;
+inline bool IsValidKind(int kind) { return kind >= kMinKind && kind <= kMaxKind; }
+
+// The modulation wave number of a kind; only meaningful for a valid kind.
+double KindModulation(int kind);
+
+// The formula caption of `Label8` for a kind; the designed caption for any other value.
+std::string PotentialFormulaLabel(int kind);
+inline constexpr const char* kDesignedFormulaLabel = "V( U ) = U^6 - a * U^4";
+
+// Stores a valid kind and its modulation. A kind outside 1..4 is refused: nothing changes
+// and false is returned, so the caller decides what to tell the user.
+bool ApplyPotentialKind(Potential& pot, int kind);
+
+// cos and sin of k (U - 0.3). With k = 0 the argument is a signed zero, whose cosine is 1
+// and whose sine is the zero itself, so the library calls are skipped with identical results.
+template <class T>
+inline void Modulation(T k, T U, T& cs, T& sn) {
+  const T z = k * (U - static_cast<T>(0.3L));
+  if (z == 0) {
+    cs = 1;
+    sn = z;
+  } else {
+    cs = std::cos(z);
+    sn = std::sin(z);
+  }
+}
+
+// W and dW/dU in the precision T, in the fixed order of factors; `cs`, `sn` from Modulation.
+template <class T>
+inline T WellW(T U, T cs) {
+  const T w = U * U - 1;
+  return ((w * w) * static_cast<T>(0.25L)) * (cs + static_cast<T>(1.5L)) / static_cast<T>(2.5L);
+}
+template <class T>
+inline T WellDW(T k, T U, T cs, T sn) {
+  const T w = U * U - 1;
+  return U * w * (cs + static_cast<T>(1.5L)) / static_cast<T>(2.5L) -
+         (w * w) * (static_cast<T>(0.25L) * k) * sn / static_cast<T>(2.5L);
+}
+
+double PotW(const Potential& pot, double a, double U);
+double PotDW(const Potential& pot, double a, double U);
+double PotP(const Potential& pot, double a, double U);
+double PotCentre(const Potential& pot, double a);
+
+}  // namespace kl
