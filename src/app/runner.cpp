@@ -152,7 +152,7 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
                        name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
                        name == "--log-period" || name == "--energy" || name == "--dump";
     if (!known) {
-      error = "unknown option " + name;
+      error = name + ": unknown option";
       return false;
     }
     if (k + 1 >= args.size()) {

@@ -1,0 +1,182 @@
+#include "app/runner.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/marks.h"
+
+namespace kl {
+namespace {
+
+std::map<std::string, std::string> Keys(const std::string& text) {
+  std::map<std::string, std::string> keys;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) {
+    const size_t colon = line.find(": ");
+    if (colon != std::string::npos) keys[line.substr(0, colon)] = line.substr(colon + 2);
+  }
+  return keys;
+}
+
+std::vector<std::string> Lines(const std::string& path) {
+  std::ifstream in(path);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string RunWith(const std::vector<std::string>& args, int* status = nullptr) {
+  RunnerOptions o;
+  std::string error;
+  EXPECT_TRUE(ParseRunnerArgs(args, o, error)) << error;
+  std::ostringstream out, err;
+  const int rc = RunHeadless(o, out, err);
+  if (status) *status = rc;
+  EXPECT_EQ(err.str(), "");
+  return out.str();
+}
+
+TEST(RunnerArgs, BadArgumentsAreRefusedWithTheirName) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--frobnicate", "1"}, "--frobnicate"},
+      {{"--L", "ten"}, "--L ten"},
+      {{"--L", "0"}, "--L 0"},
+      {{"--L", "-3"}, "--L -3"},
+      {{"--N", "300"}, "--N 300"},
+      {{"--N", "512.5"}, "--N 512.5"},
+      {{"--kind", "5"}, "--kind 5"},
+      {{"--kind", "0"}, "--kind 0"},
+      {{"--kink", "1:1"}, "--kink 1:1"},
+      {{"--kink", "1:-1.5"}, "--kink 1:-1.5"},
+      {{"--kink", "1"}, "--kink 1"},
+      {{"--rotator", "1,2,3"}, "--rotator 1,2,3"},
+      {{"--t", "1e999"}, "--t 1e999"},
+      {{"--kind"}, "--kind needs a value"},
+  };
+  for (const auto& [args, named] : cases) {
+    RunnerOptions o;
+    std::string error;
+    EXPECT_FALSE(ParseRunnerArgs(args, o, error)) << named;
+    EXPECT_EQ(error.find(named), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+  std::vector<std::string> tenKinks;
+  for (int k = 0; k < 10; ++k) tenKinks.insert(tenKinks.end(), {"--kink", std::to_string(k) + ":0"});
+  RunnerOptions o;
+  std::string error;
+  EXPECT_FALSE(ParseRunnerArgs(tenKinks, o, error));
+  EXPECT_NE(error.find("nine"), std::string::npos);
+}
+
+TEST(RunnerArgs, ReadsEveryOption) {
+  RunnerOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerArgs({"--kind", "3", "--L", "12.5", "--N", "1024", "--kink", "-3:0.25", "--kink", "3:-.5",
+                               "--rotator", "0.1,0.2,0.3,0.4,0.5", "--mark", "4:-2", "--t", "7", "--log", "out",
+                               "--log-period", "20", "--energy", "e.csv", "--dump", "d.csv"},
+                              o, error))
+      << error;
+  EXPECT_EQ(o.kind, 3);
+  EXPECT_EQ(o.halfInterval, 12.5);
+  EXPECT_EQ(o.gridSize, 1024);
+  ASSERT_EQ(o.kinks.size(), 2u);
+  EXPECT_EQ(o.kinks[1], (std::pair<double, double>{3.0, -0.5}));
+  EXPECT_TRUE(o.rotator);
+  EXPECT_EQ(o.qR, 0.5);
+  ASSERT_EQ(o.marks.size(), 1u);
+  EXPECT_EQ(o.marks[0], (std::pair<double, double>{-2.0, 4.0}));  // stored left <= right
+  EXPECT_EQ(*o.untilTime, 7.0);
+  EXPECT_EQ(o.logName, "out");
+  EXPECT_EQ(o.logPeriod, 20);
+}
+
+TEST(Runner, ReportsTheProfileTheGridAndTheRun) {
+  const auto keys = Keys(RunWith({"--N", "1024", "--kink", "0:0.5"}));
+  EXPECT_EQ(keys.at("height"), "0.707");
+  EXPECT_EQ(keys.at("width"), "2.502");
+  EXPECT_EQ(keys.at("energy"), "0.945");
+  EXPECT_EQ(keys.at("dx"), "0.01953125");
+  EXPECT_EQ(keys.at("reach_time"), "10");
+  EXPECT_EQ(keys.at("steps"), "626");  // the default stops at the first-phase limit
+  EXPECT_EQ(keys.at("phase"), "1");
+  EXPECT_LT(std::stod(keys.at("max_rel_drift")), 1e-6);
+  EXPECT_GT(std::stod(keys.at("points_per_second")), 0);
+}
+
+TEST(Runner, RunsIntoTheSecondPhaseUntilTheRequestedTime) {
+  const std::string energy = ::testing::TempDir() + "runner_energy.csv";
+  const std::string dump = ::testing::TempDir() + "runner_dump.csv";
+  const auto keys = Keys(RunWith({"--N", "1024", "--kink", "-3:0.5", "--t", "12", "--energy", energy, "--dump", dump}));
+  EXPECT_EQ(keys.at("phase"), "2");
+  const double t = std::stod(keys.at("t"));
+  const double dt = std::stod(keys.at("dt"));
+  EXPECT_GE(t, 12.0);
+  EXPECT_LT(t, 12.0 + dt);
+  const std::vector<std::string> rows = Lines(energy);
+  ASSERT_EQ(rows.size(), std::stoul(keys.at("steps")) + 1);
+  EXPECT_EQ(rows[0], "t,E");
+  const std::vector<std::string> dumped = Lines(dump);
+  EXPECT_EQ(dumped[0], "x,u,r");
+  EXPECT_GT(dumped.size(), 2050u);  // the second phase computes beyond the first-phase range
+  // The kink moved from -3 to about -3 + 0.5 t: u changes sign there.
+  double crossing = 0;
+  for (size_t k = 2; k < dumped.size(); ++k) {
+    double x0, u0, r0, x1, u1, r1;
+    std::sscanf(dumped[k - 1].c_str(), "%lf,%lf,%lf", &x0, &u0, &r0);
+    std::sscanf(dumped[k].c_str(), "%lf,%lf,%lf", &x1, &u1, &r1);
+    if (u0 < 0 && u1 >= 0) crossing = x0 + (x1 - x0) * u0 / (u0 - u1);
+  }
+  EXPECT_NEAR(crossing, -3 + 0.5 * t, 0.02);
+  std::remove(energy.c_str());
+  std::remove(dump.c_str());
+}
+
+TEST(Runner, WritesTheLogAsTheWindowDoes) {
+  const std::string base = ::testing::TempDir() + "runner_log";
+  RunWith({"--N", "512", "--kink", "-2:0.3", "--kink", "2:-0.3", "--mark", "-4:0", "--mark", "0:4", "--t", "2",
+       "--log", base, "--log-period", "10"});
+  const std::vector<std::string> lines = Lines(base + ".txt");
+  ASSERT_GE(lines.size(), 3u);
+  EXPECT_EQ(lines[0], kLogHeader);
+  EXPECT_EQ(lines[1], " ");  // choosing N separates runs
+  // Two marks, a record each at levels 10, 20, ...: 2 * floor((steps + 1) / 10) lines.
+  const int steps = static_cast<int>(std::ceil(2.0 / (0.818535277187 * 20.0 / 512)));
+  EXPECT_EQ(lines.size(), 2u + 2 * ((steps + 1) / 10));
+  for (size_t k = 2; k < lines.size(); ++k) {
+    EXPECT_EQ(lines[k].size(), 6u * 17) << lines[k];
+    EXPECT_EQ(std::count(lines[k].begin(), lines[k].end(), ','), 6) << lines[k];
+  }
+  // The two records of one step share t and E.
+  EXPECT_EQ(lines[2].substr(0, 17), lines[3].substr(0, 17));
+  EXPECT_EQ(lines[2].substr(5 * 17), lines[3].substr(5 * 17));
+  std::remove((base + ".txt").c_str());
+}
+
+TEST(RunnerProgram, ABadArgumentExitsWithStatus2AndWritesNothing) {
+  const char* runner = std::getenv("KINKLAB_RUNNER");
+  if (!runner) GTEST_SKIP() << "KINKLAB_RUNNER is not set";
+  const std::string dump = ::testing::TempDir() + "never_written.csv";
+  const std::string command = std::string(runner) + " --dump " + dump + " --N 100 2>&1";
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  char buf[256] = {};
+  const size_t n = fread(buf, 1, sizeof buf - 1, pipe);
+  const int status = pclose(pipe);
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+  const std::string message(buf, n);
+  EXPECT_NE(message.find("--N 100"), std::string::npos) << message;
+  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+  EXPECT_FALSE(std::ifstream(dump).good());
+}
+
+}  // namespace
+}  // namespace kl
