@@ -27,20 +27,24 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
   if (x1 == x2 || y1 == y2) return;
   const int t = penWidth_;
   const int top = std::max(y1, 0), bottom = std::min(y2, height_);
-  for (int y = top; y < bottom; ++y) {
-    const bool edgeRow = y < y1 + t || y >= y2 - t;
-    if (edgeRow) {
-      FillSpan(x1, x2, y, pen_);
-    } else {
-      FillSpan(x1, x1 + t, y, pen_);
-      FillSpan(x1 + t, x2 - t, y, brush_);
-      FillSpan(x2 - t, x2, y, pen_);
+  const int left = std::max(x1, 0), right = std::min(x2, width_);
+  if (top < bottom && left < right) {
+    // Solid: the same colour inside and on the outline, or too narrow to have an inside.
+    const bool solid = pen_ == brush_ || x2 - x1 <= 2 * t;
+    const uint32_t penPixel = PackRgb(pen_);
+    for (int y = top; y < bottom; ++y) {
+      if (solid || y < y1 + t || y >= y2 - t) {
+        std::fill(Row(y) + left, Row(y) + right, penPixel);
+      } else {
+        FillSpan(x1, x1 + t, y, pen_);
+        FillSpan(x1 + t, x2 - t, y, brush_);
+        FillSpan(x2 - t, x2, y, pen_);
+      }
     }
   }
   // Painting over a text's anchor hides it.
-  std::erase_if(texts_, [&](const CanvasText& s) {
-    return s.x >= x1 && s.x < x2 && s.y >= y1 && s.y < y2;
-  });
+  if (!texts_.empty())
+    std::erase_if(texts_, [&](const CanvasText& s) { return s.x >= x1 && s.x < x2 && s.y >= y1 && s.y < y2; });
 }
 
 void Canvas::SetPixel(int x, int y, Rgb c) {
