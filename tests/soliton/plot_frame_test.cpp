@@ -8,17 +8,12 @@
 #include <vector>
 
 #include "views/canvas.h"
+#include "support/canvas_count.h"
 
 namespace kl {
 namespace {
 
-// Pixels of colour `c` inside the canvas.
-int CountOf(const Canvas& canvas, Rgb c) {
-  int n = 0;
-  for (int y = 0; y < canvas.Height(); ++y)
-    for (int x = 0; x < canvas.Width(); ++x) n += canvas.Pixel(x, y) == c;
-  return n;
-}
+using test::CountOf;
 
 TEST(WorldToPixel, MapsFrameEdgesAndRoundsHalvesToEven) {
   EXPECT_EQ(WorldToPixel(400, 0.0, -2, 2), 200);

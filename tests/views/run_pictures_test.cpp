@@ -7,16 +7,12 @@
 #include <utility>
 
 #include "soliton/plot_frame.h"
+#include "support/canvas_count.h"
 
 namespace kl {
 namespace {
 
-int CountOf(const Canvas& canvas, Rgb c) {
-  int n = 0;
-  for (int y = 0; y < canvas.Height(); ++y)
-    for (int x = 0; x < canvas.Width(); ++x) n += canvas.Pixel(x, y) == c;
-  return n;
-}
+using test::CountOf;
 
 Canvas Filled(int w, int h, Rgb c) {
   Canvas canvas(w, h);
