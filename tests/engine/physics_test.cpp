@@ -76,7 +76,9 @@ TEST(Physics, TheTotalEnergyOfAMovingKinkIsConserved) {
     watched = p.get();
     PressAndRun(*p, ui);
     EXPECT_LT(ui.drift, k.tolerance) << "kind " << k.kind << " N " << k.N;
-    if (k.kind == 1) EXPECT_NEAR(ui.e0, 0.945 / std::sqrt(0.75), 0.01);  // the Lorentz factor
+    if (k.kind == 1) {
+      EXPECT_NEAR(ui.e0, 0.945 / std::sqrt(0.75), 0.01);  // the Lorentz factor
+    }
   }
 }
 
@@ -104,7 +106,9 @@ TEST(Physics, AKinkAndAnAntikinkAtRestAttractAndAnnihilate) {
   for (int level = gone; level <= s.LayerNow; ++level) {
     EXPECT_LT(s.stores.History(level)[0].re, 0.9) << "level " << level;
     const double kink = ZeroCrossing(s, level);
-    if (!std::isnan(kink)) EXPECT_GT(kink, -2.5) << "level " << level;
+    if (!std::isnan(kink)) {
+      EXPECT_GT(kink, -2.5) << "level " << level;
+    }
   }
 }
 
