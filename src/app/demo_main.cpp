@@ -1,5 +1,5 @@
-// A demonstration of the engine until the window arrives: a kink and an antikink at rest
-// at -5 and +5 attract, collide and radiate; the runner prints the run's figures.
+// A demonstration of the engine until the window arrives: a kink at -5 and an antikink at +5
+// approach each other at 0.2, collide and radiate; the runner prints the run's figures.
 #include <iostream>
 
 #include "app/runner.h"
