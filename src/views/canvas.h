@@ -66,7 +66,7 @@ class Canvas {
 
   Rgb Pixel(int x, int y) const;
   bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
-  const std::vector<uint32_t>& Pixels() const { return pixels_; }  // 0x00RRGGBB, row-major
+  const std::vector<uint32_t>& Pixels() const { return pixels_; }  // 0xFFRRGGBB, row-major
   uint32_t* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
 
   void SetTextRenderer(TextRenderer* r) { text_ = r; }
@@ -86,7 +86,8 @@ class Canvas {
   std::vector<CanvasText> texts_;
 };
 
-inline uint32_t PackRgb(Rgb c) { return (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b; }
+// Opaque 0xFFRRGGBB, the layout of a 32-bit RGB image in the window.
+inline uint32_t PackRgb(Rgb c) { return 0xFF000000u | (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | c.b; }
 inline Rgb UnpackRgb(uint32_t v) {
   return Rgb{static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)};
 }
