@@ -3,4 +3,6 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ./scripts/build.sh
-exec ./build/kinklab "$@"
+# The program opens its side files from the folder it starts in.
+cd build/run
+exec ./kinklab "$@"

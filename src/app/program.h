@@ -22,6 +22,17 @@ struct Microscopes {
   }
 };
 
+// The world rectangles of the soliton tab's pictures.
+struct SolitonScales {
+  double PotXMin = 0, PotXMax = 0, PotYMin = 0, PotYMax = 0;
+  double PhasXMin = 0, PhasXMax = 0, PhasYMin = 0, PhasYMax = 0;
+};
+
+// The potential picture's upper U bound follows the kind.
+inline void UpdatePotentialScale(SolitonScales& scales, const Potential& pot) {
+  if (IsValidKind(pot.PotentialKind)) scales.PotXMax = 2.0;
+}
+
 struct Program {
   SimState sim;
   Potential pot;
@@ -35,6 +46,7 @@ struct Program {
   RunCanvases canvases;
   TextBlock textBlock;
   Microscopes micro;
+  SolitonScales scales;
 };
 
 }  // namespace kl

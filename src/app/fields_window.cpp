@@ -1,0 +1,79 @@
+// Numeric fields: reading, showing, and the key handlers that take typed values over.
+#include <QKeyEvent>
+#include <QPalette>
+
+#include "app/main_window.h"
+#include "soliton/numbers.h"
+
+namespace kl {
+
+namespace {
+const QColor kFieldYellow(255, 255, 0);
+
+void SetFieldColour(QLineEdit* edit, QColor c) {
+  QPalette pal = edit->palette();
+  pal.setColor(QPalette::Base, c);
+  edit->setPalette(pal);
+}
+}  // namespace
+
+void TForm1::ReadEditNumber(QLineEdit* edit, double& value) {
+  SetFieldColour(edit, Qt::white);
+  if (!ParseNumber(edit->text().toStdString(), value)) SetFieldColour(edit, kFieldYellow);
+}
+
+void TForm1::ShowEditNumber(QLineEdit* edit, double value) {
+  SetFieldColour(edit, Qt::white);
+  edit->setText(QString::fromStdString(FormatWD(value, 4, 1)));
+}
+
+bool TForm1::IsYellow(const QLineEdit* edit) { return edit->palette().color(QPalette::Base) == kFieldYellow; }
+
+void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
+  Program& p = *p_;
+  double dropped = 0;
+  if (edit == Par_a_Value) {
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+      ReadEditNumber(Par_a_Value, p.pot.ParamA);
+      UpdatePotentialScale(p.scales, p.pot);
+    }
+  } else if (edit == EditFirstInterval) {
+    // A half-length that is not positive is refused like a bad text.
+    double L = p.sim.HalfInterval;
+    ReadEditNumber(EditFirstInterval, L);
+    if (!(L > 0)) {
+      QPalette pal = edit->palette();
+      pal.setColor(QPalette::Base, kFieldYellow);
+      edit->setPalette(pal);
+    } else {
+      p.sim.HalfInterval = L;
+    }
+    p.profile.OduXMin = -p.sim.HalfInterval;
+  } else if (edit == Edit_kF1) {
+    ReadEditNumber(edit, p.rot.kF_Re);
+  } else if (edit == Edit_kF2) {
+    ReadEditNumber(edit, p.rot.kF_Im);
+  } else if (edit == Edit_kD) {
+    ReadEditNumber(edit, p.rot.kD);
+  } else if (edit == Edit_kAdiabat) {
+    ReadEditNumber(edit, p.rot.kAd);
+  } else if (edit == Edit_wAdiabat) {
+    ReadEditNumber(edit, p.rot.wAd);
+  } else if (edit == Edit_qR) {
+    ReadEditNumber(edit, p.rot.qR);
+  } else if (edit == Edit_qL) {
+    ReadEditNumber(edit, p.rot.qL);
+  } else if (edit == EditInitSm || edit == EditInitVel) {
+    ReadEditNumber(edit, dropped);
+  }
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  // The handler sees the text as it stood before the key: it runs before the field does.
+  if (event->type() == QEvent::KeyPress)
+    if (auto* edit = qobject_cast<QLineEdit*>(watched))
+      FieldKeyPress(edit, static_cast<QKeyEvent*>(event)->key());
+  return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace kl

@@ -1,0 +1,707 @@
+// The window's controls, their layout, the start-up and the refresh of the current page.
+#include <QApplication>
+#include <QDir>
+#include <QFont>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QPalette>
+#include <QStyle>
+#include <QTabBar>
+#include <cmath>
+
+#include "app/main_window.h"
+#include "soliton/numbers.h"
+
+namespace kl {
+
+namespace {
+
+constexpr int kDesignedLeft = 3, kDesignedTop = 88, kDesignedWidth = 529, kDesignedHeight = 460;
+const QColor kButtonFace(240, 240, 240);
+
+int Round(double v) { return static_cast<int>(std::nearbyint(v)); }
+int Right(const QWidget* w) { return w->x() + w->width(); }
+int Bottom(const QWidget* w) { return w->y() + w->height(); }
+
+template <class W>
+W* Make(QWidget* parent, const char* name) {
+  W* w = new W(parent);
+  w->setObjectName(name);
+  return w;
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* text, bool shown = true) {
+  QLabel* l = Make<QLabel>(parent, name);
+  l->setText(QString::fromUtf8(text));
+  l->adjustSize();
+  l->setVisible(shown);
+  return l;
+}
+
+QLabel* Coloured(QLabel* l, QColor c, bool bold, bool italic = false) {
+  QPalette pal = l->palette();
+  pal.setColor(QPalette::WindowText, c);
+  l->setPalette(pal);
+  QFont f = l->font();
+  f.setBold(bold);
+  f.setItalic(italic);
+  l->setFont(f);
+  l->adjustSize();
+  return l;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name, const char* text, bool shown = true, int width = 56) {
+  QLineEdit* e = Make<QLineEdit>(parent, name);
+  e->setText(QString::fromUtf8(text));
+  e->resize(width, e->sizeHint().height());
+  e->setVisible(shown);
+  return e;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, bool shown = true) {
+  QPushButton* b = Make<QPushButton>(parent, name);
+  b->setText(QString::fromUtf8(text));
+  b->resize(std::max(b->sizeHint().width(), 40), b->sizeHint().height());
+  b->setVisible(shown);
+  return b;
+}
+
+QRadioButton* MakeRadio(QWidget* parent, const char* name, const char* text, int x, int y) {
+  QRadioButton* r = Make<QRadioButton>(parent, name);
+  r->setText(QString::fromUtf8(text));
+  r->adjustSize();
+  r->move(x, y);
+  return r;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int w, int h, bool shown = true) {
+  QGroupBox* g = Make<QGroupBox>(parent, name);
+  g->setTitle(QString::fromUtf8(title));
+  g->resize(w, h);
+  g->setVisible(shown);
+  return g;
+}
+
+
+}  // namespace
+
+class QtMessageBoxes : public MessageBoxes {
+ public:
+  explicit QtMessageBoxes(QWidget* parent) : parent_(parent) {}
+  void Error(const std::string& text) override {
+    QMessageBox::critical(parent_, QStringLiteral("Error"), QString::fromStdString(text));
+  }
+  void Information(const std::string& text) override {
+    QMessageBox::information(parent_, QStringLiteral("Information"), QString::fromStdString(text));
+  }
+  bool AskYesNo(const std::string& text) override {
+    return QMessageBox::question(parent_, QStringLiteral("Confirm"), QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  }
+
+ private:
+  QWidget* parent_;
+};
+
+TForm1::TForm1(MessageBoxes* messages, int pauseMs)
+    : p_(std::make_unique<Program>()), messages_(messages), runUi_(*this), pauseMs_(pauseMs) {
+  setObjectName("Form1");
+  if (!messages_) {
+    ownMessages_ = std::make_unique<QtMessageBoxes>(this);
+    messages_ = ownMessages_.get();
+  }
+  StartFolder = QDir::currentPath().toStdString();
+  setWindowTitle("***");
+  setGeometry(kDesignedLeft, kDesignedTop, kDesignedWidth, kDesignedHeight);
+  setWindowFlags(Qt::Window | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, kButtonFace);
+  setPalette(pal);
+  setAutoFillBackground(true);
+  // The designed font; a condensed sans stands in where it is missing.
+  QFont small;
+  small.setFamilies({"MS Sans Serif", "DejaVu Sans Condensed", "Liberation Sans Narrow", "Sans Serif"});
+  small.setStyleHint(QFont::SansSerif);
+  small.setPointSize(8);
+  setFont(small);
+  CreateControls();
+  ConnectHandlers();
+  FormCreate();
+}
+
+TForm1::~TForm1() = default;
+
+std::string TForm1::SidePath(const std::string& name) const { return StartFolder + "/" + name; }
+
+void TForm1::Error(const std::string& text) { messages_->Error(text); }
+
+void TForm1::CreateControls() {
+  TabbedNotebook1 = Make<QTabWidget>(this, "TabbedNotebook1");
+  const char* titles[4] = {"Солитоны", "Начальные условия", "Решение", "Справка"};
+  for (int k = 0; k < 4; ++k) {
+    pages_[k] = new QWidget;
+    pages_[k]->setObjectName(QString("Page%1").arg(k));
+    TabbedNotebook1->addTab(pages_[k], QString::fromUtf8(titles[k]));
+  }
+  cmdLang = MakeButton(this, "cmdLang", "English");
+  cmdExit = MakeButton(this, "cmdExit", "Закрыть");
+  cmdExit->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+  QFont large = font();
+  large.setPointSize(10);
+  for (QWidget* w : std::initializer_list<QWidget*>{TabbedNotebook1->tabBar(), cmdExit, cmdLang}) w->setFont(large);
+  cmdLang->resize(cmdLang->sizeHint());
+  cmdExit->resize(cmdExit->sizeHint());
+  TimerSeeOutside = Make<QTimer>(this, "TimerSeeOutside");
+  TimerSeeOutside->setInterval(1);
+  TimerForPaintBox = Make<QTimer>(this, "TimerForPaintBox");
+  TimerForPaintBox->setInterval(10);
+
+  // Page 0: the stationary soliton.
+  QWidget* pg = pages_[0];
+  Label10 = Coloured(MakeLabel(pg, "Label10", "(Нелинейность)"), Qt::magenta, true, true);
+  Label8 = Coloured(MakeLabel(pg, "Label8", kDesignedFormulaLabel), Qt::magenta, true);
+  Label_Par_a = MakeLabel(pg, "Label_Par_a", "Параметр потенциала \"a\" = ", false);
+  Par_a_Value = MakeEdit(pg, "Par_a_Value", " 1.00", false);
+  Label18 = MakeLabel(pg, "Label18", "Рассмотрим решение вида U( x ) * EXP( i * w * t ), параметр частоты \"w\" =");
+  Par_w_Value = MakeEdit(pg, "Par_w_Value", " 1.5", false);
+  Label11 = MakeLabel(pg, "Label11", "Солитон возможен при \"w\" между 1.00 и 2.00", false);
+  Label9 = MakeLabel(pg, "Label9", "( 1 - v^2 ) * U\" = d P( U ) / dU");
+  Label_U_2 = Coloured(MakeLabel(pg, "Label_U_2", "0.5 * U^2, ", false), QColor(128, 0, 128), true);
+  Label_V = Coloured(MakeLabel(pg, "Label_V", "V( U ), ", false), Qt::magenta, true);
+  Label_up_Potencial = Coloured(MakeLabel(pg, "Label_up_Potencial", "График потенциальной энергии P(U)"), Qt::red, true);
+  Label_up_PhasePlane =
+      Coloured(MakeLabel(pg, "Label_up_PhasePlane", "Фазовая пл-ть ОДУ  U'=SQRT( - 2 * P(U) )"), QColor(0, 128, 0), true);
+  Label_up_U = Coloured(
+      MakeLabel(pg, "Label_up_U", "Решение ОДУ  U(x):  U'' = (1-w^2)*U + d_U [ V(U) ] = - d_U [ P(U) ]"), Qt::blue, true);
+  PaintBoxPotEn = new PaintBox(pg, "PaintBoxPotEn", canvases_.PaintBoxPotEn, Qt::white);
+  PaintBoxPhasPl = new PaintBox(pg, "PaintBoxPhasPl", canvases_.PaintBoxPhasPl, Qt::white);
+  PaintBoxODU = new PaintBox(pg, "PaintBoxODU", canvases_.PaintBoxODU, Qt::white);
+  PaintBoxODU->resize(193, 100);
+  auto scaleGroup = [&](const char* name, const char* editStem, std::array<QLineEdit*, 5>* four, bool profile) {
+    QGroupBox* g = MakeGroup(pg, name, "Шкалы", profile ? 250 : 170, 150, false);
+    const char* labels[4] = {"xMin =", "xMax =", "yMin = ", "yMax ="};
+    for (int k = 1; k <= 4; ++k) {
+      MakeLabel(g, (std::string(name) + "Label" + std::to_string(k)).c_str(), labels[k - 1])->move(8, 20 + 24 * (k - 1));
+      QLineEdit* e = MakeEdit(g, (std::string(editStem) + std::to_string(k)).c_str(), "");
+      e->move(60, 18 + 24 * (k - 1));
+      if (four) (*four)[k] = e; else EditODU[k] = e;
+    }
+    return g;
+  };
+  GroupBoxPot = scaleGroup("GroupBoxPot", "EditPot", &EditPot, false);
+  GroupBoxPhas = scaleGroup("GroupBoxPhas", "EditPhas", &EditPhas, false);
+  GroupBoxODU = scaleGroup("GroupBoxODU", "EditODU", nullptr, true);
+  const char* results[3] = {"Height=", "Width =", "Energy="};
+  for (int k = 5; k <= 7; ++k) {
+    QLabel* l = MakeLabel(GroupBoxODU, ("GroupBoxODULabel" + std::to_string(k)).c_str(), results[k - 5]);
+    l->move(130, 20 + 24 * (k - 5));
+    l->setEnabled(false);
+    EditODU[k] = MakeEdit(GroupBoxODU, ("EditODU" + std::to_string(k)).c_str(), "0");
+    EditODU[k]->move(185, 18 + 24 * (k - 5));
+  }
+  Button1 = MakeButton(GroupBoxPot, "Button1", "OK");
+  Button2 = MakeButton(GroupBoxPot, "Button2", "Cancel");
+  Button3 = MakeButton(GroupBoxPhas, "Button3", "OK");
+  Button4 = MakeButton(GroupBoxPhas, "Button4", "Cancel");
+  Button5 = MakeButton(GroupBoxODU, "Button5", "OK");
+  Button6 = MakeButton(GroupBoxODU, "Button6", "Cancel");
+  for (QPushButton* b : {Button1, Button3, Button5}) b->move(8, 118);
+  for (QPushButton* b : {Button2, Button4, Button6}) b->move(80, 118);
+  ButtonDrawOne = MakeButton(pg, "ButtonDrawOne", "Один график");
+  ButtonDrawAll = MakeButton(pg, "ButtonDrawAll", "Все графики", false);
+  LabelAdd = MakeLabel(pg, "LabelAdd", "Добавить к начальным условиям?", false);
+  LabelAdd->setWordWrap(true);
+  LabelAdd->resize(110, 32);
+  ButtonAdd = MakeButton(pg, "ButtonAdd", ">", false);
+  ButtonAdd->resize(28, ButtonAdd->height());
+  LabelInitVel = MakeLabel(pg, "LabelInitVel", "  Скорость=", false);
+  EditInitVel = MakeEdit(pg, "EditInitVel", "0.0", false);
+  LabelInitSm = MakeLabel(pg, "LabelInitSm", "Смещение=", false);
+  EditInitSm = MakeEdit(pg, "EditInitSm", "0.0", false);
+  ListBoxInitVal = Make<QListWidget>(pg, "ListBoxInitVal");
+  ListBoxInitVal->resize(130, 100);
+  ListBoxInitVal->setVisible(false);
+  LabelRemove = MakeLabel(pg, "LabelRemove", "Убрать из начальных условий?", false);
+  LabelRemove->setWordWrap(true);
+  LabelRemove->resize(110, 32);
+  ButtonRemove = MakeButton(pg, "ButtonRemove", "<", false);
+  ButtonRemove->resize(28, ButtonRemove->height());
+  GroupBoxFirstInterval = MakeGroup(pg, "GroupBoxFirstInterval", "Длина исходного интервала", 190, 52);
+  Label4 = MakeLabel(GroupBoxFirstInterval, "Label4", "x=");
+  Label4->move(10, 24);
+  EditFirstInterval = MakeEdit(GroupBoxFirstInterval, "EditFirstInterval", "10");
+  EditFirstInterval->move(34, 20);
+
+  // Page 1: the initial conditions.
+  pg = pages_[1];
+  RadioGroupInit = MakeGroup(pg, "RadioGroupInit", "Способ задания начальных условий", 230, 70);
+  RadioGroupInitItems[0] = MakeRadio(RadioGroupInit, "RadioGroupInit#0", "Кинки-антикинки", 10, 20);
+  RadioGroupInitItems[1] = MakeRadio(RadioGroupInit, "RadioGroupInit#1", "Кинки + вращатель", 10, 42);
+  RadioGroupInitItems[0]->setChecked(true);
+  GroupBoxAdiabat = MakeGroup(pg, "GroupBoxAdiabat", "Адиабатическая добавка", 190, 70, false);
+  Label1 = MakeLabel(GroupBoxAdiabat, "Label1", "Правая часть + k * Sin ( 0.1 * x )");
+  Label1->move(8, 18);
+  Label2 = MakeLabel(GroupBoxAdiabat, "Label2", "kAd=");
+  Label2->move(8, 44);
+  Edit_kAdiabat = MakeEdit(GroupBoxAdiabat, "Edit_kAdiabat", "0.0", true, 40);
+  Edit_kAdiabat->move(40, 40);
+  Label32 = MakeLabel(GroupBoxAdiabat, "Label32", "wAd=");
+  Label32->move(95, 44);
+  Edit_wAdiabat = MakeEdit(GroupBoxAdiabat, "Edit_wAdiabat", "0.1", true, 40);
+  Edit_wAdiabat->move(130, 40);
+  PanelRotator = Make<QFrame>(pg, "PanelRotator");
+  static_cast<QFrame*>(PanelRotator)->setFrameShape(QFrame::Panel);
+  PanelRotator->resize(230, 150);
+  LabelSolitons = MakeLabel(PanelRotator, "LabelSolitons", "LabelSolitons");
+  LabelSolitons->move(8, 6);
+  GroupBox1 = MakeGroup(PanelRotator, "GroupBox1", "", 222, 122);
+  GroupBox1->move(4, 24);
+  Label3 = MakeLabel(GroupBox1, "Label3", "u( 0, x ) = kF                   -Pi <= x <= Pi");
+  Label3->move(6, 6);
+  Label5 = MakeLabel(GroupBox1, "Label5", "dt_u( 0, x ) = kD * SIN( qL*x )    -Pi <= x <= 0 ");
+  Label5->move(6, 22);
+  Label6 = MakeLabel(GroupBox1, "Label6", "kD * SIN( qR*x )    0 < x <= Pi");
+  Label6->move(80, 38);
+  Label7 = MakeLabel(GroupBox1, "Label7", "с соответствующим сглаживанием");
+  Label7->move(6, 54);
+  Label_kF = MakeLabel(GroupBox1, "Label_kF", "где");
+  Label_kF->move(6, 72);
+  auto pair = [&](QLabel*& label, const char* ln, const char* lt, QLineEdit*& edit, const char* en, const char* et,
+                  int x, int y, bool shown) {
+    label = MakeLabel(GroupBox1, ln, lt, shown);
+    label->move(x, y + 4);
+    edit = MakeEdit(GroupBox1, en, et, shown, 40);
+    edit->move(x + 46, y);
+  };
+  pair(Label_kF1, "Label_kF1", "kF_Re=", Edit_kF1, "Edit_kF1", "0.1", 40, 70, true);
+  pair(Label_kD1, "Label_kD1", "kD=", Edit_kD, "Edit_kD", "0.1", 140, 70, true);
+  pair(Label_kF2, "Label_kF2", "kF_Im=", Edit_kF2, "Edit_kF2", "0.1", 230, 70, false);
+  pair(Label_qL, "Label_qL", "qL=", Edit_qL, "Edit_qL", "0.3", 40, 96, true);
+  pair(Label_qR, "Label_qR", "qR=", Edit_qR, "Edit_qR", "2.0", 140, 96, true);
+  ButtonInitPlants = MakeButton(pg, "ButtonInitPlants", "Графики");
+  auto picture = [&](QLabel*& label, const char* ln, const char* lt, PaintBox*& box, const char* bn, Canvas& c,
+                     bool shown) {
+    label = MakeLabel(pg, ln, lt, shown);
+    box = new PaintBox(pg, bn, c, Qt::white);
+    box->setVisible(shown);
+  };
+  picture(Label_Re_u, "Label_Re_u", "u( 0,x )", PaintBox_Re_u, "PaintBox_Re_u", canvases_.PaintBox_Re_u, true);
+  picture(Label_Im_u, "Label_Im_u", "Im u( 0,x )", PaintBox_Im_u, "PaintBox_Im_u", canvases_.PaintBox_Im_u, false);
+  picture(Label_Abs_u, "Label_Abs_u", "Abs u( 0,x )", PaintBox_Abs_u, "PaintBox_Abs_u", canvases_.PaintBox_Abs_u, false);
+  picture(Label_dt_Re_u, "Label_dt_Re_u", "dt u( 0,x )", PaintBox_dt_Re_u, "PaintBox_dt_Re_u",
+          canvases_.PaintBox_dt_Re_u, true);
+  picture(Label_dt_Im_u, "Label_dt_Im_u", "Im dt u( 0,x )", PaintBox_dt_Im_u, "PaintBox_dt_Im_u",
+          canvases_.PaintBox_dt_Im_u, false);
+  picture(Label_dt_Abs_u, "Label_dt_Abs_u", "Abs dt u( 0,x )", PaintBox_dt_Abs_u, "PaintBox_dt_Abs_u",
+          canvases_.PaintBox_dt_Abs_u, false);
+  GroupBox2 = MakeGroup(pg, "GroupBox2", "Data from/to File", 150, 230);
+  GroupBox2->setFont(large);
+  Drive = Make<QComboBox>(GroupBox2, "Drive");
+  Drive->addItem("/");
+  Drive->setGeometry(8, 20, 154, 24);
+  Directory = Make<QListWidget>(GroupBox2, "Directory");
+  Directory->setGeometry(8, 48, 154, 70);
+  Files = Make<QListWidget>(GroupBox2, "Files");
+  Files->setGeometry(8, 122, 154, 50);
+  edMyFile = MakeEdit(GroupBox2, "edMyFile", "MyNewFile", true, 154);
+  edMyFile->move(8, 176);
+  cmdGet = MakeButton(GroupBox2, "cmdGet", "Get Data");
+  cmdGet->move(8, 200);
+  cmdPut = MakeButton(GroupBox2, "cmdPut", "Put Data");
+  cmdPut->move(90, 200);
+  Filter = Make<QComboBox>(GroupBox2, "Filter");
+  Filter->addItem("(*.kq1)|*.kq1");
+  Filter->setVisible(false);
+
+  // Page 2: the solution.
+  pg = pages_[2];
+  lblInterv1 = MakeLabel(pg, "lblInterv1", "Исходный интервал");
+  lblInterv2 = MakeLabel(pg, "lblInterv2", "[-40;40] разбит на");
+  ListBoxN = Make<QListWidget>(pg, "ListBoxN");
+  ListBoxN->addItems({"1024", "512", "256"});
+  ListBoxN->resize(48, 58);
+  lblConcl1 = MakeLabel(pg, "lblConcl1", "частей. Значит, при dx=");
+  lblConcl2 = MakeLabel(pg, "lblConcl2", "м. добраться до t=");
+  GroupBoxStop = MakeGroup(pg, "GroupBoxStop", "", 120, 48);
+  RadioButtonWithStop = MakeRadio(GroupBoxStop, "RadioButtonWithStop", "С остановками", 6, 4);
+  RadioButtonWithoutStop = MakeRadio(GroupBoxStop, "RadioButtonWithoutStop", "Без", 6, 24);
+  ButtonToCalc = MakeButton(pg, "ButtonToCalc", "Поехали");
+  ButtonStop = MakeButton(pg, "ButtonStop", "СТОП");
+  Program& p = *p_;
+  PaintBoxMain = new PaintBox(pg, "PaintBoxMain", p.canvases.PaintBoxMain, kButtonFace);
+  PaintBoxMicro2 = new PaintBox(pg, "PaintBoxMicro2", canvases_.PaintBoxMicro2, Qt::white);
+  PaintBoxScaleColor = new PaintBox(pg, "PaintBoxScaleColor", canvases_.PaintBoxScaleColor, kButtonFace);
+  PaintBoxScaleColor->resize(20, 100);
+  LabelDoubleColor = MakeLabel(pg, "LabelDoubleColor", "N =");
+  lbNColor = Make<QListWidget>(pg, "lbNColor");
+  lbNColor->resize(50, 120);
+  LabelColorScaleHint = MakeLabel(pg, "LabelColorScaleHint", "555..555", false);
+  LabelColorScaleHint->setAutoFillBackground(true);
+  LabelColorScaleHint->setStyleSheet("background-color: aqua;");
+  LabelHint2 = MakeLabel(pg, "LabelHint2", "555..555", false);
+  LabelHint2->setStyleSheet("background-color: yellow;");
+  LabelNameCurrSol = MakeLabel(pg, "LabelNameCurrSol", "Зависимость амплитуды решения от \"x\" при данном \"t\"");
+  PaintBoxCurrSol = new PaintBox(pg, "PaintBoxCurrSol", p.canvases.PaintBoxCurrSol, Qt::white);
+  LabelNameCurrEnergy = MakeLabel(pg, "LabelNameCurrEnergy",
+                                  "Зависимость плотности энергии от \"x\" при данном \"t\" (логарифмическая шкала)");
+  PaintBoxCurrEnergy = new PaintBox(pg, "PaintBoxCurrEnergy", p.canvases.PaintBoxCurrEnergy, Qt::white);
+  auto stripGroup = [&](const char* name, QLineEdit*& lo, const char* loName, QLineEdit*& hi, const char* hiName) {
+    QGroupBox* g = MakeGroup(pg, name, "Шкала", 120, 70, false);
+    MakeLabel(g, (std::string(name) + "Min").c_str(), "yMin = ")->move(6, 22);
+    lo = MakeEdit(g, loName, "");
+    lo->move(56, 18);
+    MakeLabel(g, (std::string(name) + "Max").c_str(), "yMax =")->move(6, 46);
+    hi = MakeEdit(g, hiName, "");
+    hi->move(56, 42);
+    return g;
+  };
+  GroupBoxCurrSol = stripGroup("GroupBoxCurrSol", EditPlantSolMin, "EditPlantSolMin", EditPlantSolMax, "EditPlantSolMax");
+  GroupBoxPlantEnergy = stripGroup("GroupBoxPlantEnergy", EditPlantEnergyMin, "EditPlantEnergyMin",
+                                   EditPlantEnergyMax, "EditPlantEnergyMax");
+  ListBoxOptions = Make<QListWidget>(pg, "ListBoxOptions");
+  ListBoxOptions->addItems({QString::fromUtf8("Подсказка"), QString::fromUtf8("Микроскоп-1"), QString::fromUtf8("Микроскоп-2")});
+  ListBoxOptions->resize(90, 58);
+  GroupBoxMicro2 = MakeGroup(pg, "GroupBoxMicro2", "Микроскоп", 90, 64);
+  rbCreateMicro2 = MakeRadio(GroupBoxMicro2, "rbCreateMicro2", "Создать", 6, 18);
+  rbDeleteMicro2 = MakeRadio(GroupBoxMicro2, "rbDeleteMicro2", "Удалить", 6, 40);
+  GroupBoxSearch = MakeGroup(pg, "GroupBoxSearch", "Щелчки по полю Амплитуды", 150, 64);
+  rbScale = MakeRadio(GroupBoxSearch, "rbScale", "Scale", 6, 18);
+  rbP1 = MakeRadio(GroupBoxSearch, "rbP1", "+1", 70, 18);
+  rbM1 = MakeRadio(GroupBoxSearch, "rbM1", "-1", 6, 40);
+  rbMAll = MakeRadio(GroupBoxSearch, "rbMAll", "-All", 70, 40);
+  GroupBoxRadButt = MakeGroup(pg, "GroupBoxRadButt", "Основная картинка", 120, 64);
+  RadioButtonAmpl = MakeRadio(GroupBoxRadButt, "RadioButtonAmpl", "Амплитуда", 6, 18);
+  RadioButtonFase = MakeRadio(GroupBoxRadButt, "RadioButtonFase", "\"Частота\"", 6, 40);
+  RadioButtonFase->setVisible(false);
+  RadioButtonEnergy = MakeRadio(GroupBoxRadButt, "RadioButtonEnergy", "Энергия", 6, 40);
+  ButtonRefreshSol = MakeButton(pg, "ButtonRefreshSol", "Обновить");
+  ButtonRefreshSol->setEnabled(false);
+
+  // Page 3: help.
+  Memo1 = Make<QPlainTextEdit>(pages_[3], "Memo1");
+  Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  Memo1->setReadOnly(true);
+  for (QLineEdit* e : findChildren<QLineEdit*>()) e->installEventFilter(this);
+}
+
+void TForm1::UpdatePaintBoxes() {
+  for (PaintBox* b : findChildren<PaintBox*>()) b->update();
+}
+
+void TForm1::LayoutControls() {
+  Program& p = *p_;
+  const int W = TabbedNotebook1->width(), H = TabbedNotebook1->height();
+  p.sim.RunState = 1;
+  ApplyLanguage(1);
+
+  // Outside the notebook.
+  cmdLang->move(TabbedNotebook1->x() + W + 10, TabbedNotebook1->y() + 10);
+  cmdExit->move(TabbedNotebook1->x() + W + 10, TabbedNotebook1->y() + H - 10 - cmdExit->height());
+
+  // Page 0, header: positions relative to the hidden label of "a", at its designed place.
+  Label_Par_a->move(8, 28);
+  Label8->move(Label_Par_a->x(), Label_Par_a->y());
+  Label10->move(Label8->x(), Label8->y() - Label10->height());
+  GroupBoxFirstInterval->move(W - GroupBoxAdiabat->width() - 10, Label8->y() - 5);
+  Par_a_Value->move(Right(Label_Par_a), Label_Par_a->y() - 5);
+  Label18->move(Label_Par_a->x(), Bottom(Par_a_Value) + 10);
+  Label9->move(Label_Par_a->x(), Bottom(Label18) + 10);
+  Label_U_2->move(Label_Par_a->x(), Label9->y() + 20);
+  Label_V->move(Right(Label_U_2), Label_U_2->y());
+  Label_up_Potencial->move(Label_Par_a->x(), Label_U_2->y());
+
+  // Page 0, buttons and pictures.
+  ButtonDrawOne->move(Label_U_2->x(), H - 30 - ButtonDrawOne->height());
+  ButtonDrawAll->move(Right(PaintBoxODU) - ButtonDrawAll->width(), ButtonDrawOne->y());
+  const int picTop = Bottom(Label_U_2) + 10;
+  const int picH = Round((ButtonDrawOne->y() - picTop) / 2.0) - 20;
+  const int picW = Round(W / 2.0) - 20;
+  PaintBoxPotEn->setGeometry(Label_U_2->x(), picTop, picW, picH);
+  Label_up_U->move(PaintBoxPotEn->x(), Bottom(PaintBoxPotEn) + 10);
+  Label_up_PhasePlane->move(Round(W / 2.0), Label_U_2->y());
+  PaintBoxPhasPl->setGeometry(Label_up_PhasePlane->x(), PaintBoxPotEn->y(), picW, picH);
+  PaintBoxODU->setGeometry(PaintBoxPotEn->x(), Bottom(Label_up_U) + 10, picW, picH);
+
+  // Page 0, dialogs and the soliton list.
+  GroupBoxPot->move(PaintBoxPotEn->pos());
+  GroupBoxPhas->move(PaintBoxPhasPl->pos());
+  GroupBoxODU->move(PaintBoxODU->pos());
+  LabelAdd->move(Label_up_PhasePlane->x() + 10, PaintBoxODU->y());
+  ButtonAdd->move(Right(LabelAdd), LabelAdd->y());
+  LabelInitVel->move(ButtonAdd->x(), Bottom(ButtonAdd));
+  EditInitVel->move(Right(LabelInitVel), LabelInitVel->y());
+  LabelInitSm->move(ButtonAdd->x(), LabelInitVel->y() + EditInitVel->height());
+  EditInitSm->move(Right(LabelInitSm), LabelInitSm->y());
+  ListBoxInitVal->setGeometry(Right(ButtonAdd), ButtonAdd->y(), ListBoxInitVal->width(), PaintBoxODU->height());
+  LabelRemove->move(LabelAdd->x(), Bottom(ListBoxInitVal) - LabelRemove->height());
+  ButtonRemove->move(ButtonAdd->x(), Bottom(LabelRemove) - ButtonRemove->height());
+
+  // Page 0, texts.
+  Par_a_Value->setText(QString::fromStdString(FormatWD(p.pot.ParamA, 4, 2)));
+  Label8->setText(QString::fromStdString(PotentialFormulaLabel(p.pot.PotentialKind)));
+  Label8->adjustSize();
+
+  // Page 1.
+  RadioGroupInit->move(10, 10);
+  GroupBoxAdiabat->move(Right(RadioGroupInit) + 10, RadioGroupInit->y());
+  PanelRotator->move(RadioGroupInit->x(), Bottom(RadioGroupInit) + 10);
+  ButtonInitPlants->move(Right(PanelRotator) + 10, Bottom(PanelRotator) - ButtonInitPlants->height());
+  const int labelH = Label_Re_u->height();
+  const int boxH = Round((kDesignedHeight - 5 - Bottom(PanelRotator)) / 2.0) - labelH - 30;
+  const int boxW = Round((kDesignedWidth - PanelRotator->x()) / 3.0) - 40;
+  PaintBox_Re_u->setGeometry(PanelRotator->x(), Bottom(PanelRotator) + labelH, boxW, boxH);
+  PaintBox_Im_u->setGeometry(Right(PaintBox_Re_u) + 10, PaintBox_Re_u->y(), 0, 0);
+  PaintBox_Abs_u->setGeometry(Right(PaintBox_Im_u) + 10, PaintBox_Re_u->y(), 0, 0);
+  PaintBox_dt_Re_u->setGeometry(PaintBox_Re_u->x(), Bottom(PaintBox_Re_u) + labelH, boxW, boxH);
+  PaintBox_dt_Im_u->setGeometry(PaintBox_Im_u->x(), PaintBox_dt_Re_u->y(), 0, 0);
+  PaintBox_dt_Abs_u->setGeometry(PaintBox_Abs_u->x(), PaintBox_dt_Re_u->y(), 0, 0);
+  const std::pair<QLabel*, PaintBox*> labelled[] = {
+      {Label_Re_u, PaintBox_Re_u}, {Label_Im_u, PaintBox_Im_u}, {Label_Abs_u, PaintBox_Abs_u},
+      {Label_dt_Re_u, PaintBox_dt_Re_u}, {Label_dt_Im_u, PaintBox_dt_Im_u}, {Label_dt_Abs_u, PaintBox_dt_Abs_u}};
+  for (const auto& [label, box] : labelled) label->move(box->x(), box->y() - label->height());
+  ShowSolitonsCaption();
+  GroupBox2->move(W - GroupBox2->width() - 10, 0);
+
+  // Page 2, top row.
+  int gap = (W - lblInterv1->width() - ListBoxN->width() - lblConcl1->width() - GroupBoxStop->width() -
+             ButtonToCalc->width() - ButtonStop->width() - 10) / 5;
+  lblInterv1->move(0, 0);
+  lblInterv2->move(0, Bottom(lblInterv1));
+  ListBoxN->move(Right(lblInterv1) + gap, 0);
+  lblConcl1->move(Right(ListBoxN) + gap, 0);
+  lblConcl2->move(lblConcl1->x(), Bottom(lblConcl1));
+  GroupBoxStop->move(lblConcl1->x() + lblConcl2->width() + gap, 0);
+  ButtonToCalc->move(Right(GroupBoxStop) + gap, 5);
+  ButtonToCalc->setEnabled(true);
+  ButtonStop->move(Right(ButtonToCalc) + gap, 5);
+
+  // Page 2, pictures.
+  const int mainW = W - lbNColor->width() - PaintBoxScaleColor->width() - 5;
+  const int mainH = Round(mainW / 2.0);
+  PaintBoxMain->setGeometry(lblInterv1->x(), Bottom(lblInterv2), mainW, mainH);
+  PaintBoxMicro2->setGeometry(Round(0.75 * mainW), PaintBoxMain->y() + Round(mainH / 2.0), Round(mainW / 4.0),
+                              Round(mainH / 2.0));
+  PaintBoxScaleColor->setGeometry(Right(PaintBoxMain), PaintBoxMain->y(), PaintBoxScaleColor->width(), mainH);
+  LabelDoubleColor->move(Right(PaintBoxScaleColor), PaintBoxScaleColor->y());
+  lbNColor->move(LabelDoubleColor->x(), Bottom(LabelDoubleColor));
+  LabelColorScaleHint->move(Right(PaintBoxScaleColor) - LabelColorScaleHint->width(), Bottom(PaintBoxScaleColor));
+  LabelHint2->move(PaintBoxMain->x() + Round(mainW / 2.0), LabelColorScaleHint->y());
+
+  // Page 2, bottom row.
+  gap = (W - ListBoxOptions->width() - GroupBoxMicro2->width() - GroupBoxSearch->width() - GroupBoxRadButt->width() -
+         ButtonRefreshSol->width() - 10) / 4;
+  ListBoxOptions->move(0, H - 30 - ListBoxOptions->height());
+  GroupBoxMicro2->move(Right(ListBoxOptions) + gap, ListBoxOptions->y());
+  GroupBoxSearch->move(Right(GroupBoxMicro2) + gap, ListBoxOptions->y());
+  GroupBoxRadButt->move(Right(GroupBoxSearch) + gap, ListBoxOptions->y());
+  ButtonRefreshSol->move(Right(GroupBoxRadButt) + gap, ListBoxOptions->y());
+
+  // Page 2, strips.
+  LabelNameCurrSol->move(PaintBoxMain->x(), Bottom(PaintBoxMain));
+  const int stripH = Round((ButtonRefreshSol->y() - LabelNameCurrSol->y() - 2 * LabelNameCurrSol->height() - 10) / 2.0);
+  PaintBoxCurrSol->setGeometry(PaintBoxMain->x(), Bottom(LabelNameCurrSol), mainW, std::max(stripH, 0));
+  GroupBoxCurrSol->move(PaintBoxCurrSol->pos());
+  LabelNameCurrEnergy->move(PaintBoxMain->x(), Bottom(PaintBoxCurrSol));
+  PaintBoxCurrEnergy->setGeometry(PaintBoxMain->x(), Bottom(LabelNameCurrEnergy), mainW, std::max(stripH, 0));
+  GroupBoxPlantEnergy->move(PaintBoxCurrEnergy->pos());
+
+  // Page 3.
+  Memo1->setGeometry(TabbedNotebook1->x() + 10, TabbedNotebook1->y() + 10, W - 20, H - 50);
+  UpdatePotentialScale(p.scales, p.pot);
+  for (PaintBox* b : findChildren<PaintBox*>()) b->SyncCanvas();
+}
+
+}  // namespace kl
+
+namespace kl {
+
+void TForm1::FormCreate() {
+  Program& p = *p_;
+  TabbedNotebook1->setGeometry(kDesignedLeft, kDesignedTop, kDesignedWidth - 20 - cmdExit->width(),
+                               kDesignedHeight - 30);
+  // Settings: a missing or broken file is reported; the reader leaves what to use.
+  std::string problem;
+  if (!ReadSettingsFile(SidePath("KQ_ini.txt"), Settings, problem)) Error(problem);
+  ApplyPotentialKind(p.pot, Settings.PotentialKind);
+  p.logSettings.LogPeriod = Settings.LogPeriod;
+  p.logSettings.LogFileName = Settings.LogFileName;
+
+  LayoutControls();
+  ShowEditNumber(Par_a_Value, p.pot.ParamA);
+  p.scales.PotXMax = 2.0;
+  p.scales.PotXMin = -p.scales.PotXMax;
+  p.scales.PotYMin = -1.0;
+  p.scales.PotYMax = 1.0;
+  p.scales.PhasXMax = p.scales.PotXMax;
+  p.scales.PhasXMin = -p.scales.PhasXMax;
+  p.scales.PhasYMax = 2.0;
+  p.scales.PhasYMin = -2.0;
+  EditFirstInterval->setText("10");
+  ReadEditNumber(EditFirstInterval, p.sim.HalfInterval);
+  p.profile.OduXMin = -p.sim.HalfInterval;
+  p.profile.OduYMin = -1.5;
+  p.profile.OduYMax = 1.5;
+  p.profile.ProfileStartSlope = 1.0;
+  p.sim.DensityFrame.yMin = -8.0;
+  p.micro.Clear();
+  p.sim.Stopped = false;
+  p.kinks.SolitonCount = 0;
+  p.kinks.InitSm.fill(0.0);
+  p.rot.InitMethod = 1;
+  p.rot.qL = 0.3;
+  p.rot.qR = 2.0;
+  p.rot.kF_Re = 0.5;
+  p.rot.kF_Im = 0.2;
+  p.rot.kD = 0.1;
+  ShowEditNumber(Edit_qL, p.rot.qL);
+  ShowEditNumber(Edit_qR, p.rot.qR);
+  ShowEditNumber(Edit_kF1, p.rot.kF_Re);
+  ShowEditNumber(Edit_kF2, p.rot.kF_Im);
+  ShowEditNumber(Edit_kD, p.rot.kD);
+
+  lbNColor->clear();
+  for (int l = 25; l >= 2; --l) lbNColor->addItem(QString::fromStdString(FormatWD(8 * l, 4, 0)));
+  colours_.ColorCount = 16;
+  SelectColorItem(colours_.ColorCount);
+  SetGrid(p.sim, 256);
+  SelectGridItem(256);
+  ShowConcl1();
+  rbScale->setChecked(true);
+  p.sim.TimeNow = 0;
+  p.sim.RunState = 1;
+  p.sim.Running = p.sim.PhaseTwo = p.sim.PhaseTwoArmed = false;
+  LanguageMode = 1;
+  LabelSolitons->setVisible(false);
+  PanelRotator->setVisible(true);
+  ApplyLanguage(LanguageMode);
+  TabbedNotebook1->setVisible(false);
+  TabbedNotebook1->setVisible(true);
+  p.sim.TimeNow = 0;
+  p.sim.Running = p.sim.PhaseTwo = p.sim.PhaseTwoArmed = false;
+  RefreshCurrentTab();
+
+  // The log file lives beside the side files, wherever the data-file pickers go later.
+  p.log.SetPath(SidePath(p.logSettings.LogFileName + ".txt"));
+  p.log.SetErrorSink([this](const std::string& m) { Error(m); });
+  if (!p.log.Create()) p.log.SetPath("");  // the run goes on without records
+  TimerForPaintBox->start();
+}
+
+void TForm1::TabbedNotebook1Change(int page) {
+  p_->sim.SolutionTabShown = false;
+  CurrentTab = page;
+  TimerForPaintBox->start();
+}
+
+void TForm1::TimerForPaintBoxTimer() {
+  TimerForPaintBox->stop();
+  RefreshCurrentTab();
+}
+
+void TForm1::RefreshCurrentTab() {
+  Program& p = *p_;
+  switch (CurrentTab) {
+    case 0:
+      ClearPlot(canvases_.PaintBoxPotEn);
+      ClearPlot(canvases_.PaintBoxPhasPl);
+      ClearPlot(canvases_.PaintBoxODU);
+      if (p.kinks.SolitonCount > 1) {
+        LabelRemove->setVisible(true);
+        ButtonRemove->setVisible(true);
+        ButtonDrawAll->setVisible(true);
+      }
+      break;
+    case 1:
+      RadioGroupInitClick();
+      ButtonInitPlants->setEnabled(p.kinks.SolitonCount >= 1);
+      ClearPlot(canvases_.PaintBox_Re_u);
+      ClearPlot(canvases_.PaintBox_dt_Re_u);
+      break;
+    case 2:
+      if (p.sim.TimeNow < kZeroTime) {
+        p.sim.RunState = 1;
+        ButtonToCalc->setText(QString::fromStdString(kept_.RunCaptions[1]));
+      }
+      p.sim.SolutionTabShown = true;
+      ClearPlot(p.canvases.PaintBoxMain);
+      ClearPlot(p.canvases.PaintBoxCurrSol);
+      ClearPlot(p.canvases.PaintBoxCurrEnergy);
+      PrepareSolutionTab();
+      BuildPalette(colours_, colours_.ColorCount, &canvases_.PaintBoxScaleColor);
+      ShowInterv2();
+      BuildPalette(colours_, colours_.ColorCount, &canvases_.PaintBoxScaleColor);
+      if (p.sim.TimeNow > kZeroTime && p.sim.RunState != 3) RunLoop(p, runUi_);
+      break;
+    default:
+      break;
+  }
+  UpdatePaintBoxes();
+}
+
+void TForm1::RadioGroupInitClick() {
+  Program& p = *p_;
+  for (Canvas* c : {&canvases_.PaintBox_Re_u, &canvases_.PaintBox_Im_u, &canvases_.PaintBox_Abs_u,
+                    &canvases_.PaintBox_dt_Re_u, &canvases_.PaintBox_dt_Im_u, &canvases_.PaintBox_dt_Abs_u})
+    ClearPlot(*c);
+  ShowSolitonsCaption();
+  p.rot.InitMethod = RadioGroupInitItems[1]->isChecked() ? 1 : 0;
+  LabelSolitons->setVisible(true);
+  GroupBox1->setVisible(p.rot.InitMethod == 1);
+  UpdatePaintBoxes();
+}
+
+void TForm1::ShowSolitonsCaption() {
+  LabelSolitons->setText(QString::fromStdString(SolitonsCaption(kept_, p_->kinks.SolitonCount)));
+  LabelSolitons->adjustSize();
+}
+
+void TForm1::ShowConcl1() {
+  lblConcl1->setText(QString::fromStdString(kept_.DxText + FormatWD(p_->sim.Dx, 5, 3)));
+  lblConcl1->adjustSize();
+}
+
+void TForm1::ShowConcl2() {
+  lblConcl2->setText(QString::fromStdString(kept_.ReachText + FormatWD(p_->sim.ReachTime, 5, 0)));
+  lblConcl2->adjustSize();
+}
+
+void TForm1::ShowInterv2() {
+  const double L = p_->sim.HalfInterval;
+  std::string caption = "[";
+  caption += FormatWD(-L, 3, 0);
+  caption += ";";
+  caption += FormatWD(L, 2, 0);
+  caption += "]";
+  caption += kept_.IntervalText;
+  lblInterv2->setText(QString::fromStdString(caption));
+  lblInterv2->adjustSize();
+}
+
+void TForm1::SelectColorItem(int& count) {
+  const int item = ColourItemFor(count);
+  lbNColor->setCurrentRow(item);
+}
+
+void TForm1::SelectGridItem(int n) {
+  if (n == 1024) ListBoxN->setCurrentRow(0);
+  else if (n == 512) ListBoxN->setCurrentRow(1);
+  else if (n == 256) ListBoxN->setCurrentRow(2);
+}
+
+void TForm1::ConnectHandlers() {
+  connect(TabbedNotebook1, &QTabWidget::currentChanged, this, [this](int page) { TabbedNotebook1Change(page); });
+  connect(TimerForPaintBox, &QTimer::timeout, this, [this] { TimerForPaintBoxTimer(); });
+  connect(TimerSeeOutside, &QTimer::timeout, this, [this] { TimerSeeOutsideTimer(); });
+  connect(cmdLang, &QPushButton::clicked, this, [this] { cmdLangClick(); });
+  connect(cmdExit, &QPushButton::clicked, this, [this] { close(); });
+  connect(ButtonToCalc, &QPushButton::clicked, this, [this] { ButtonToCalcClick(); });
+  connect(ButtonStop, &QPushButton::clicked, this, [this] { ButtonStopClick(); });
+  for (QRadioButton* r : RadioGroupInitItems)
+    connect(r, &QRadioButton::clicked, this, [this] { RadioGroupInitClick(); });
+  connect(lbNColor, &QListWidget::itemClicked, this, [this] { lbNColorClick(); });
+  connect(ListBoxN, &QListWidget::itemClicked, this, [this] { ListBoxNClick(); });
+  connect(PaintBoxScaleColor, &PaintBox::mousePressed, this, [this](int, int, int y) { PaintBoxScaleColorMouseDown(y); });
+  connect(PaintBoxScaleColor, &PaintBox::mouseReleased, this, [this] { PaintBoxScaleColorMouseUp(); });
+}
+
+}  // namespace kl

@@ -1,0 +1,219 @@
+// The window from start-up: captions, languages, fields, the N and colour lists, and a run.
+#include <cmath>
+
+#include "soliton/numbers.h"
+#include "window_support.h"
+
+namespace kl::test {
+namespace {
+
+// The shipped caption table, for comparing captions without copying its texts here.
+std::string Entry(int entry, int line) {
+  LanguageTable table;
+  std::string problem;
+  EXPECT_TRUE(ReadLanguageTable(std::string(KINKLAB_RUN_DIR) + "/KQ_mix.txt", table, problem)) << problem;
+  return table.entries.at(entry - 1)[line];
+}
+
+TEST_F(WindowTest, StartsInEnglishWithEveryDefaultInPlace) {
+  TForm1& f = Start();
+  EXPECT_TRUE(messages.errors.empty()) << messages.errors.front();
+  const Program& p = f.program();
+  EXPECT_EQ(f.windowTitle().toStdString(), Entry(1, 1));
+  EXPECT_EQ(Text(f.cmdLang), Entry(2, 1));
+  EXPECT_EQ(Text(f.ButtonDrawOne), Entry(17, 1));
+  EXPECT_EQ(f.TabbedNotebook1->tabText(2).toStdString(), Entry(6, 1));
+  EXPECT_EQ(Text(f.ButtonToCalc), Entry(35, 1).substr(0, 10));
+  EXPECT_EQ(Text(f.lblConcl1), Entry(33, 1) + "0.078");
+  EXPECT_EQ(p.sim.GridSize, 256);
+  EXPECT_EQ(p.sim.HalfInterval, 10.0);
+  EXPECT_EQ(p.sim.RunState, 1);
+  EXPECT_EQ(p.pot.PotentialKind, 1);
+  EXPECT_EQ(Text(f.Label8), "P( U ) = 0.25 * ( U^2 - 1 )^2");
+  EXPECT_EQ(Text(f.Edit_qL), " 0.3");
+  EXPECT_EQ(Text(f.Edit_qR), " 2.0");
+  EXPECT_EQ(p.rot.kF_Im, 0.2);
+  EXPECT_EQ(f.lbNColor->count(), 24);
+  EXPECT_EQ(f.lbNColor->item(0)->text().toStdString(), " 200");
+  EXPECT_EQ(f.lbNColor->currentItem()->text().toStdString(), "  16");
+  EXPECT_EQ(f.ListBoxN->currentItem()->text().toStdString(), "256");
+  EXPECT_TRUE(f.rbScale->isChecked());
+  EXPECT_FALSE(f.LabelAdd->isVisible());
+  EXPECT_FALSE(f.ButtonRefreshSol->isEnabled());
+  EXPECT_FALSE(f.Memo1->toPlainText().isEmpty());
+  // The notebook keeps the size from the designed window, whatever the window's size.
+  EXPECT_EQ(f.TabbedNotebook1->height(), 430);
+  EXPECT_EQ(f.PaintBox_Im_u->width(), 0);
+  const std::vector<std::string> log = Lines(f.Settings.LogFileName + ".txt");
+  ASSERT_EQ(log.size(), 1u);
+  EXPECT_EQ(log[0], kLogHeader);
+}
+
+TEST_F(WindowTest, ABrokenSettingsFileIsReportedAndTheDefaultsStand) {
+  for (const std::string& content : {std::string("7\n10\nmylog\n"), std::string("one\n10\nmylog\n")}) {
+    Write("KQ_ini.txt", content);
+    messages.errors.clear();
+    TForm1& f = Start();
+    ASSERT_EQ(messages.errors.size(), 1u) << content;
+    EXPECT_NE(messages.errors[0].find("KQ_ini.txt"), std::string::npos);
+    EXPECT_EQ(f.program().pot.PotentialKind, 1);
+    EXPECT_EQ(f.program().logSettings.LogPeriod, 0);
+    EXPECT_EQ(Lines("KQ_log.txt").size(), 1u);  // the default log is created
+    EXPECT_EQ(Text(f.ButtonDrawOne), Entry(17, 1));
+    form.reset();
+  }
+  std::filesystem::remove(folder / "KQ_ini.txt");
+  messages.errors.clear();
+  Start();
+  EXPECT_EQ(messages.errors.size(), 1u);
+}
+
+TEST_F(WindowTest, AMissingCaptionTableKeepsTheDesignedTexts) {
+  std::filesystem::remove(folder / "KQ_mix.txt");
+  TForm1& f = Start();
+  ASSERT_FALSE(messages.errors.empty());
+  EXPECT_NE(messages.errors[0].find("KQ_mix.txt"), std::string::npos);
+  EXPECT_EQ(Text(f.ButtonToCalc), "Поехали");
+  EXPECT_EQ(Text(f.ButtonDrawOne), "Один график");
+  EXPECT_EQ(f.program().sim.GridSize, 256);  // start-up went on
+}
+
+TEST_F(WindowTest, TheLanguageButtonSwitchesThereAndBack) {
+  TForm1& f = Start();
+  const std::string english = f.Memo1->toPlainText().toStdString();
+  QTest::mouseClick(f.cmdLang, Qt::LeftButton);
+  EXPECT_EQ(f.LanguageMode, 0);
+  EXPECT_EQ(Text(f.ButtonDrawOne), "Один график");
+  EXPECT_EQ(Text(f.cmdLang), Entry(2, 0));
+  EXPECT_EQ(f.RadioGroupInitItems[1]->text().toStdString(), "Кинки + вращатель");
+  EXPECT_EQ(Text(f.lblConcl1), Entry(33, 0) + "0.078");
+  EXPECT_NE(f.Memo1->toPlainText().toStdString(), english);
+  QTest::mouseClick(f.cmdLang, Qt::LeftButton);
+  EXPECT_EQ(f.LanguageMode, 1);
+  EXPECT_EQ(Text(f.ButtonDrawOne), Entry(17, 1));
+  EXPECT_EQ(f.Memo1->toPlainText().toStdString(), english);
+}
+
+TEST_F(WindowTest, FieldsReadTheirTextAsItStoodBeforeTheKey) {
+  TForm1& f = Start();
+  Program& p = f.program();
+  f.Edit_qL->clear();
+  QTest::keyClicks(f.Edit_qL, "0.35");
+  EXPECT_EQ(p.rot.qL, 0.3);  // the last key is not yet in the text the handler read
+  QTest::keyClick(f.Edit_qL, Qt::Key_Return);
+  EXPECT_EQ(p.rot.qL, 0.35);
+  EXPECT_FALSE(TForm1::IsYellow(f.Edit_qL));
+
+  f.Edit_kD->clear();
+  QTest::keyClick(f.Edit_kD, Qt::Key_A);  // the empty text is read
+  EXPECT_TRUE(TForm1::IsYellow(f.Edit_kD));
+  EXPECT_EQ(p.rot.kD, 0.1);
+  f.Edit_kD->setText("0.25");
+  QTest::keyClick(f.Edit_kD, Qt::Key_End);
+  EXPECT_FALSE(TForm1::IsYellow(f.Edit_kD));
+  EXPECT_EQ(p.rot.kD, 0.25);
+
+  for (const char* bad : {"1e999", "0", "-4", "1,5"}) {
+    f.EditFirstInterval->setText(bad);
+    QTest::keyClick(f.EditFirstInterval, Qt::Key_End);
+    EXPECT_TRUE(TForm1::IsYellow(f.EditFirstInterval)) << bad;
+    EXPECT_EQ(p.sim.HalfInterval, 10.0) << bad;
+  }
+  f.EditFirstInterval->setText("12.5");
+  QTest::keyClick(f.EditFirstInterval, Qt::Key_End);
+  EXPECT_EQ(p.sim.HalfInterval, 12.5);
+  EXPECT_EQ(p.profile.OduXMin, -12.5);
+
+  f.Par_a_Value->setText("2");
+  QTest::keyClick(f.Par_a_Value, Qt::Key_End);
+  EXPECT_EQ(p.pot.ParamA, 0.0);  // only Enter takes it over
+  QTest::keyClick(f.Par_a_Value, Qt::Key_Return);
+  EXPECT_EQ(p.pot.ParamA, 2.0);
+}
+
+void ClickRow(QListWidget* list, int row) {
+  list->setCurrentRow(row);
+  const QRect r = list->visualItemRect(list->item(row));
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
+}
+
+TEST_F(WindowTest, ChoosingNSetsTheGridAndSeparatesRunsInTheLog) {
+  TForm1& f = Start();
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  ClickRow(f.ListBoxN, 0);
+  const Program& p = f.program();
+  EXPECT_EQ(p.sim.GridSize, 1024);
+  EXPECT_EQ(p.sim.Dx, 0.01953125);
+  EXPECT_EQ(Text(f.lblConcl1), Entry(33, 1) + "0.020");
+  EXPECT_EQ(Text(f.lblConcl2), Entry(34, 1) + "   10");
+  EXPECT_TRUE(f.RadioButtonWithoutStop->isChecked());
+  ClickRow(f.ListBoxN, 1);
+  EXPECT_EQ(Text(f.lblConcl2), Entry(34, 1) + "   30");
+  const std::vector<std::string> log = Lines("KQ_log.txt");
+  ASSERT_EQ(log.size(), 3u);
+  EXPECT_EQ(log[1], " ");
+  EXPECT_EQ(Text(f.lblInterv2), "[-10;10]" + Entry(32, 1));
+}
+
+TEST_F(WindowTest, TheColourListSetsTheNumberOfColours) {
+  TForm1& f = Start();
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  ClickRow(f.lbNColor, 0);
+  EXPECT_EQ(f.colours().ColorCount, 200);
+  ClickRow(f.lbNColor, 23);
+  EXPECT_EQ(f.colours().ColorCount, 16);
+  // The strip shows colour 1 at the bottom and colour 16 (pure red) at the top.
+  const Canvas& strip = f.PaintBoxScaleColor->canvas();
+  EXPECT_EQ(strip.Pixel(strip.Width() / 2, 1), f.colours().ColorTable[16]);
+  EXPECT_EQ(strip.Pixel(strip.Width() / 2, strip.Height() - 2), f.colours().ColorTable[1]);
+}
+
+TEST_F(WindowTest, TheStartButtonRunsOnTheSolutionTabAndHaltsAtWindowEnds) {
+  TForm1& f = Start();
+  Program& p = f.program();
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_EQ(messages.errors[0], "You forget to create initial conditions. Do it and try again.");
+  EXPECT_EQ(p.sim.TimeNow, 0.0);
+
+  // A kink listed and composed, as the soliton and initial-condition tabs would leave it.
+  p.profile.OduXMin = -10;
+  SolveProfile(p.profile, p.pot, 0, 10, nullptr);
+  p.kinks.SolitonCount = 1;
+  p.kinks.InitVel[1] = 0.5;
+  p.sim.InitReady = true;
+  f.RadioButtonWithStop->setChecked(true);
+  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
+  EXPECT_TRUE(p.sim.Running);
+  EXPECT_FALSE(f.ButtonRefreshSol->isEnabled());  // disabled while steps are made
+  for (int k = 0; k < 2000 && p.sim.Running; ++k) Pump(2);
+  EXPECT_FALSE(p.sim.Running);
+  EXPECT_EQ(p.sim.RunState, 2);
+  EXPECT_GT(p.sim.TimeNow, 10.0);
+  EXPECT_EQ(Text(f.ButtonToCalc), Entry(36, 1).substr(0, 10));
+  EXPECT_EQ(f.windowTitle().toStdString(), "t=" + FormatWD(p.sim.TimeNow, 6, 1));
+  EXPECT_TRUE(f.ButtonRefreshSol->isEnabled());
+  // The current profile was drawn: blue dots on the strip.
+  const Canvas& sol = f.PaintBoxCurrSol->canvas();
+  int blue = 0;
+  for (int y = 0; y < sol.Height(); ++y)
+    for (int x = 0; x < sol.Width(); ++x) blue += sol.Pixel(x, y) == kBlue;
+  EXPECT_GT(blue, 100);
+
+  // "Без" runs on through the window ends to the phase limit at 70.
+  f.RadioButtonWithoutStop->setChecked(true);
+  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
+  for (int k = 0; k < 5000 && p.sim.Running; ++k) Pump(2);
+  EXPECT_EQ(p.sim.RunState, 3);
+  EXPECT_GE(p.sim.TimeNow, 70.0);
+  EXPECT_EQ(Text(f.ButtonToCalc), Entry(37, 1).substr(0, 10));
+  EXPECT_TRUE(f.RadioButtonWithStop->isChecked());
+  EXPECT_EQ(f.windowTitle().toStdString(), Entry(1, 1));
+}
+
+}  // namespace
+}  // namespace kl::test

@@ -1,0 +1,85 @@
+#pragma once
+// Window tests: an offscreen application, a run folder of side files per test, and message
+// boxes that the test answers.
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_window.h"
+
+namespace kl::test {
+
+class RecordedMessages : public MessageBoxes {
+ public:
+  void Error(const std::string& text) override { errors.push_back(text); }
+  void Information(const std::string& text) override { infos.push_back(text); }
+  bool AskYesNo(const std::string& text) override {
+    questions.push_back(text);
+    return answer;
+  }
+  std::vector<std::string> errors, infos, questions;
+  bool answer = true;
+};
+
+inline QApplication& App() {
+  static int argc = 1;
+  static char name[] = "kinklab_window_tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+// A fresh folder holding the shipped side files; the test may spoil or remove them.
+class WindowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    App();
+    folder = std::filesystem::temp_directory_path() /
+             ("kinklab_window_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (const char* f : {"KQ_ini.txt", "KQ_mix.txt", "KQ_rus.txt", "KQ_eng.txt"})
+      std::filesystem::copy_file(std::filesystem::path(KINKLAB_RUN_DIR) / f, folder / f);
+    previous = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+  }
+  void TearDown() override {
+    form.reset();
+    std::filesystem::current_path(previous);
+    std::filesystem::remove_all(folder);
+  }
+  void Write(const std::string& name, const std::string& content) {
+    std::ofstream(folder / name, std::ios::binary) << content;
+  }
+  TForm1& Start() {
+    form = std::make_unique<TForm1>(&messages, 0);
+    return *form;
+  }
+  // Lets the timers run for a while.
+  void Pump(int ms = 30) { QTest::qWait(ms); }
+  std::vector<std::string> Lines(const std::string& name) {
+    std::ifstream in(folder / name);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);) lines.push_back(l);
+    return lines;
+  }
+
+  std::filesystem::path folder, previous;
+  RecordedMessages messages;
+  std::unique_ptr<TForm1> form;
+};
+
+inline std::string Text(const QLabel* l) { return l->text().toStdString(); }
+inline std::string Text(const QAbstractButton* b) { return b->text().toStdString(); }
+inline std::string Text(const QLineEdit* e) { return e->text().toStdString(); }
+
+}  // namespace kl::test
