@@ -215,5 +215,65 @@ TEST_F(WindowTest, TheStartButtonRunsOnTheSolutionTabAndHaltsAtWindowEnds) {
   EXPECT_EQ(f.windowTitle().toStdString(), Entry(1, 1));
 }
 
+TEST_F(WindowTest, AMissingHelpFileIsReportedAndTheCaptionsStillSwitch) {
+  std::filesystem::remove(folder / "KQ_eng.txt");
+  TForm1& f = Start();
+  ASSERT_FALSE(messages.errors.empty());
+  EXPECT_NE(messages.errors[0].find("KQ_eng.txt"), std::string::npos);
+  EXPECT_EQ(Text(f.ButtonDrawOne), Entry(17, 1));
+  QTest::mouseClick(f.cmdLang, Qt::LeftButton);  // the Russian help is there
+  EXPECT_FALSE(f.Memo1->toPlainText().isEmpty());
+}
+
+TEST_F(WindowTest, ALogFileThatCannotBeCreatedIsReportedAndTheRunGoesOn) {
+  Write("KQ_ini.txt", "1\n1\nno_such_folder/log\n");
+  TForm1& f = Start();
+  ASSERT_EQ(messages.errors.size(), 1u);
+  EXPECT_NE(messages.errors[0].find("no_such_folder/log.txt"), std::string::npos);
+  Program& p = f.program();
+  p.profile.OduXMin = -10;
+  SolveProfile(p.profile, p.pot, 0, 10, nullptr);
+  p.kinks.SolitonCount = 1;
+  p.sim.InitReady = true;
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
+  p.marks.MarkCount = 1;  // a mark whose records have nowhere to go
+  p.marks.MarkLeft[1] = -2;
+  p.marks.MarkRight[1] = 2;
+  for (int k = 0; k < 3000 && p.sim.Running; ++k) Pump(2);
+  EXPECT_EQ(p.sim.RunState, 3);
+  EXPECT_EQ(messages.errors.size(), 1u);  // no message per record
+}
+
+TEST_F(WindowTest, SideFilesAndTheLogStayInTheStartFolder) {
+  TForm1& f = Start();
+  const std::filesystem::path elsewhere = folder / "elsewhere";
+  std::filesystem::create_directories(elsewhere);
+  std::filesystem::current_path(elsewhere);  // as the data-file pickers do
+  QTest::mouseClick(f.cmdLang, Qt::LeftButton);
+  EXPECT_TRUE(messages.errors.empty());
+  EXPECT_EQ(Text(f.ButtonDrawOne), "Один график");
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  ClickRow(f.ListBoxN, 1);
+  EXPECT_EQ(Lines("KQ_log.txt").size(), 2u);
+  EXPECT_FALSE(std::filesystem::exists(elsewhere / "KQ_log.txt"));
+}
+
+TEST_F(WindowTest, APressOnTheColourScaleShowsItsLevels) {
+  TForm1& f = Start();
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  ClickRow(f.lbNColor, 23);
+  QTest::mousePress(f.PaintBoxScaleColor, Qt::LeftButton, {}, QPoint(5, 1));
+  EXPECT_TRUE(f.LabelColorScaleHint->isVisibleTo(&f));
+  EXPECT_EQ(Text(f.LabelColorScaleHint), FormatWD(f.colours().AmplLevels[16], 7, 4) + " ...");
+  EXPECT_EQ(f.LabelColorScaleHint->x() + f.LabelColorScaleHint->width(),
+            f.PaintBoxScaleColor->x() + f.PaintBoxScaleColor->width());
+  QTest::mouseRelease(f.PaintBoxScaleColor, Qt::LeftButton, {}, QPoint(5, 1));
+  EXPECT_FALSE(f.LabelColorScaleHint->isVisibleTo(&f));
+}
+
 }  // namespace
 }  // namespace kl::test
