@@ -153,6 +153,7 @@ void TForm1::CreateControls() {
   cmdExit->resize(cmdExit->sizeHint());
   TimerSeeOutside = Make<QTimer>(this, "TimerSeeOutside");
   TimerSeeOutside->setInterval(1);
+  TimerSeeOutside->start();  // enabled from the start; its first tick finds no run and stops
   TimerForPaintBox = Make<QTimer>(this, "TimerForPaintBox");
   TimerForPaintBox->setInterval(10);
 
