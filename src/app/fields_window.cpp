@@ -42,29 +42,20 @@ void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
     double L = p.sim.HalfInterval;
     ReadEditNumber(EditFirstInterval, L);
     if (!(L > 0)) {
-      QPalette pal = edit->palette();
-      pal.setColor(QPalette::Base, kFieldYellow);
-      edit->setPalette(pal);
+      SetFieldColour(edit, kFieldYellow);
     } else {
       p.sim.HalfInterval = L;
     }
     p.profile.OduXMin = -p.sim.HalfInterval;
-  } else if (edit == Edit_kF1) {
-    ReadEditNumber(edit, p.rot.kF_Re);
-  } else if (edit == Edit_kF2) {
-    ReadEditNumber(edit, p.rot.kF_Im);
-  } else if (edit == Edit_kD) {
-    ReadEditNumber(edit, p.rot.kD);
-  } else if (edit == Edit_kAdiabat) {
-    ReadEditNumber(edit, p.rot.kAd);
-  } else if (edit == Edit_wAdiabat) {
-    ReadEditNumber(edit, p.rot.wAd);
-  } else if (edit == Edit_qR) {
-    ReadEditNumber(edit, p.rot.qR);
-  } else if (edit == Edit_qL) {
-    ReadEditNumber(edit, p.rot.qL);
-  } else if (edit == EditInitSm || edit == EditInitVel) {
-    ReadEditNumber(edit, dropped);
+  } else {
+    // The rotator and adiabatic fields take their value over at every key; the fields of
+    // the soliton to add are only checked.
+    const std::pair<QLineEdit*, double*> fields[] = {
+        {Edit_kF1, &p.rot.kF_Re}, {Edit_kF2, &p.rot.kF_Im},     {Edit_kD, &p.rot.kD},
+        {Edit_kAdiabat, &p.rot.kAd}, {Edit_wAdiabat, &p.rot.wAd}, {Edit_qR, &p.rot.qR},
+        {Edit_qL, &p.rot.qL},     {EditInitSm, &dropped},       {EditInitVel, &dropped}};
+    for (const auto& [field, variable] : fields)
+      if (edit == field) ReadEditNumber(edit, *variable);
   }
 }
 
