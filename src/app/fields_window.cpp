@@ -27,6 +27,8 @@ void TForm1::ShowEditNumber(QLineEdit* edit, double value) {
   edit->setText(QString::fromStdString(FormatWD(value, 4, 1)));
 }
 
+void TForm1::SetFieldValid(QLineEdit* edit, bool valid) { SetFieldColour(edit, valid ? QColor(Qt::white) : kFieldYellow); }
+
 bool TForm1::IsYellow(const QLineEdit* edit) { return edit->palette().color(QPalette::Base) == kFieldYellow; }
 
 void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
@@ -38,15 +40,7 @@ void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
       UpdatePotentialScale(p.scales, p.pot);
     }
   } else if (edit == EditFirstInterval) {
-    // A half-length that is not positive is refused like a bad text.
-    double L = p.sim.HalfInterval;
-    ReadEditNumber(EditFirstInterval, L);
-    if (!(L > 0)) {
-      SetFieldColour(edit, kFieldYellow);
-    } else {
-      p.sim.HalfInterval = L;
-    }
-    p.profile.OduXMin = -p.sim.HalfInterval;
+    ReadHalfInterval();
   } else {
     // The rotator and adiabatic fields take their value over at every key; the fields of
     // the soliton to add are only checked.
@@ -57,6 +51,16 @@ void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
     for (const auto& [field, variable] : fields)
       if (edit == field) ReadEditNumber(edit, *variable);
   }
+}
+
+void TForm1::ReadHalfInterval() {
+  // A half-length that is not positive is refused like a bad text.
+  Program& p = *p_;
+  double L = p.sim.HalfInterval;
+  ReadEditNumber(EditFirstInterval, L);
+  if (L > 0) p.sim.HalfInterval = L;
+  else SetFieldColour(EditFirstInterval, kFieldYellow);
+  p.profile.OduXMin = -p.sim.HalfInterval;
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {

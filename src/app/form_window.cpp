@@ -701,6 +701,11 @@ void TForm1::ConnectHandlers() {
     connect(r, &QRadioButton::clicked, this, [this] { RadioGroupInitClick(); });
   connect(lbNColor, &QListWidget::itemClicked, this, [this] { lbNColorClick(); });
   connect(ListBoxN, &QListWidget::itemClicked, this, [this] { ListBoxNClick(); });
+  connect(ButtonDrawOne, &QPushButton::clicked, this, [this] { ButtonDrawOneClick(); });
+  connect(ButtonDrawAll, &QPushButton::clicked, this, [this] { ButtonDrawAllClick(); });
+  connect(ButtonAdd, &QPushButton::clicked, this, [this] { ButtonAddClick(); });
+  connect(ButtonRemove, &QPushButton::clicked, this, [this] { ButtonRemoveClick(); });
+  connect(ButtonInitPlants, &QPushButton::clicked, this, [this] { ButtonInitPlantsClick(); });
   connect(PaintBoxScaleColor, &PaintBox::mousePressed, this, [this](int, int, int y) { PaintBoxScaleColorMouseDown(y); });
   connect(PaintBoxScaleColor, &PaintBox::mouseReleased, this, [this] { PaintBoxScaleColorMouseUp(); });
 }

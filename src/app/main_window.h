@@ -21,6 +21,7 @@
 #include "app/program.h"
 #include "app/side_files.h"
 #include "engine/run_control.h"
+#include "initial/init_plots.h"
 #include "interaction/colour_scale.h"
 #include "views/paint_box_window.h"
 
@@ -69,6 +70,7 @@ class TForm1 : public QWidget {
   Program& program() { return *p_; }
   const KeptTexts& kept() const { return kept_; }
   ColourScale& colours() { return colours_; }
+  WindowCanvases& canvases() { return canvases_; }
   int LanguageMode = 1;
   int CurrentTab = 0;
   SettingsFile Settings;
@@ -93,11 +95,20 @@ class TForm1 : public QWidget {
   void PrepareSolutionTab();
   void PaintBoxScaleColorMouseDown(int y);
   void PaintBoxScaleColorMouseUp();
+  void ButtonDrawOneClick();
+  void ButtonDrawAllClick();
+  void ButtonAddClick();
+  void ButtonRemoveClick();
+  void RebuildSolitonList();
+  void ButtonInitPlantsClick();
 
   // Fields
   void ReadEditNumber(QLineEdit* edit, double& value);
   void ShowEditNumber(QLineEdit* edit, double value);
+  // EditFirstInterval into HalfInterval (a value that is not positive is refused) and OduXMin.
+  void ReadHalfInterval();
   static bool IsYellow(const QLineEdit* edit);
+  static void SetFieldValid(QLineEdit* edit, bool valid);  // white, or yellow
   // A key reaches a field's handler before the field applies it.
   void FieldKeyPress(QLineEdit* edit, int key);
 
@@ -183,6 +194,7 @@ class TForm1 : public QWidget {
   std::unique_ptr<Program> p_;
   WindowCanvases canvases_;
   ColourScale colours_;
+  InitFrames initFrames_{};
   KeptTexts kept_;
   MessageBoxes* messages_;
   std::unique_ptr<MessageBoxes> ownMessages_;

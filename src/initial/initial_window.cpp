@@ -1,0 +1,26 @@
+// The initial-conditions tab: composing and plotting u(0, x) and d_t u(0, x).
+#include "app/main_window.h"
+
+namespace kl {
+
+void TForm1::ButtonInitPlantsClick() {
+  Program& p = *p_;
+  p.sim.InitReady = true;
+  ReadEditNumber(Edit_kAdiabat, p.rot.kAd);
+  ReadEditNumber(Edit_wAdiabat, p.rot.wAd);
+  ReadHalfInterval();
+  ReadEditNumber(Edit_kF1, p.rot.kF_Re);
+  ReadEditNumber(Edit_kF2, p.rot.kF_Im);
+  ReadEditNumber(Edit_kD, p.rot.kD);
+  ReadEditNumber(Edit_qR, p.rot.qR);
+  ReadEditNumber(Edit_qL, p.rot.qL);
+  if (p.sim.GridSize > 0) p.sim.Dx = static_cast<double>(2.0L * p.sim.HalfInterval / p.sim.GridSize);
+  ComposeInitialConditions(p.sim, ComposeInputs{p.kinks, p.rot, p.profile, p.pot}, p.initVal);
+  const int half = p.sim.GridSize / 2;
+  SetInitFrames(initFrames_, p.initVal, half);
+  PlotInitColumn(canvases_.PaintBox_Re_u, initFrames_[0], p.initVal, p.sim.Dx, -half, half, 1);
+  PlotInitColumn(canvases_.PaintBox_dt_Re_u, initFrames_[3], p.initVal, p.sim.Dx, -half, half, 4);
+  UpdatePaintBoxes();
+}
+
+}  // namespace kl
