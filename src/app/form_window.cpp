@@ -303,6 +303,7 @@ void TForm1::CreateControls() {
   Directory = Make<QListWidget>(GroupBox2, "Directory");
   Directory->setGeometry(8, 48, 154, 70);
   Files = Make<QListWidget>(GroupBox2, "Files");
+  Files->setSelectionMode(QAbstractItemView::ExtendedSelection);
   Files->setGeometry(8, 122, 154, 50);
   edMyFile = MakeEdit(GroupBox2, "edMyFile", "MyNewFile", true, 154);
   edMyFile->move(8, 176);
@@ -617,6 +618,7 @@ void TForm1::RefreshCurrentTab() {
       ButtonInitPlants->setEnabled(p.kinks.SolitonCount >= 1);
       ClearPlot(canvases_.PaintBox_Re_u);
       ClearPlot(canvases_.PaintBox_dt_Re_u);
+      FillFolderLists();
       break;
     case 2:
       if (p.sim.TimeNow < kZeroTime) {
@@ -706,6 +708,9 @@ void TForm1::ConnectHandlers() {
   connect(ButtonAdd, &QPushButton::clicked, this, [this] { ButtonAddClick(); });
   connect(ButtonRemove, &QPushButton::clicked, this, [this] { ButtonRemoveClick(); });
   connect(ButtonInitPlants, &QPushButton::clicked, this, [this] { ButtonInitPlantsClick(); });
+  connect(cmdPut, &QPushButton::clicked, this, [this] { cmdPutClick(); });
+  connect(cmdGet, &QPushButton::clicked, this, [this] { cmdGetClick(); });
+  connect(Directory, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { DirectoryClick(Directory->row(item)); });
   connect(PaintBoxScaleColor, &PaintBox::mousePressed, this, [this](int, int, int y) { PaintBoxScaleColorMouseDown(y); });
   connect(PaintBoxScaleColor, &PaintBox::mouseReleased, this, [this] { PaintBoxScaleColorMouseUp(); });
 }

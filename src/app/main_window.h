@@ -101,6 +101,10 @@ class TForm1 : public QWidget {
   void ButtonRemoveClick();
   void RebuildSolitonList();
   void ButtonInitPlantsClick();
+  void cmdPutClick();
+  void cmdGetClick();
+  void DirectoryClick(int row);
+  void FillFolderLists();
 
   // Fields
   void ReadEditNumber(QLineEdit* edit, double& value);

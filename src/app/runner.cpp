@@ -1,15 +1,15 @@
 #include "app/runner.h"
 
-#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <ostream>
 #include <sstream>
 
+#include "app/data_file.h"
 #include "engine/run_control.h"
+#include "interaction/colour_scale.h"
 #include "soliton/numbers.h"
 
 namespace kl {
@@ -98,6 +98,23 @@ class RunnerUi : public RunUi {
   std::vector<std::string> errors_;
 };
 
+// What a setup file sets among the runner's options; the colour count, the picture scales and
+// the adiabatic parameters have no use without the window.
+void TakeSetup(const SetupData& s, RunnerOptions& o) {
+  o.kind = s.PotentialKind;
+  o.halfInterval = s.HalfInterval;
+  o.gridSize = GridSizeFromList(s.GridIndex);
+  o.kinks.clear();
+  for (int i = 0; i < s.SolitonCount; ++i) o.kinks.emplace_back(s.Kinks[i].Displacement, s.Kinks[i].Velocity);
+  o.rotator = s.InitMethod == 1;
+  o.kF_Re = s.kF_Re;
+  o.kF_Im = s.kF_Im;
+  o.kD = s.kD;
+  o.qL = s.qL;
+  o.qR = s.qR;
+  o.logPeriod = s.LogPeriod;
+}
+
 std::string DumpNewestLevel(const SimState& s) {
   std::ostringstream csv;
   csv << "x,u,r\n";
@@ -118,39 +135,16 @@ std::string DumpNewestLevel(const SimState& s) {
 
 }  // namespace
 
-bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot write " + temp + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(content.data(), 1, content.size(), f) == content.size();
-  int err = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!closed && written) err = errno;
-  if (!written || !closed) {
-    std::remove(temp.c_str());
-    error = "cannot write " + temp + ": " + std::strerror(err);
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    err = errno;
-    std::remove(temp.c_str());
-    error = "cannot replace " + path + ": " + std::strerror(err);
-    return false;
-  }
-  return true;
-}
-
 bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std::string& error) {
   RunnerOptions parsed;
   std::vector<double> v;
+  bool kinksFromSetup = false;  // the first --kink after a --setup replaces the file's list
   for (size_t k = 0; k < args.size(); ++k) {
     const std::string& name = args[k];
     const bool known = name == "--kind" || name == "--L" || name == "--N" || name == "--kink" ||
                        name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
-                       name == "--log-period" || name == "--energy" || name == "--dump";
+                       name == "--log-period" || name == "--energy" || name == "--dump" ||
+                       name == "--setup";
     if (!known) {
       error = name + ": unknown option";
       return false;
@@ -177,6 +171,8 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
     } else if (name == "--kink") {
       if (!ParseList(value, ':', 2, v)) return bad("expected C:V, two numbers");
       if (!(std::fabs(v[1]) < 1)) return bad("the velocity must lie strictly between -1 and 1");
+      if (kinksFromSetup) parsed.kinks.clear();
+      kinksFromSetup = false;
       if (parsed.kinks.size() >= 9) return bad("at most nine kinks");
       parsed.kinks.emplace_back(v[0], v[1]);
     } else if (name == "--rotator") {
@@ -205,6 +201,15 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       parsed.energyFile = value;
     } else if (name == "--dump") {
       parsed.dumpFile = value;
+    } else if (name == "--setup") {
+      SetupData setup;
+      std::string loadError;
+      if (!LoadSetupFile(value, setup, loadError)) {
+        error = name + ": " + loadError;
+        return false;
+      }
+      TakeSetup(setup, parsed);
+      kinksFromSetup = true;
     }
   }
   o = std::move(parsed);

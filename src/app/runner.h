@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "app/replace_file.h"
+
 namespace kl {
 
 struct RunnerOptions {
@@ -24,13 +26,14 @@ struct RunnerOptions {
 };
 
 // Parses the command line (without the program name). On a bad argument returns false and
-// sets `error` to a one-line message naming it.
+// sets `error` to a one-line message naming it. "--setup FILE" loads a saved setup and sets
+// every option the file holds (kind, L, N, the kinks, the rotator and its parameters, the
+// log period); options are taken in order, so one given after it overrides the file's value
+// and the first --kink after it starts a new kink list. A file that does not load is a bad
+// argument, its message naming the file and the reason.
 bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& options, std::string& error);
 
 // Runs and prints "key: value" lines to `out`; problems go to `err`. Returns the exit status.
 int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err);
-
-// Writes `content` to `path` through a temporary file and a rename.
-bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error);
 
 }  // namespace kl

@@ -8,9 +8,11 @@
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << "usage: kinklab-run [--kind K] [--L X] [--N 256|512|1024] [--kink C:V]...\n"
-                 "                   [--rotator kF_Re,kF_Im,kD,qL,qR] [--mark A:B]... [--t T]\n"
-                 "                   [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n";
+    std::cout << "usage: kinklab-run [--setup FILE.kq1] [--kind K] [--L X] [--N 256|512|1024]\n"
+                 "                   [--kink C:V]... [--rotator kF_Re,kF_Im,kD,qL,qR] [--mark A:B]...\n"
+                 "                   [--t T] [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n"
+                 "--setup takes kind, L, N, kinks, method, rotator and log period from a saved setup;\n"
+                 "options are read in order, so those after it override the file's values.\n";
     return 0;
   }
   kl::RunnerOptions options;
