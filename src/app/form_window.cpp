@@ -708,6 +708,7 @@ void TForm1::ConnectHandlers() {
   connect(ButtonAdd, &QPushButton::clicked, this, [this] { ButtonAddClick(); });
   connect(ButtonRemove, &QPushButton::clicked, this, [this] { ButtonRemoveClick(); });
   connect(ButtonInitPlants, &QPushButton::clicked, this, [this] { ButtonInitPlantsClick(); });
+  connect(ButtonRefreshSol, &QPushButton::clicked, this, [this] { ButtonRefreshSolClick(); });
   connect(cmdPut, &QPushButton::clicked, this, [this] { cmdPutClick(); });
   connect(cmdGet, &QPushButton::clicked, this, [this] { cmdGetClick(); });
   connect(Directory, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { DirectoryClick(Directory->row(item)); });

@@ -101,6 +101,7 @@ class TForm1 : public QWidget {
   void ButtonRemoveClick();
   void RebuildSolitonList();
   void ButtonInitPlantsClick();
+  void ButtonRefreshSolClick();
   void cmdPutClick();
   void cmdGetClick();
   void DirectoryClick(int row);
@@ -199,6 +200,7 @@ class TForm1 : public QWidget {
   WindowCanvases canvases_;
   ColourScale colours_;
   InitFrames initFrames_{};
+  PlotFrame micro2Frame_{};  // the world rectangle shown by microscope 2
   KeptTexts kept_;
   MessageBoxes* messages_;
   std::unique_ptr<MessageBoxes> ownMessages_;

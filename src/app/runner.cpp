@@ -9,6 +9,7 @@
 
 #include "app/data_file.h"
 #include "engine/run_control.h"
+#include "interaction/xt_png.h"
 #include "interaction/colour_scale.h"
 #include "soliton/numbers.h"
 
@@ -141,10 +142,14 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
   bool kinksFromSetup = false;  // the first --kink after a --setup replaces the file's list
   for (size_t k = 0; k < args.size(); ++k) {
     const std::string& name = args[k];
+    if (name == "--energy-picture") {  // the only option without a value
+      parsed.energyPicture = true;
+      continue;
+    }
     const bool known = name == "--kind" || name == "--L" || name == "--N" || name == "--kink" ||
                        name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
                        name == "--log-period" || name == "--energy" || name == "--dump" ||
-                       name == "--setup";
+                       name == "--setup" || name == "--png" || name == "--size" || name == "--colours";
     if (!known) {
       error = name + ": unknown option";
       return false;
@@ -201,6 +206,18 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       parsed.energyFile = value;
     } else if (name == "--dump") {
       parsed.dumpFile = value;
+    } else if (name == "--png") {
+      parsed.pngFile = value;
+    } else if (name == "--size") {
+      const size_t x = value.find('x');
+      if (x == std::string::npos || !ParseInteger(value.substr(0, x), parsed.pngWidth) ||
+          !ParseInteger(value.substr(x + 1), parsed.pngHeight) || parsed.pngWidth < 1 || parsed.pngHeight < 1 ||
+          parsed.pngWidth > 16384 || parsed.pngHeight > 16384)
+        return bad("expected WxH, two whole numbers from 1 to 16384");
+    } else if (name == "--colours") {
+      if (!ParseInteger(value, parsed.colourCount) || parsed.colourCount < 16 || parsed.colourCount > 200 ||
+          parsed.colourCount % 8 != 0)
+        return bad("the number of colours is one of 16, 24, ..., 200");
     } else if (name == "--setup") {
       SetupData setup;
       std::string loadError;
@@ -272,6 +289,14 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, ui.EnergyCsv(), error)) {
     err << "kinklab-run: " << error << '\n';
     return 1;
+  }
+  if (!o.pngFile.empty()) {
+    ColourScale colours;
+    colours.ColorCount = o.colourCount;
+    if (!WriteXtPicturePng(p, colours, o.energyPicture, o.pngWidth, o.pngHeight, o.pngFile, error)) {
+      err << "kinklab-run: " << error << '\n';
+      return 1;
+    }
   }
   if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpNewestLevel(p.sim), error)) {
     err << "kinklab-run: " << error << '\n';

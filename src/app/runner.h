@@ -23,6 +23,10 @@ struct RunnerOptions {
   int logPeriod = 0;
   std::string energyFile;  // CSV t,E, one row per step
   std::string dumpFile;    // CSV x,u,r of the newest level
+  std::string pngFile;     // the x-t colour picture as the refresh paints it
+  bool energyPicture = false;
+  int pngWidth = 800, pngHeight = 400;
+  int colourCount = 16;
 };
 
 // Parses the command line (without the program name). On a bad argument returns false and

@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     std::cout << "usage: kinklab-run [--setup FILE.kq1] [--kind K] [--L X] [--N 256|512|1024]\n"
                  "                   [--kink C:V]... [--rotator kF_Re,kF_Im,kD,qL,qR] [--mark A:B]...\n"
                  "                   [--t T] [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n"
+                 "                   [--png FILE [--size WxH] [--energy-picture] [--colours N]]\n"
                  "--setup takes kind, L, N, kinks, method, rotator and log period from a saved setup;\n"
                  "options are read in order, so those after it override the file's values.\n";
     return 0;
