@@ -61,6 +61,9 @@ TEST(RunnerArgs, BadArgumentsAreRefusedWithTheirName) {
       {{"--rotator", "1,2,3"}, "--rotator 1,2,3"},
       {{"--t", "1e999"}, "--t 1e999"},
       {{"--kind"}, "--kind needs a value"},
+      {{"--size", "800"}, "--size 800"},
+      {{"--size", "0x10"}, "--size 0x10"},
+      {{"--colours", "20"}, "--colours 20"},
   };
   for (const auto& [args, named] : cases) {
     RunnerOptions o;
@@ -159,6 +162,22 @@ TEST(Runner, WritesTheLogAsTheWindowDoes) {
   EXPECT_EQ(lines[2].substr(0, 17), lines[3].substr(0, 17));
   EXPECT_EQ(lines[2].substr(5 * 17), lines[3].substr(5 * 17));
   std::remove((base + ".txt").c_str());
+}
+
+TEST(Runner, WritesTheXtPictureAsAPngOfTheRequestedSize) {
+  const std::string png = ::testing::TempDir() + "runner_picture.png";
+  RunWith({"--N", "256", "--kink", "0:0.2", "--t", "5", "--png", png, "--size", "320x160", "--energy-picture"});
+  std::ifstream in(png, std::ios::binary);
+  std::string head(24, '\0');
+  ASSERT_TRUE(in.read(head.data(), 24));
+  EXPECT_EQ(head.substr(1, 3), "PNG");
+  auto be32 = [&](int at) {
+    return (static_cast<unsigned char>(head[at]) << 24) | (static_cast<unsigned char>(head[at + 1]) << 16) |
+           (static_cast<unsigned char>(head[at + 2]) << 8) | static_cast<unsigned char>(head[at + 3]);
+  };
+  EXPECT_EQ(be32(16), 320);  // IHDR width and height
+  EXPECT_EQ(be32(20), 160);
+  std::remove(png.c_str());
 }
 
 TEST(RunnerProgram, ABadArgumentExitsWithStatus2AndWritesNothing) {
