@@ -192,6 +192,11 @@ void TForm1::CreateControls() {
   GroupBoxPot = scaleGroup("GroupBoxPot", "EditPot", &EditPot, false);
   GroupBoxPhas = scaleGroup("GroupBoxPhas", "EditPhas", &EditPhas, false);
   GroupBoxODU = scaleGroup("GroupBoxODU", "EditODU", nullptr, true);
+  // The minima follow the maxima, and the profile's x range follows L: shown, not edited.
+  for (QLineEdit* e : {EditPot[1], EditPot[3], EditPhas[1], EditPhas[3], EditODU[1], EditODU[2], EditODU[3]})
+    e->setEnabled(false);
+  for (const char* label : {"GroupBoxPotLabel1", "GroupBoxPhasLabel1", "GroupBoxPhasLabel3"})
+    if (QWidget* w = findChild<QWidget*>(label)) w->setEnabled(false);
   const char* results[3] = {"Height=", "Width =", "Energy="};
   for (int k = 5; k <= 7; ++k) {
     QLabel* l = MakeLabel(GroupBoxODU, ("GroupBoxODULabel" + std::to_string(k)).c_str(), results[k - 5]);
@@ -712,6 +717,8 @@ void TForm1::ConnectHandlers() {
   connect(cmdPut, &QPushButton::clicked, this, [this] { cmdPutClick(); });
   connect(cmdGet, &QPushButton::clicked, this, [this] { cmdGetClick(); });
   connect(Directory, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { DirectoryClick(Directory->row(item)); });
+  ConnectMouseHandlers();
+  ConnectScaleDialogs();
   connect(PaintBoxScaleColor, &PaintBox::mousePressed, this, [this](int, int, int y) { PaintBoxScaleColorMouseDown(y); });
   connect(PaintBoxScaleColor, &PaintBox::mouseReleased, this, [this] { PaintBoxScaleColorMouseUp(); });
 }

@@ -15,6 +15,7 @@
 #include <QWidget>
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/messages.h"
@@ -102,6 +103,35 @@ class TForm1 : public QWidget {
   void RebuildSolitonList();
   void ButtonInitPlantsClick();
   void ButtonRefreshSolClick();
+
+  // Scale dialogs of the solitons tab.
+  void PaintBoxPotEnClick();
+  void PaintBoxPhasPlClick();
+  void PaintBoxODUClick();
+  void Button1Click();
+  void Button2Click();
+  void Button3Click();
+  void Button4Click();
+  void Button5Click();
+  void Button6Click();
+
+  // Pointing into the solution tab's pictures.
+  void PaintBoxMainMouseDown(int x, int y);
+  void PaintBoxMainMouseUp(int x, int y);
+  void PaintBoxCurrSolMouseDown(int x, int y);
+  void PaintBoxCurrSolMouseUp(int x, int y);
+  void PaintBoxCurrEnergyMouseDown();
+  void PaintBoxCurrEnergyMouseUp();
+  void PaintBoxMicro2MouseDown(int x, int y);
+  void PaintBoxMicro2MouseUp();
+  void rbMAllClick();
+  void ListBoxOptionsClick();
+  void rbDeleteMicro2Click();
+  void DeleteMicro1();
+  void DeleteMicro2();
+  void ShowHint(const std::optional<std::string>& text);
+  int OptionMode = 0;
+  bool Micro1Dragging = false, Micro2Dragging = false;
   void cmdPutClick();
   void cmdGetClick();
   void DirectoryClick(int row);
@@ -189,6 +219,8 @@ class TForm1 : public QWidget {
   friend class WindowRunUi;
   void CreateControls();
   void ConnectHandlers();
+  void ConnectMouseHandlers();
+  void ConnectScaleDialogs();
   void ApplyEntry(int entry, const std::string& text);
   void ShowSolitonsCaption();
   void ShowConcl1();
