@@ -96,11 +96,7 @@ void TForm1::PaintBoxMainMouseUp(int x, int y) {
   } else {
     if (c[2] < c[0]) std::swap(c[0], c[2]);
     if (c[1] < c[3]) std::swap(c[1], c[3]);  // y1 is the lower edge
-    main.MoveTo(c[0], c[1]);
-    main.LineTo(c[0], c[3]);
-    main.LineTo(c[2], c[3]);
-    main.LineTo(c[2], c[1]);
-    main.LineTo(c[0], c[1]);
+    OutlineRect(main, c, kWhite);
   }
   main.SetPenColor(kBlack);
   UpdatePaintBoxes();

@@ -98,15 +98,19 @@ void DeleteMicroLine(std::array<int, 4>& line, Canvas& main) {
   line.fill(-1);
 }
 
+void OutlineRect(Canvas& canvas, const std::array<int, 4>& rect, Rgb colour) {
+  canvas.SetPenColor(colour);
+  canvas.MoveTo(rect[0], rect[1]);
+  canvas.LineTo(rect[0], rect[3]);
+  canvas.LineTo(rect[2], rect[3]);
+  canvas.LineTo(rect[2], rect[1]);
+  canvas.LineTo(rect[0], rect[1]);
+  canvas.SetPenColor(kBlack);
+}
+
 void DeleteMicroRect(std::array<int, 4>& rect, Canvas& main) {
   if (std::all_of(rect.begin(), rect.end(), [](int v) { return v == -1; })) return;
-  main.SetPenColor(kSilver);
-  main.MoveTo(rect[0], rect[1]);
-  main.LineTo(rect[0], rect[3]);
-  main.LineTo(rect[2], rect[3]);
-  main.LineTo(rect[2], rect[1]);
-  main.LineTo(rect[0], rect[1]);
-  main.SetPenColor(kBlack);
+  OutlineRect(main, rect, kSilver);
   rect.fill(-1);
 }
 

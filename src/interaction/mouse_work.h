@@ -30,6 +30,10 @@ int RemoveMarkAt(const SimState& sim, Marks& marks, Canvas& currSol, double x);
 // "-All": erases every mark's box and empties the list.
 void RemoveAllMarks(const SimState& sim, Marks& marks, Canvas& currSol);
 
+// The outline through (x1, y1), (x1, y2), (x2, y2), (x2, y1) back to (x1, y1); the pen is
+// black again afterwards.
+void OutlineRect(Canvas& canvas, const std::array<int, 4>& rect, Rgb colour);
+
 // A drawn microscope, erased in silver and forgotten.
 void DeleteMicroLine(std::array<int, 4>& line, Canvas& main);
 void DeleteMicroRect(std::array<int, 4>& rect, Canvas& main);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "initial/composer.h"
+#include "interaction/mouse_work.h"
 
 namespace kl {
 
@@ -280,13 +281,7 @@ RefreshResult RefreshSolution(Program& p, ColourScale& colours, const RefreshCho
   const std::array<int, 4>& rect = p.micro.Micro2Rect;
   if (IsSet(rect)) {
     showWaiting(true);
-    main.SetPenColor(kWhite);
-    main.MoveTo(rect[0], rect[1]);
-    main.LineTo(rect[0], rect[3]);
-    main.LineTo(rect[2], rect[3]);
-    main.LineTo(rect[2], rect[1]);
-    main.LineTo(rect[0], rect[1]);
-    main.SetPenColor(kBlack);
+    OutlineRect(main, rect, kWhite);
     micro2Frame = Micro2FrameFor(sim, rect, main.Width(), main.Height());
     result.micro2Rows = PaintMicro2(sim, colours, choice.energyPicture, micro2Frame, micro2);
     showWaiting(false);

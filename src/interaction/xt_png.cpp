@@ -1,7 +1,6 @@
 #include "interaction/xt_png.h"
 
 #include <png.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <vector>
 
+#include "app/replace_file.h"
 #include "interaction/refresh.h"
 #include "soliton/plot_frame.h"
 #include "views/canvas.h"
@@ -50,33 +50,6 @@ bool EncodePng(const Canvas& canvas, std::vector<uint8_t>& png, std::string& err
   return ok;
 }
 
-// Writes the bytes to path + ".tmp", flushes them to the disk and renames the file over path.
-bool WriteReplacing(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "Cannot write \"" + temp + "\": " + std::strerror(errno);
-    return false;
-  }
-  int err = 0;
-  if (std::fwrite(bytes.data(), 1, bytes.size(), f) != bytes.size() || std::fflush(f) != 0 ||
-      fsync(fileno(f)) != 0)
-    err = errno;
-  if (std::fclose(f) != 0 && err == 0) err = errno;
-  if (err != 0) {
-    std::remove(temp.c_str());
-    error = "Cannot write \"" + temp + "\": " + std::strerror(err);
-    return false;
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    err = errno;
-    std::remove(temp.c_str());
-    error = "Cannot replace \"" + path + "\": " + std::strerror(err);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool WriteXtPicturePng(Program& p, ColourScale& colours, bool energyPicture, int width, int height,
@@ -93,7 +66,8 @@ bool WriteXtPicturePng(Program& p, ColourScale& colours, bool energyPicture, int
   ClearPlot(canvas);
   PaintXtPicture(p.sim, colours, energyPicture, canvas);
   std::vector<uint8_t> png;
-  return EncodePng(canvas, png, error) && WriteReplacing(path, png, error);
+  return EncodePng(canvas, png, error) &&
+         WriteFileReplacing(path, std::string(png.begin(), png.end()), error);
 }
 
 }  // namespace kl
