@@ -223,6 +223,7 @@ class TForm1 : public QWidget {
   void ConnectScaleDialogs();
   void ApplyEntry(int entry, const std::string& text);
   void ShowSolitonsCaption();
+  void DrawPotentialPictures();
   void ShowConcl1();
   void ShowConcl2();
   void ShowInterv2();

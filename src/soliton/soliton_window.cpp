@@ -6,12 +6,18 @@
 
 namespace kl {
 
-void TForm1::ButtonDrawOneClick() {
+// Both draw buttons: "a" and L from their fields, then the potential and the phase plane.
+void TForm1::DrawPotentialPictures() {
   Program& p = *p_;
   ReadEditNumber(Par_a_Value, p.pot.ParamA);
   ReadHalfInterval();
   DrawPotentialGraph(canvases_.PaintBoxPotEn, p.pot, p.pot.ParamA, p.scales);
   DrawPhasePlane(canvases_.PaintBoxPhasPl, p.pot, p.pot.ParamA, p.scales);
+}
+
+void TForm1::ButtonDrawOneClick() {
+  Program& p = *p_;
+  DrawPotentialPictures();
   const ProfileResult r = SolveProfile(p.profile, p.pot, p.pot.ParamA, p.sim.HalfInterval, &canvases_.PaintBoxODU);
   EditODU[5]->setText(QString::fromStdString(FormatWD(r.Height, 5, 3)));
   EditODU[6]->setText(QString::fromStdString(FormatWD(r.Width, 5, 3)));
@@ -29,12 +35,8 @@ void TForm1::ButtonDrawOneClick() {
 }
 
 void TForm1::ButtonDrawAllClick() {
-  Program& p = *p_;
-  ReadEditNumber(Par_a_Value, p.pot.ParamA);
-  ReadHalfInterval();
-  DrawPotentialGraph(canvases_.PaintBoxPotEn, p.pot, p.pot.ParamA, p.scales);
-  DrawPhasePlane(canvases_.PaintBoxPhasPl, p.pot, p.pot.ParamA, p.scales);
-  DrawSuperposition(canvases_.PaintBoxODU, p);
+  DrawPotentialPictures();
+  DrawSuperposition(canvases_.PaintBoxODU, *p_);
   UpdatePaintBoxes();
 }
 
