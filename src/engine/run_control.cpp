@@ -118,9 +118,9 @@ void RunLoop(Program& p, RunUi& ui) {
       }
       if (!(s.PhaseTwo && s.WindowBase == 0)) {
         DrawCurrentSolution(s, p.marks, p.logSettings, &p.log, cv.PaintBoxCurrSol, s.CurrentHalfWidth,
-                            s.LayerNow - s.WindowBase, true);
+                            s.LayerNow - s.WindowBase, true, &cv.CurrSolMemory);
         if (s.SolutionTabShown) {
-          DrawDensityProfile(s, cv.PaintBoxCurrEnergy, s.CurrentHalfWidth);
+          DrawDensityProfile(s, cv.PaintBoxCurrEnergy, s.CurrentHalfWidth, &cv.CurrEnergyMemory);
           DrawEnergyDot(s, cv.PaintBoxMain);
           DrawInfoTable(s, p.marks, p.textBlock, cv.PaintBoxMain);
         }

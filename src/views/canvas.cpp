@@ -10,6 +10,7 @@ void Canvas::Resize(int width, int height) {
   width_ = std::max(width, 0);
   height_ = std::max(height, 0);
   pixels_.assign(static_cast<size_t>(width_) * height_, PackRgb(kWhite));
+  ++version_;
   texts_.clear();
 }
 
@@ -22,6 +23,7 @@ void Canvas::FillSpan(int x1, int x2, int y, Rgb c) {
 }
 
 void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
+  ++version_;
   if (x1 > x2) std::swap(x1, x2);
   if (y1 > y2) std::swap(y1, y2);
   if (x1 == x2 || y1 == y2) return;
@@ -48,6 +50,7 @@ void Canvas::Rectangle(int x1, int y1, int x2, int y2) {
 }
 
 void Canvas::SetPixel(int x, int y, Rgb c) {
+  ++version_;
   if (Inside(x, y)) Row(y)[x] = PackRgb(c);
 }
 
@@ -101,6 +104,7 @@ bool ClipSegment(double& x0, double& y0, double& x1, double& y1, double xlo, dou
 }  // namespace
 
 void Canvas::LineTo(int x, int y) {
+  ++version_;
   auto plot = [this](long px, long py) {
     if (px >= -2 && py >= -2 && px <= width_ + 1 && py <= height_ + 1)
       Plot(static_cast<int>(px), static_cast<int>(py));
@@ -122,6 +126,7 @@ void Canvas::LineTo(int x, int y) {
 }
 
 void Canvas::TextOut(int x, int y, std::string_view text) {
+  ++version_;
   std::erase_if(texts_, [&](const CanvasText& s) { return s.x == x && s.y == y; });
   texts_.push_back(CanvasText{x, y, std::string(text)});
   if (text_) text_->DrawText(*this, x, y, text, font_, brush_);

@@ -67,7 +67,14 @@ class Canvas {
   Rgb Pixel(int x, int y) const;
   bool Inside(int x, int y) const { return x >= 0 && y >= 0 && x < width_ && y < height_; }
   const std::vector<uint32_t>& Pixels() const { return pixels_; }  // 0xFFRRGGBB, row-major
-  uint32_t* Row(int y) { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  // Raw access for fast painters; counts as a change of the picture.
+  uint32_t* Row(int y) {
+    ++version_;
+    return pixels_.data() + static_cast<size_t>(y) * width_;
+  }
+  const uint32_t* ConstRow(int y) const { return pixels_.data() + static_cast<size_t>(y) * width_; }
+  // Grows with every change of the pixels, so a painter can tell whether anyone else drew.
+  uint64_t Version() const { return version_; }
 
   void SetTextRenderer(TextRenderer* r) { text_ = r; }
   // The texts written and not painted over since, in writing order.
@@ -83,6 +90,7 @@ class Canvas {
   int penWidth_ = 1;
   int curX_ = 0, curY_ = 0;
   TextRenderer* text_ = nullptr;
+  uint64_t version_ = 0;
   std::vector<CanvasText> texts_;
 };
 

@@ -11,6 +11,11 @@ QImage ImageOf(Canvas& canvas) {
   return QImage(reinterpret_cast<uchar*>(canvas.Row(0)), canvas.Width(), canvas.Height(),
                 canvas.Width() * 4, QImage::Format_RGB32);
 }
+// A read-only view for showing the picture; it leaves the canvas's version alone.
+QImage ConstImageOf(const Canvas& canvas) {
+  return QImage(reinterpret_cast<const uchar*>(canvas.ConstRow(0)), canvas.Width(), canvas.Height(),
+                canvas.Width() * 4, QImage::Format_RGB32);
+}
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 }  // namespace
 
@@ -57,7 +62,7 @@ void PaintBox::SyncCanvas() {
 void PaintBox::paintEvent(QPaintEvent*) {
   if (canvas_.Width() <= 0 || canvas_.Height() <= 0) return;
   QPainter painter(this);
-  painter.drawImage(0, 0, ImageOf(canvas_));
+  painter.drawImage(0, 0, ConstImageOf(canvas_));
 }
 
 void PaintBox::mousePressEvent(QMouseEvent* e) {

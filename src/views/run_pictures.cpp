@@ -14,32 +14,34 @@ constexpr double kLogFloor = -550.0;  // ln r of a density too small to show
 
 int Round(long double v) { return static_cast<int>(std::nearbyint(v)); }
 
-// Erases the two pixel columns of a point and draws its dot.
-void ColumnDot(Canvas& c, int px, int py, Rgb colour) {
-  c.SetPenColor(kWhite);
-  c.SetBrushColor(kWhite);
-  c.Rectangle(px - 1, 1, px + 1, c.Height() - 1);
-  DrawDot(c, px, py, colour);
-}
-
 }  // namespace
 
 void DrawCurrentSolution(SimState& sim, Marks& marks, const LogSettings& logSettings, LogFile* log,
-                         Canvas& currSol, int a, int k, bool follow) {
+                         Canvas& currSol, int a, int k, bool follow, StripMemory* memory) {
   const int level = sim.PhaseTwo ? k - 1 : k;
-  if (sim.SolutionTabShown && level >= 0 && level < kHistoryLevels) {
+  StripMemory fresh;
+  StripMemory& m = memory ? *memory : fresh;
+  const bool drawn = sim.SolutionTabShown && level >= 0 && level < kHistoryLevels;
+  if (drawn) {
     sim.SolFrame.yMin = -1.5;
     sim.SolFrame.yMax = 1.5;
     const FieldPoint* row = sim.stores.History(level);
     const int half = std::clamp(a, 0, kHistoryHalf);
-    for (int i = -half; i <= half; ++i) {
-      const int px = FrameColumn(currSol, sim.SolFrame, static_cast<double>(static_cast<long double>(i) * sim.Dx));
-      ColumnDot(currSol, px, FrameRow(currSol, sim.SolFrame, row[i].re), kBlue);
-    }
+    const int* px = StripColumns(m, currSol, sim.SolFrame, sim.Dx, half);
+    std::array<int, 2 * kHistoryHalf + 1> rows;
+    for (int i = -half; i <= half; ++i) rows[i + half] = FrameRow(currSol, sim.SolFrame, row[i].re);
+    PaintColumnDots(currSol, m, px, rows.data(), 2 * half + 1, kBlue);
   }
   TrackMarks(sim, marks, logSettings, log, level, follow);
-  if (sim.SolutionTabShown)
-    for (int m = 1; m <= std::min(marks.MarkCount, kMaxMarks); ++m) DrawMarkBox(sim, marks, currSol, m, kNavy);
+  if (sim.SolutionTabShown) {
+    for (int mark = 1; mark <= std::min(marks.MarkCount, kMaxMarks); ++mark) {
+      DrawMarkBox(sim, marks, currSol, mark, kNavy);
+      const int H = currSol.Height();
+      NoteOutline(m, currSol, FrameColumn(currSol, sim.SolFrame, marks.MarkLeft[mark]), Round(0.25L * H),
+                  FrameColumn(currSol, sim.SolFrame, marks.MarkRight[mark]), Round(0.75L * H));
+    }
+    if (drawn) Seal(m, currSol);
+  }
 }
 
 void DrawMarkBox(const SimState& sim, const Marks& marks, Canvas& currSol, int m, Rgb colour) {
@@ -56,7 +58,9 @@ void DrawMarkBox(const SimState& sim, const Marks& marks, Canvas& currSol, int m
   currSol.LineTo(x1, y1);
 }
 
-void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a) {
+void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a, StripMemory* memory) {
+  StripMemory fresh;
+  StripMemory& m = memory ? *memory : fresh;
   const int half = std::clamp(a, 0, kHistoryHalf);
   const double* density = sim.stores.DensityNow();
   double* logDensity = sim.stores.SectionE();
@@ -68,10 +72,10 @@ void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a) {
   const double top = MaxOfRange(logDensity, kSectionLo, kSectionHi, -half, half);
   sim.DensityFrame.yMax = top;
   sim.DensityFrame.yMin = top - 8;
-  for (int i = -half; i <= half; ++i) {
-    const int px = FrameColumn(currEnergy, sim.DensityFrame, static_cast<double>(static_cast<long double>(i) * sim.Dx));
-    ColumnDot(currEnergy, px, FrameRow(currEnergy, sim.DensityFrame, logDensity[i]), kRed);
-  }
+  const int* px = StripColumns(m, currEnergy, sim.DensityFrame, sim.Dx, half);
+  std::array<int, 2 * kHistoryHalf + 1> rows;
+  for (int i = -half; i <= half; ++i) rows[i + half] = FrameRow(currEnergy, sim.DensityFrame, logDensity[i]);
+  PaintColumnDots(currEnergy, m, px, rows.data(), 2 * half + 1, kRed);
 }
 
 void DrawEnergyPanel(Canvas& main) {

@@ -7,6 +7,7 @@
 #include "engine/marks.h"
 #include "engine/sim_state.h"
 #include "views/canvas.h"
+#include "views/strip_painter.h"
 
 namespace kl {
 
@@ -24,13 +25,15 @@ struct RunCanvases {
   Canvas PaintBoxMain;
   Canvas PaintBoxCurrSol;
   Canvas PaintBoxCurrEnergy;
+  StripMemory CurrSolMemory, CurrEnergyMemory;  // what the run left on the two strips
 };
 
 // The current profile (half-width a grid points, level argument k) and the marks on it.
+// `memory` lets a run repaint only what changed since its previous step.
 void DrawCurrentSolution(SimState& sim, Marks& marks, const LogSettings& logSettings, LogFile* log,
-                         Canvas& currSol, int a, int k, bool follow);
+                         Canvas& currSol, int a, int k, bool follow, StripMemory* memory = nullptr);
 void DrawMarkBox(const SimState& sim, const Marks& marks, Canvas& currSol, int m, Rgb colour);
-void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a);
+void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a, StripMemory* memory = nullptr);
 void DrawEnergyPanel(Canvas& main);
 void DrawEnergyDot(const SimState& sim, Canvas& main);
 void DrawInfoTable(const SimState& sim, const Marks& marks, TextBlock& block, Canvas& main);
