@@ -64,6 +64,7 @@ void TForm1::cmdGetClick() {
   for (int j = 1; j <= p.kinks.SolitonCount; ++j)
     ListBoxInitVal->addItem(QString::fromStdString(
         SolitonEntryText(FormatWD(p.kinks.InitVel[j], 5, 2), FormatWD(p.kinks.InitSm[j], 5, 2))));
+  ShowSolitonsCaption();  // the count of the loaded list
   const bool methodChanged = RadioGroupInitItems[setup.InitMethod]->isChecked() == false;
   RadioGroupInitItems[setup.InitMethod]->setChecked(true);
   if (methodChanged) RadioGroupInitClick();

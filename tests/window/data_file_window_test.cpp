@@ -57,6 +57,7 @@ TEST_F(WindowTest, ASavedSetupLoadsBackInANewWindow) {
   EXPECT_EQ(g.ListBoxInitVal->count(), 2);
   EXPECT_EQ(g.ListBoxInitVal->item(0)->text().toStdString(), "v= 0.50, c=-3.00");
   EXPECT_TRUE(g.ListBoxInitVal->isVisibleTo(&g));
+  EXPECT_EQ(Text(g.LabelSolitons), SolitonsCaption(g.kept(), 2));
   EXPECT_EQ(p.rot.InitMethod, 1);
   EXPECT_TRUE(g.RadioGroupInitItems[1]->isChecked());
   EXPECT_EQ(p.rot.qL, 0.4);
