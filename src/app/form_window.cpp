@@ -528,7 +528,9 @@ void TForm1::FormCreate() {
                                kDesignedHeight - 30);
   // Settings: a missing or broken file is reported; the reader leaves what to use.
   std::string problem;
+  // A bad precision line is one of the problems reported here; the reader then leaves extended.
   if (!ReadSettingsFile(SidePath("KQ_ini.txt"), Settings, problem)) Error(problem);
+  p.sim.Precision = Settings.Precision;
   ApplyPotentialKind(p.pot, Settings.PotentialKind);
   p.logSettings.LogPeriod = Settings.LogPeriod;
   p.logSettings.LogFileName = Settings.LogFileName;

@@ -149,7 +149,8 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
     const bool known = name == "--kind" || name == "--L" || name == "--N" || name == "--kink" ||
                        name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
                        name == "--log-period" || name == "--energy" || name == "--dump" ||
-                       name == "--setup" || name == "--png" || name == "--size" || name == "--colours";
+                       name == "--setup" || name == "--png" || name == "--size" || name == "--colours" ||
+                       name == "--precision" || name == "--threads";
     if (!known) {
       error = name + ": unknown option";
       return false;
@@ -218,6 +219,11 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       if (!ParseInteger(value, parsed.colourCount) || parsed.colourCount < 16 || parsed.colourCount > 200 ||
           parsed.colourCount % 8 != 0)
         return bad("the number of colours is one of 16, 24, ..., 200");
+    } else if (name == "--precision") {
+      if (!ParsePrecision(value, parsed.precision)) return bad("the precision is extended or double");
+    } else if (name == "--threads") {
+      if (!ParseInteger(value, parsed.threads) || parsed.threads < 1 || parsed.threads > kMaxStepThreads)
+        return bad("the number of threads is a whole number from 1 to " + std::to_string(kMaxStepThreads));
     } else if (name == "--setup") {
       SetupData setup;
       std::string loadError;
@@ -237,6 +243,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   auto program = std::make_unique<Program>();
   Program& p = *program;
   ApplyPotentialKind(p.pot, o.kind);
+  p.sim.Precision = o.precision;
+  p.sim.StepThreads = o.threads;
   p.sim.HalfInterval = o.halfInterval;
   p.profile.OduXMin = -o.halfInterval;
   const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, o.halfInterval, nullptr);
@@ -315,6 +323,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
       << "E0: " << Num(ui.E0()) << '\n'
       << "E: " << Num(p.sim.EnergyTotal) << '\n'
       << "max_rel_drift: " << Num(ui.MaxDrift()) << '\n'
+      << "precision: " << PrecisionName(p.sim.Precision) << '\n'
+      << "threads: " << StepThreadsFor(p.sim.StepThreads) << '\n'
       << "points_per_second: " << Num(seconds > 0 ? ui.Points() / seconds : 0.0) << '\n';
   return 0;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/replace_file.h"
+#include "engine/sim_state.h"
 
 namespace kl {
 
@@ -27,6 +28,8 @@ struct RunnerOptions {
   bool energyPicture = false;
   int pngWidth = 800, pngHeight = 400;
   int colourCount = 16;
+  StepPrecision precision = StepPrecision::Extended;
+  int threads = 0;  // threads sharing a wide step; 0: one per core
 };
 
 // Parses the command line (without the program name). On a bad argument returns false and

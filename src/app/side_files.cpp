@@ -154,6 +154,9 @@ class SettingsScanner {
     while (!AtEnd() && !IsWhite(text_[pos_])) ++pos_;
     return text_.substr(start, pos_ - start);
   }
+  void SkipBlanks() {
+    while (!AtEnd() && (text_[pos_] == ' ' || text_[pos_] == '\t')) ++pos_;
+  }
   void SkipRestOfLine() {
     while (!AtEnd() && text_[pos_] != '\n') ++pos_;
     if (!AtEnd()) Advance();
@@ -278,6 +281,25 @@ bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& p
     return false;
   }
   out.LogFileName = std::string(name);
+
+  scan.SkipWhiteSpace();
+  if (scan.AtEnd()) return true;  // no precision line: extended
+  const int precisionLine = scan.Line();
+  const std::string_view key = scan.Word();
+  scan.SkipBlanks();
+  const std::string_view value = scan.Word();
+  const std::string where = path + ", line " + std::to_string(precisionLine) + ": ";
+  if (key != "precision") {
+    problem = where + "\"" + FirstChars(key, 20) +
+              "\" where \"precision extended\" or \"precision double\" was expected; the step "
+              "uses extended precision";
+    return false;
+  }
+  if (!ParsePrecision(value, out.Precision)) {
+    problem = where + "precision \"" + FirstChars(value, 20) +
+              "\" is not extended or double; the step uses extended precision";
+    return false;
+  }
   return true;
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/sim_state.h"
+
 namespace kl {
 
 // Windows-1251 bytes to UTF-8. The one byte that the code page leaves undefined (0x98)
@@ -17,11 +19,12 @@ std::string Cp1251ToUtf8(std::string_view bytes);
 // part of a well-formed UTF-8 sequence, become '?'.
 std::string Utf8ToCp1251(std::string_view utf8);
 
-// KQ_ini.txt: potential kind, log period, log file name.
+// KQ_ini.txt: potential kind, log period, log file name, and optionally the step's precision.
 struct SettingsFile {
   int PotentialKind = 1;
   int LogPeriod = 0;                   // records every LogPeriod steps; 0 or less: none
   std::string LogFileName = "KQ_log";  // base name; ".txt" is appended
+  StepPrecision Precision = StepPrecision::Extended;
 };
 
 // Reads the three lines: an integer after skipping blanks, tabs and empty lines (the rest of
@@ -34,6 +37,10 @@ struct SettingsFile {
 //  - the name is missing or empty (a third line that begins with a blank, or a file that ends
 //    before it): the kind and the period that were read, and the default name.
 // A period missing at the end of the file is 0, as is the rule for a short file.
+// An optional fourth line, after blanks and empty lines, "precision extended" or "precision
+// double" (the rest of the line a comment), chooses the step's precision; without it the
+// precision is extended. Any other fourth line is a problem that keeps the three values read
+// and extended precision.
 bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& problem);
 
 // KQ_mix.txt: entries of three lines (first language, second language, a comment).

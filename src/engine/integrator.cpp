@@ -1,83 +1,134 @@
 #include "engine/integrator.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <limits>
+#include <type_traits>
+
+#include "engine/step_kernel.h"
 
 namespace kl {
 
 namespace {
 
-// Everything a point update needs, in the intermediate precision T.
+// A step's range is cut into chunks fixed on the grid: chunk c holds the indices
+// kWorkLo + c * kChunkPoints .. kWorkLo + (c + 1) * kChunkPoints - 1, whatever the range and
+// the number of threads. Each chunk keeps its own energy sum and largest density, and those
+// are combined in chunk order, so the results are the same bits for any thread count.
+constexpr int kChunkPoints = 1024;  // a multiple of kEnergyLanes
+constexpr int kChunkCount = (kWorkHi - kWorkLo + kChunkPoints) / kChunkPoints;
+static_assert(kChunkPoints % kEnergyLanes == 0);
+
+int ChunkOf(int i) { return (i - kWorkLo) / kChunkPoints; }
+int ChunkStart(int c) { return kWorkLo + c * kChunkPoints; }
+
 template <class T>
-struct StepConstants {
-  T k;         // modulation wave number
-  T c2;        // Courant number squared, formed in T
-  T dt2;       // Dt squared, formed in T
-  double dt;   // Dt as stored
-  T twoDx;     // 2 Dx
+struct ChunkResult {
+  T energy;           // sum of the chunk's densities
+  double densityMax;  // largest of them; -infinity for none
+};
+
+// What every chunk of one step shares: the levels, the constants and the three parts of the
+// range (pinned left, inside the cone, pinned right).
+template <class T>
+struct RangeWork {
+  StepConstants<T> K;
+  const FieldPoint* prev;
+  const FieldPoint* cur;
+  FieldPoint* next;
+  double* density;
+  double rightVacuum;
+  int lo, hi;
+  int leftLast;    // points lo .. leftLast are pinned to -1
+  int rightFirst;  // points rightFirst .. hi are pinned to RightVacuum
+  int inFirst, inLast;
+  DoubleGroupsLoop groups;  // the double precision's vectorised loop
+  ChunkResult<T>* results;  // indexed by chunk - firstChunk
+  int firstChunk;
 };
 
 template <class T>
-StepConstants<T> MakeConstants(const SimState& sim, const Potential& pot) {
-  const T c = static_cast<T>(kCourantL);
-  return StepConstants<T>{static_cast<T>(pot.ModulationK), c * c,
-                          static_cast<T>(sim.Dt) * static_cast<T>(sim.Dt), sim.Dt,
-                          static_cast<T>(2) * static_cast<T>(sim.Dx)};
-}
+void UpdateChunk(const RangeWork<T>& w, int chunk) {
+  const int a = std::max(w.lo, ChunkStart(chunk));
+  const int b = std::min(w.hi, ChunkStart(chunk) + kChunkPoints - 1);
+  for (int i = a, last = std::min(b, w.leftLast); i <= last; ++i) {
+    w.next[i].re = -1.0;
+    w.next[i].r = 0.0;
+    w.density[i] = 0.0;
+  }
+  for (int i = std::max(a, w.rightFirst); i <= b; ++i) {
+    w.next[i].re = w.rightVacuum;
+    w.next[i].r = 0.0;
+    w.density[i] = 0.0;
+  }
 
-// The energy density with W already evaluated (W rounded to a double, as PotW returns it).
-template <class T>
-inline double DensityFrom(const StepConstants<T>& K, double uL, double uR, double uP, double u,
-                          double W) {
-  const double A = static_cast<double>((static_cast<T>(u) - uP) / K.dt);
-  const double B = static_cast<double>((static_cast<T>(uR) - uL) / K.twoDx);
-  return static_cast<double>(static_cast<T>(0.5L) * (static_cast<T>(A) * A) +
-                             static_cast<T>(0.5L) * (static_cast<T>(B) * B) + static_cast<T>(W));
+  T lanes[kEnergyLanes] = {};
+  double densityMax = -std::numeric_limits<double>::infinity();
+  const int inFirst = std::max(a, w.inFirst), inLast = std::min(b, w.inLast);
+  auto scalar = [&](int i) {
+    const PointUpdate p = UpdatePoint<T>(w.K, w.cur[i - 1].re, w.cur[i].re, w.cur[i + 1].re, w.prev[i].re);
+    w.next[i].re = p.next;
+    w.next[i].r = p.r;
+    w.density[i] = p.r;
+    if (p.r > densityMax) densityMax = p.r;
+    lanes[EnergyLane(i)] += p.r;
+  };
+  int i = inFirst;
+  if constexpr (std::is_same_v<T, double>) {
+    // The bulk in groups of four that start in lane 0; the ends point by point.
+    for (; i <= inLast && EnergyLane(i) != 0; ++i) scalar(i);
+    const int groups = (inLast - i + 1) / kEnergyLanes;
+    if (groups > 0) {
+      w.groups(w.K, DoubleGroups{w.prev, w.cur, w.next, w.density, i, groups}, lanes, densityMax);
+      i += groups * kEnergyLanes;
+    }
+  }
+  for (; i <= inLast; ++i) scalar(i);
+  w.results[chunk - w.firstChunk] = ChunkResult<T>{(lanes[0] + lanes[1]) + (lanes[2] + lanes[3]), densityMax};
 }
 
 // Updates the points lo .. hi of `next` from `cur` and `prev`: inside the cone by the scheme,
-// outside pinned to the vacuum of their side with zero density.
+// outside pinned to the vacuum of their side with zero density. Leaves in EnergyTotal the
+// sum of the densities (not yet multiplied by Dx).
 template <class T>
 void UpdateRange(SimState& sim, const StepConstants<T>& K, const FieldPoint* prev,
                  const FieldPoint* cur, FieldPoint* next, int lo, int hi, bool phaseTwo) {
-  double* density = sim.stores.DensityNow();
   // A point left of the cone is pinned left even if it were also right of it.
   const ConeRange cone = ConeIndices(sim, lo, hi);
-  const int leftLast = std::min(cone.first - 1, hi);
-  for (int i = lo; i <= leftLast; ++i) {
-    next[i].re = -1.0;
-    next[i].r = 0.0;
-    density[i] = 0.0;
-  }
-  const double rightVacuum = sim.RightVacuum;
-  for (int i = std::max({cone.last + 1, cone.first, lo}); i <= hi; ++i) {
-    next[i].re = rightVacuum;
-    next[i].r = 0.0;
-    density[i] = 0.0;
-  }
-  const int inFirst = std::max(cone.first, lo);
-  const int inLast = std::min(cone.last, hi);
-  if (inFirst > inLast) return;
-  double energy = sim.EnergyTotal;
+  const int firstChunk = ChunkOf(lo), lastChunk = ChunkOf(hi);
+  std::array<ChunkResult<T>, kChunkCount> results;
+  RangeWork<T> w{K,
+                 prev,
+                 cur,
+                 next,
+                 sim.stores.DensityNow(),
+                 sim.RightVacuum,
+                 lo,
+                 hi,
+                 std::min(cone.first - 1, hi),
+                 std::max({cone.last + 1, cone.first, lo}),
+                 std::max(cone.first, lo),
+                 std::min(cone.last, hi),
+                 std::is_same_v<T, double> ? DoubleGroupsForThisCpu() : nullptr,
+                 results.data(),
+                 firstChunk};
+  auto chunk = [&w, firstChunk](int k) { UpdateChunk<T>(w, firstChunk + k); };
+  const int from = sim.ParallelFrom > 0 ? sim.ParallelFrom
+                   : std::is_same_v<T, double> ? kParallelFromDouble
+                                               : kParallelFromExtended;
+  const int threads = hi - lo + 1 >= from ? StepThreadsFor(sim.StepThreads) : 1;
+  sim.pool.ForEach(threads, lastChunk - firstChunk + 1, chunk);
+
+  if (w.inFirst > w.inLast) return;
+  T energy = 0;
   double densityMax = sim.DensityMax;
-  for (int i = inFirst; i <= inLast; ++i) {
-    const double u = cur[i].re, uL = cur[i - 1].re, uR = cur[i + 1].re, uP = prev[i].re;
-    const T tu = u;
-    T cs, sn;
-    Modulation<T>(K.k, tu, cs, sn);
-    const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
-    const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
-                (static_cast<T>(2) * tu - uP);
-    next[i].re = static_cast<double>(D - K.dt2 * f);
-    const double W = static_cast<double>(WellW<T>(tu, cs));
-    const double r = DensityFrom(K, uL, uR, uP, u, W);
-    if (r > densityMax) densityMax = r;
-    density[i] = r;
-    next[i].r = r;
-    energy = static_cast<double>(static_cast<T>(energy) + r);
+  for (int c = 0; c <= lastChunk - firstChunk; ++c) {
+    energy += results[c].energy;
+    if (results[c].densityMax > densityMax) densityMax = results[c].densityMax;
   }
-  sim.CurrentHalfWidth = phaseTwo ? kHistoryHalf : inLast;
-  sim.EnergyTotal = energy;
+  sim.CurrentHalfWidth = phaseTwo ? kHistoryHalf : w.inLast;
+  sim.EnergyTotal = static_cast<double>(energy);
   sim.DensityMax = densityMax;
 }
 
@@ -169,6 +220,8 @@ double EnergyDensityAt(const SimState& sim, const Potential& pot, double a, doub
 }
 
 bool AdvanceStep(SimState& sim, const Potential& pot) {
+  if (sim.Precision == StepPrecision::Double)
+    return sim.PhaseTwo ? StepSecondPhase<double>(sim, pot) : StepFirstPhase<double>(sim, pot);
   return sim.PhaseTwo ? StepSecondPhase<long double>(sim, pot)
                       : StepFirstPhase<long double>(sim, pot);
 }

@@ -37,6 +37,21 @@ void FieldStores::ResetWorkOrder() {
   slotOffset_[2] = 2 * static_cast<size_t>(kWorkWidth);
 }
 
+const char* PrecisionName(StepPrecision precision) {
+  return precision == StepPrecision::Double ? "double" : "extended";
+}
+
+bool ParsePrecision(std::string_view text, StepPrecision& precision) {
+  if (text == "extended") {
+    precision = StepPrecision::Extended;
+  } else if (text == "double") {
+    precision = StepPrecision::Double;
+  } else {
+    return false;
+  }
+  return true;
+}
+
 double TimeStepFor(double dx) { return static_cast<double>(kCourantL * dx); }
 
 namespace {

@@ -2,7 +2,9 @@
 // The simulation state: grid, field stores, run clock, display windows, frames and flags.
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
+#include "engine/step_pool.h"
 #include "soliton/plot_frame.h"
 
 namespace kl {
@@ -83,6 +85,23 @@ class FieldStores {
   ZeroedBlock<double> sectionE_;
 };
 
+// The arithmetic of a step's intermediates. Extended: long double (80-bit on x86-64), the
+// program's reference. Double: the same formulas in the same order in double, vectorised.
+enum class StepPrecision { Extended, Double };
+
+// "extended" or "double".
+const char* PrecisionName(StepPrecision precision);
+// Reads exactly "extended" or "double"; false (and `precision` unchanged) for anything else.
+bool ParsePrecision(std::string_view text, StepPrecision& precision);
+
+// A step of at least this many points is shared among the pool's threads; a narrower one is
+// made on the calling thread, where it is quicker than waking the workers (measured by
+// BM_StepSecondPhaseNarrow: two threads win from about 3 000 points in extended precision and
+// from about 10 000 in double, whose points cost an eighth as much). The first phase, 2049
+// points, stays on one thread in either precision.
+inline constexpr int kParallelFromExtended = 4096;
+inline constexpr int kParallelFromDouble = 12288;
+
 struct SimState {
   // Grid
   double HalfInterval = 10.0;
@@ -92,6 +111,17 @@ struct SimState {
   double ReachTime = 0.0;
 
   FieldStores stores;
+
+  // How steps are made: the precision of their intermediates, the threads that share a wide
+  // step (0: one per core) and the width in points from which they share it (0: the
+  // precision's own, kParallelFromExtended or kParallelFromDouble). Chosen at start-up; the
+  // results do not depend on the thread count or on ParallelFrom.
+  StepPrecision Precision = StepPrecision::Extended;
+  int StepThreads = 0;
+  int ParallelFrom = 0;
+  // The workers of wide steps, started by the first step that needs them and joined when
+  // the state goes.
+  StepPool pool;
 
   // Run clock and display windows
   double TimeNow = 0.0;

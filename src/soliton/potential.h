@@ -43,6 +43,11 @@ inline void SinCosExtended(long double z, long double& sn, long double& cs) {
   ::sincosl(z, &sn, &cs);
 }
 
+// Sine and cosine of a double argument for the double-precision step, from the vector math
+// library's deterministic scalar routine: the same bits as its vector routines give, so the
+// scalar and the vectorised double kernels agree point for point (engine/double_groups.cpp).
+void SinCosDouble(double z, double& sn, double& cs);
+
 // cos and sin of k (U - 0.3). With k = 0 the argument is a signed zero, whose cosine is 1
 // and whose sine is the zero itself, so the evaluation is skipped with identical results.
 template <class T>
@@ -53,6 +58,8 @@ inline void Modulation(T k, T U, T& cs, T& sn) {
     sn = z;
   } else if constexpr (std::is_same_v<T, long double>) {
     SinCosExtended(z, sn, cs);
+  } else if constexpr (std::is_same_v<T, double>) {
+    SinCosDouble(z, sn, cs);
   } else {
     cs = std::cos(z);
     sn = std::sin(z);

@@ -185,6 +185,7 @@ TEST(SideFilesShipped, HelpTextsAndSettingsRead) {
   EXPECT_EQ(settings.PotentialKind, 1);
   EXPECT_EQ(settings.LogPeriod, 10);
   EXPECT_EQ(settings.LogFileName, "KQ_log");
+  EXPECT_EQ(settings.Precision, StepPrecision::Extended);  // the shipped file has no fourth line
 }
 
 // --- the settings file ---
@@ -193,13 +194,14 @@ class SettingsFileReader : public SideFilesTemp {
  protected:
   // Reads `content`, starting from values that are not the defaults.
   bool Read(const std::string& content) {
-    out_ = SettingsFile{3, 99, "stale"};
+    out_ = SettingsFile{3, 99, "stale", StepPrecision::Double};
     return ReadSettingsFile(Write("KQ_ini.txt", content), out_, problem_);
   }
   void ExpectDefaults() {
     EXPECT_EQ(out_.PotentialKind, 1);
     EXPECT_EQ(out_.LogPeriod, 0);
     EXPECT_EQ(out_.LogFileName, "KQ_log");
+    EXPECT_EQ(out_.Precision, StepPrecision::Extended);
   }
   void ExpectOneLineProblem() {
     EXPECT_NE(problem_.find("KQ_ini.txt"), std::string::npos) << problem_;
@@ -259,8 +261,48 @@ TEST_F(SettingsFileReader, BadNumbersAndKindsFallBackToAllDefaults) {
   EXPECT_NE(problem_.find("kind 7"), std::string::npos) << problem_;
 }
 
+TEST_F(SettingsFileReader, AnOptionalFourthLineChoosesThePrecision) {
+  struct Case {
+    const char* content;
+    StepPrecision precision;
+  } cases[] = {
+      {"1\n10\nKQ_log\nprecision double\n", StepPrecision::Double},
+      {"1\n10\nKQ_log\nprecision extended the default\n", StepPrecision::Extended},
+      {"1\r\n10\r\nKQ_log\r\n\r\n \tprecision\tdouble\r\n", StepPrecision::Double},  // blanks, CRLF
+      {"1\n10\nKQ_log precision double\n", StepPrecision::Extended},  // a comment of line 3
+      {"1\n10\nKQ_log\n\n\n", StepPrecision::Extended},                 // no fourth line
+      {"1\n10\nKQ_log", StepPrecision::Extended},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(Read(c.content)) << c.content << problem_;
+    EXPECT_EQ(out_.Precision, c.precision) << c.content;
+    EXPECT_EQ(out_.PotentialKind, 1);
+    EXPECT_EQ(out_.LogFileName, "KQ_log");
+  }
+}
+
+TEST_F(SettingsFileReader, ABadPrecisionIsReportedAndExtendedKept) {
+  for (const char* content : {"4\n7\nrun\nprecision quad\n", "4\n7\nrun\nprecision Double\n",
+                              "4\n7\nrun\nprecision\n", "4\n7\nrun\nprecision\ndouble\n",
+                              "4\n7\nrun\ndouble\n", "4\n7\nrun\n5\n"}) {
+    EXPECT_FALSE(Read(content)) << content;
+    ExpectOneLineProblem();
+    EXPECT_NE(problem_.find("line 4"), std::string::npos) << problem_;
+    EXPECT_NE(problem_.find("extended precision"), std::string::npos) << problem_;
+    EXPECT_EQ(out_.Precision, StepPrecision::Extended) << content;
+    // The three lines before it were good and are kept.
+    EXPECT_EQ(out_.PotentialKind, 4);
+    EXPECT_EQ(out_.LogPeriod, 7);
+    EXPECT_EQ(out_.LogFileName, "run");
+  }
+  Read("1\n10\nKQ_log\n\nprecision quad\n");
+  EXPECT_NE(problem_.find("line 5: precision \"quad\" is not extended or double"), std::string::npos) << problem_;
+  Read("1\n10\nKQ_log\nspeed double\n");
+  EXPECT_NE(problem_.find("\"speed\""), std::string::npos) << problem_;
+}
+
 TEST_F(SettingsFileReader, AMissingFileIsReportedWithTheDefaults) {
-  out_ = SettingsFile{3, 99, "stale"};
+  out_ = SettingsFile{3, 99, "stale", StepPrecision::Double};
   EXPECT_FALSE(ReadSettingsFile(dir_ + "/KQ_ini.txt", out_, problem_));
   ExpectOneLineProblem();
   ExpectDefaults();

@@ -1,0 +1,87 @@
+#pragma once
+// The point update of the leapfrog step, shared by the integrator and the vectorised double
+// loop: its constants, the scalar kernel (a template over the intermediate type T), and the
+// loop over groups of four points that the double precision uses for the bulk of a range.
+#include "engine/sim_state.h"
+#include "soliton/potential.h"
+
+namespace kl {
+
+// Everything a point update needs, in the intermediate precision T.
+template <class T>
+struct StepConstants {
+  T k;         // modulation wave number
+  T c2;        // Courant number squared, formed in T
+  T dt2;       // Dt squared, formed in T
+  double dt;   // Dt as stored
+  T twoDx;     // 2 Dx
+};
+
+template <class T>
+StepConstants<T> MakeConstants(const SimState& sim, const Potential& pot) {
+  const T c = static_cast<T>(kCourantL);
+  return StepConstants<T>{static_cast<T>(pot.ModulationK), c * c,
+                          static_cast<T>(sim.Dt) * static_cast<T>(sim.Dt), sim.Dt,
+                          static_cast<T>(2) * static_cast<T>(sim.Dx)};
+}
+
+// The energy density with W already evaluated (W rounded to a double, as PotW returns it).
+template <class T>
+inline double DensityFrom(const StepConstants<T>& K, double uL, double uR, double uP, double u,
+                          double W) {
+  const double A = static_cast<double>((static_cast<T>(u) - uP) / K.dt);
+  const double B = static_cast<double>((static_cast<T>(uR) - uL) / K.twoDx);
+  return static_cast<double>(static_cast<T>(0.5L) * (static_cast<T>(A) * A) +
+                             static_cast<T>(0.5L) * (static_cast<T>(B) * B) + static_cast<T>(W));
+}
+
+// One point inside the light cone: the new value and the energy density of the current level.
+struct PointUpdate {
+  double next;
+  double r;
+};
+
+template <class T>
+inline PointUpdate UpdatePoint(const StepConstants<T>& K, double uL, double u, double uR, double uP) {
+  const T tu = u;
+  T cs, sn;
+  Modulation<T>(K.k, tu, cs, sn);
+  const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
+  const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
+              (static_cast<T>(2) * tu - uP);
+  const double next = static_cast<double>(D - K.dt2 * f);
+  const double W = static_cast<double>(WellW<T>(tu, cs));
+  return PointUpdate{next, DensityFrom(K, uL, uR, uP, u, W)};
+}
+
+// The energy of a chunk is summed in four lanes: lane j takes the points whose index i has
+// (i - kWorkLo) mod 4 = j, in increasing i. The vectorised loop keeps one lane per element,
+// the scalar code the same lanes one point at a time, so both give the same sums.
+inline constexpr int kEnergyLanes = 4;
+inline int EnergyLane(int i) { return (i - kWorkLo) & (kEnergyLanes - 1); }
+
+// Groups of four points inside the cone, i = first .. first + 4 groups - 1, with `first` in
+// lane 0: new values and densities into `next` and `density`, each density added to its lane
+// and compared with `densityMax`. The same bits as UpdatePoint<double> for every point.
+struct DoubleGroups {
+  const FieldPoint* prev;
+  const FieldPoint* cur;
+  FieldPoint* next;
+  double* density;
+  int first;
+  int groups;
+};
+using DoubleGroupsLoop = void (*)(const StepConstants<double>& K, const DoubleGroups& g,
+                                  double lanes[kEnergyLanes], double& densityMax);
+
+// The loop for SSE2 (every x86-64 processor) and for AVX2; both round every operation alike
+// and take sine and cosine from the same deterministic routines of the vector math library.
+void UpdateDoubleGroupsSse2(const StepConstants<double>& K, const DoubleGroups& g,
+                            double lanes[kEnergyLanes], double& densityMax);
+void UpdateDoubleGroupsAvx2(const StepConstants<double>& K, const DoubleGroups& g,
+                            double lanes[kEnergyLanes], double& densityMax);
+bool CpuHasAvx2();
+// The loop the step uses on this processor.
+DoubleGroupsLoop DoubleGroupsForThisCpu();
+
+}  // namespace kl
