@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/runner.h"
+#include "app/scan.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
@@ -12,10 +13,17 @@ int main(int argc, char** argv) {
                  "                   [--kink C:V]... [--rotator kF_Re,kF_Im,kD,qL,qR] [--mark A:B]...\n"
                  "                   [--t T] [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n"
                  "                   [--png FILE [--size WxH] [--energy-picture] [--colours N]]\n"
+                 "                   [--precision extended|double] [--threads N]\n"
                  "--setup takes kind, L, N, kinks, method, rotator and log period from a saved setup;\n"
-                 "options are read in order, so those after it override the file's values.\n";
+                 "options are read in order, so those after it override the file's values.\n"
+                 "--precision double computes the step in double instead of extended precision\n"
+                 "(several times faster); --threads caps the threads of a wide step (default: all cores).\n"
+                 "   or: kinklab-run --scan V0:V1:DV [--separation C] [--kind K] [--L X] [--N N] [--t T]\n"
+                 "                   [--scan-csv FILE] [--scan-png FILE [--colours N]] [--jobs J] [--scan-part K/N]\n"
+                 "--scan collides a kink at -C and an antikink at +C for every speed V0, V0+DV, ..., V1.\n";
     return 0;
   }
+  if (kl::HasScanOption(args)) return kl::RunScanMain(args, std::cout, std::cerr);
   kl::RunnerOptions options;
   std::string error;
   if (!kl::ParseRunnerArgs(args, options, error)) {

@@ -65,6 +65,10 @@ bool WriteXtPicturePng(Program& p, ColourScale& colours, bool energyPicture, int
   Canvas canvas(width, height);
   ClearPlot(canvas);
   PaintXtPicture(p.sim, colours, energyPicture, canvas);
+  return WriteCanvasPng(canvas, path, error);
+}
+
+bool WriteCanvasPng(const Canvas& canvas, const std::string& path, std::string& error) {
   std::vector<uint8_t> png;
   return EncodePng(canvas, png, error) &&
          WriteFileReplacing(path, std::string(png.begin(), png.end()), error);

@@ -16,4 +16,8 @@ namespace kl {
 bool WriteXtPicturePng(Program& p, ColourScale& colours, bool energyPicture, int width, int height,
                        const std::string& path, std::string& error);
 
+// Writes a canvas as an 8-bit RGB PNG to `path` through a temporary file and a rename; on
+// failure returns false with `error` set and leaves the file at `path` as it was.
+bool WriteCanvasPng(const Canvas& canvas, const std::string& path, std::string& error);
+
 }  // namespace kl

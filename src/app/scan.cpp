@@ -1,0 +1,703 @@
+#include "app/scan.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <thread>
+
+#include "app/program.h"
+#include "app/replace_file.h"
+#include "engine/run_control.h"
+#include "interaction/colour_scale.h"
+#include "interaction/xt_png.h"
+#include "soliton/numbers.h"
+#include "views/pixel_font.h"
+
+namespace kl {
+
+namespace {
+
+// --- Reading the command line ---------------------------------------------------------
+
+// Options of the runner that describe one run and have no meaning for a scan.
+bool SingleRunOption(const std::string& name) {
+  return name == "--kink" || name == "--rotator" || name == "--mark" || name == "--log" ||
+         name == "--log-period" || name == "--energy" || name == "--dump" || name == "--png" ||
+         name == "--size" || name == "--energy-picture" || name == "--setup";
+}
+
+bool ScanOption(const std::string& name) {
+  return name == "--scan" || name == "--separation" || name == "--scan-part" || name == "--jobs" ||
+         name == "--scan-csv" || name == "--scan-png";
+}
+
+bool SplitNumbers(const std::string& text, char sep, size_t count, std::vector<double>& values) {
+  values.clear();
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(sep, start);
+    double v = 0;
+    if (!ParseNumber(text.substr(start, end == std::string::npos ? std::string::npos : end - start), v))
+      return false;
+    values.push_back(v);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return values.size() == count;
+}
+
+bool WholeNumber(double v, int lo, int hi, int& out) {
+  if (v != std::floor(v) || v < lo || v > hi) return false;
+  out = static_cast<int>(v);
+  return true;
+}
+
+// How many velocities V0, V0 + DV, ... lie in [V0, V1], allowing for the rounding of DV.
+double VelocityCount(double v0, double v1, double dv) { return std::floor((v1 - v0) / dv + 1e-9) + 1; }
+
+double RoundTo12Digits(long double v) {
+  char buf[64];
+  const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::general, 12).ptr;
+  double rounded = 0;
+  std::from_chars(buf, end, rounded);
+  return rounded;
+}
+
+std::string Shortest(double v) {
+  char buf[64];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+std::string Trim(const std::string& s) {
+  const size_t first = s.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+// --- One run ----------------------------------------------------------------------------
+
+// The newest level: History's in the first phase, the current work slot in the second.
+const FieldPoint* NewestLevel(const SimState& s, int& half) {
+  if (s.PhaseTwo) {
+    half = kHistoryHalf - 1 + (s.ExtraWidth - 1);
+    return s.stores.Work(1);
+  }
+  half = kHistoryHalf - 1;
+  return s.stores.History(s.LayerNow);
+}
+
+// The window's side of a run in a scan: no pictures, no stops, a halt at the time limit or
+// when the scan is stopped; every step leaves u(0, t) and the kinks' half distance.
+class ScanRunUi : public RunUi {
+ public:
+  ScanRunUi(Program& p, double target, const std::atomic<bool>& stop, CollisionRun& run)
+      : p_(p), target_(target), stop_(stop), run_(run) {}
+
+  void CheckWithStop() override { withStop_ = true; }
+  void SelectWithoutStop() override { withStop_ = false; }
+  bool WithStopChecked() const override { return withStop_; }
+  void StepMade() override {
+    const SimState& s = p_.sim;
+    int half = 0;
+    const FieldPoint* level = NewestLevel(s, half);
+    run_.time.push_back(s.TimeNow);
+    run_.centre.push_back(level[0].re);
+    const std::optional<PairPositions> pair = LocatePair(level, half, s.Dx);
+    run_.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
+  }
+  bool ContinueAfterStep() override {
+    return p_.sim.TimeNow < target_ && !stop_.load(std::memory_order_relaxed);
+  }
+
+ private:
+  Program& p_;
+  double target_;
+  const std::atomic<bool>& stop_;
+  CollisionRun& run_;
+  bool withStop_ = false;
+};
+
+// Least-squares slope of y over x.
+std::optional<double> Slope(const std::vector<double>& x, const std::vector<double>& y, size_t from, size_t to) {
+  const size_t n = to - from;
+  if (n < 2) return std::nullopt;
+  long double mx = 0, my = 0;
+  for (size_t k = from; k < to; ++k) {
+    mx += x[k];
+    my += y[k];
+  }
+  mx /= n;
+  my /= n;
+  long double sxy = 0, sxx = 0;
+  for (size_t k = from; k < to; ++k) {
+    sxy += (x[k] - mx) * (y[k] - my);
+    sxx += (x[k] - mx) * (x[k] - mx);
+  }
+  if (!(sxx > 0)) return std::nullopt;
+  return static_cast<double>(sxy / sxx);
+}
+
+// --- The map ----------------------------------------------------------------------------
+
+constexpr int kMapTargetWidth = 600;  // the plot's width is the nearest whole number of pixels per velocity
+constexpr int kMapHeight = 500;
+constexpr int kMapLeft = 84, kMapRight = 120, kMapTop = 44, kMapBottom = 70;
+constexpr int kKeyGap = 24, kKeyWidth = 16;
+constexpr double kKeyLow = -2.0, kKeyHigh = 2.0;  // the colour key's range of u
+constexpr int kTickLength = 5;
+constexpr Rgb kNotRun{205, 205, 205};
+
+// The smallest of 1, 2, 5 times a power of ten that is at least `least`.
+double NiceStep(double least) {
+  if (!(least > 0)) return 1;
+  const double p = std::pow(10.0, std::floor(std::log10(least)));
+  for (double m : {1.0, 2.0, 5.0, 10.0})
+    if (m * p >= least * (1 - 1e-9)) return m * p;
+  return 10 * p;
+}
+
+int DecimalsOf(double step) {
+  int d = 0;
+  while (d < 12 && std::fabs(step * std::pow(10.0, d) - std::nearbyint(step * std::pow(10.0, d))) > 1e-6) ++d;
+  return d;
+}
+
+void Fill(Canvas& c, int x1, int y1, int x2, int y2, Rgb colour) {
+  c.SetPenColor(colour);
+  c.SetBrushColor(colour);
+  c.Rectangle(x1, y1, x2, y2);
+}
+
+void Label(Canvas& c, int x, int y, const std::string& text) {
+  c.SetBrushColor(kWhite);
+  c.SetFontColor(kBlack);
+  c.TextOut(x, y, text);
+}
+
+void Line(Canvas& c, int x1, int y1, int x2, int y2) {
+  c.SetPenColor(kBlack);
+  c.MoveTo(x1, y1);
+  c.LineTo(x2, y2);
+}
+
+// u(0, t) of a run at the sample nearest t.
+double CentreAt(const CollisionRun& run, double t) {
+  const auto it = std::lower_bound(run.time.begin(), run.time.end(), t);
+  size_t k = static_cast<size_t>(it - run.time.begin());
+  if (k == run.time.size()) return run.centre.back();
+  if (k > 0 && t - run.time[k - 1] < run.time[k] - t) --k;
+  return run.centre[k];
+}
+
+// --- Signals ------------------------------------------------------------------------------
+
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the stop flag is set from a signal handler");
+std::atomic<bool> gStopRequested{false};
+std::atomic<int> gStopSignal{0};
+
+void OnStopSignal(int signal) {
+  gStopSignal.store(signal);
+  gStopRequested.store(true);
+}
+
+std::string Duration(double seconds) {
+  const long s = std::lround(std::max(seconds, 0.0));
+  char buf[32];
+  if (s >= 3600)
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+}  // namespace
+
+// --- Command line ------------------------------------------------------------------------
+
+bool HasScanOption(const std::vector<std::string>& args) {
+  return std::find(args.begin(), args.end(), "--scan") != args.end();
+}
+
+bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::string& error) {
+  ScanOptions parsed;
+  std::vector<std::string> runArgs;
+  bool haveScan = false, haveL = false, haveThreads = false;
+  std::string lText, tText;  // --L and --t as given, for the messages
+  std::vector<double> v;
+  for (size_t k = 0; k < args.size(); ++k) {
+    const std::string& name = args[k];
+    if (SingleRunOption(name)) {
+      error = name + ": not used by a scan, whose runs are all the same pair at their own velocity";
+      return false;
+    }
+    if (!ScanOption(name)) {  // the runner's own options, read by the runner's reader below
+      haveL = haveL || name == "--L";
+      haveThreads = haveThreads || name == "--threads";
+      runArgs.push_back(name);
+      if (k + 1 < args.size()) {
+        runArgs.push_back(args[++k]);
+        if (name == "--L") lText = args[k];
+        if (name == "--t") tText = args[k];
+      }
+      continue;
+    }
+    if (k + 1 >= args.size()) {
+      error = name + " needs a value";
+      return false;
+    }
+    const std::string& value = args[++k];
+    auto bad = [&](const std::string& why) {
+      error = name + " " + value + ": " + why;
+      return false;
+    };
+    if (name == "--scan") {
+      if (!SplitNumbers(value, ':', 3, v)) return bad("expected V0:V1:DV, three numbers");
+      if (!(std::fabs(v[0]) < 1) || !(std::fabs(v[1]) < 1))
+        return bad("the velocities must lie strictly between -1 and 1");
+      if (v[1] < v[0]) return bad("the last velocity V1 is below the first V0");
+      if (!(v[2] > 0)) return bad("the step DV must be positive");
+      if (VelocityCount(v[0], v[1], v[2]) > kScanMaxVelocities)
+        return bad("more than " + std::to_string(kScanMaxVelocities) + " velocities");
+      parsed.v0 = v[0];
+      parsed.v1 = v[1];
+      parsed.dv = v[2];
+      haveScan = true;
+    } else if (name == "--separation") {
+      if (!ParseNumber(value, parsed.separation)) return bad("not a number");
+      if (!(parsed.separation > 0)) return bad("the half-distance C must be positive");
+    } else if (name == "--scan-part") {
+      if (!SplitNumbers(value, '/', 2, v) || !WholeNumber(v[1], 1, 1000000, parsed.parts) ||
+          !WholeNumber(v[0], 1, parsed.parts, parsed.part))
+        return bad("expected K/N, whole numbers with 1 <= K <= N");
+    } else if (name == "--jobs") {
+      double j = 0;
+      if (!ParseNumber(value, j) || !WholeNumber(j, 1, 1024, parsed.jobs))
+        return bad("the number of runs at once is a whole number from 1 to 1024");
+    } else if (name == "--scan-csv" || name == "--scan-png") {
+      if (value.empty()) return bad("a file name");
+      (name == "--scan-csv" ? parsed.csvFile : parsed.pngFile) = value;
+    }
+  }
+  if (!haveScan) {
+    error = "--scan V0:V1:DV is missing";
+    return false;
+  }
+  if (!ParseRunnerArgs(runArgs, parsed.run, error)) return false;
+
+  RunnerOptions& run = parsed.run;
+  const double C = parsed.separation;
+  if (!haveL) run.halfInterval = C + kScanDefaultSpare;
+  if (run.halfInterval < C + kScanMinSpare) {
+    error = "--L " + lText + ": the pair at -C and +C needs L >= C + " +
+            Shortest(kScanMinSpare) + " (C = " + Shortest(C) + ")";
+    return false;
+  }
+  if (!run.untilTime) run.untilTime = kScanDefaultTime;
+  // The scan shares the cores among its runs; a run's step takes more threads only on request.
+  if (!haveThreads) run.threads = 1;
+  const double reach = SecondPhaseReach(run.gridSize, run.halfInterval);
+  if (!(*run.untilTime > 0) || *run.untilTime > reach) {
+    error = "--t " + tText + ": a scan's time limit lies above 0 and at most at " +
+            Shortest(reach) + ", the reach of the second phase for this N and L";
+    return false;
+  }
+  o = std::move(parsed);
+  return true;
+}
+
+std::vector<double> ScanVelocities(double v0, double v1, double dv) {
+  std::vector<double> velocities;
+  if (!(dv > 0) || v1 < v0) return velocities;
+  const long count = static_cast<long>(VelocityCount(v0, v1, dv));
+  for (long i = 0; i < count; ++i)
+    velocities.push_back(RoundTo12Digits(static_cast<long double>(v0) + static_cast<long double>(i) * dv));
+  return velocities;
+}
+
+std::vector<size_t> PartIndices(size_t count, int part, int parts) {
+  std::vector<size_t> indices;
+  if (part < 1 || parts < part) return indices;
+  for (size_t i = static_cast<size_t>(part - 1); i < count; i += static_cast<size_t>(parts)) indices.push_back(i);
+  return indices;
+}
+
+// --- Reading a run ------------------------------------------------------------------------
+
+BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>& centre) {
+  BounceCount b;
+  std::optional<double> lastFall;  // the latest fall of u(0, t) through zero
+  for (size_t k = 0; k < centre.size() && k < t.size(); ++k) {
+    const double u = centre[k];
+    if (u < 0 && (k == 0 || centre[k - 1] >= 0))
+      lastFall = k == 0 ? t[0] : t[k - 1] + (t[k] - t[k - 1]) * centre[k - 1] / (centre[k - 1] - u);
+    if (!b.inBounce && u < -kBounceLevel) {
+      b.inBounce = true;
+      if (!b.firstCollision) b.firstCollision = lastFall;
+    } else if (b.inBounce && u > kBounceLevel) {
+      b.inBounce = false;
+      ++b.bounces;
+      b.lastBounceEnd = t[k];
+    }
+  }
+  return b;
+}
+
+std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx) {
+  auto zeroBetween = [&](int i) {  // the zero between i and i + 1, if u changes sign there
+    const double a = level[i].re, b = level[i + 1].re;
+    if ((a < 0) == (b < 0)) return std::optional<double>();
+    return std::optional<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
+  };
+  int first = -half;
+  std::optional<double> left;
+  for (; first < half && !(left = zeroBetween(first)); ++first) {
+  }
+  int last = half - 1;
+  std::optional<double> right;
+  for (; last > first && !(right = zeroBetween(last)); --last) {
+  }
+  if (!left || !right) return std::nullopt;
+  return PairPositions{*left, *right};
+}
+
+const char* OutcomeName(CollisionOutcome outcome) {
+  switch (outcome) {
+    case CollisionOutcome::Capture: return "capture";
+    case CollisionOutcome::Escape: return "escape";
+    default: return "none";
+  }
+}
+
+void ClassifyCollision(CollisionRun& run, double kinkWidth) {
+  const BounceCount b = CountBounces(run.time, run.centre);
+  run.bounces = b.bounces;
+  run.firstCollision = b.firstCollision;
+  run.outgoingSpeed.reset();
+  run.endDistance.reset();
+  if (!run.halfDistance.empty() && run.halfDistance.back() > 0) run.endDistance = 2 * run.halfDistance.back();
+  if (!b.firstCollision) {
+    run.outcome = CollisionOutcome::None;
+    return;
+  }
+  run.outcome = CollisionOutcome::Capture;
+  if (b.bounces == 0 || b.inBounce || run.time.empty() || run.halfDistance.size() != run.time.size()) return;
+  if (!(2 * run.halfDistance.back() > kEscapeWidths * kinkWidth)) return;
+  // Fit over the later half of the time since the last bounce ended, where the kinks' shape
+  // oscillation has had time to average out.
+  const double tEnd = run.time.back();
+  const double from = *b.lastBounceEnd + 0.5 * (tEnd - *b.lastBounceEnd);
+  const size_t k0 = static_cast<size_t>(std::lower_bound(run.time.begin(), run.time.end(), from) - run.time.begin());
+  const std::optional<double> speed = Slope(run.time, run.halfDistance, k0, run.time.size());
+  if (!speed || !(*speed > 0)) return;
+  run.outcome = CollisionOutcome::Escape;
+  run.outgoingSpeed = speed;
+}
+
+CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool>& stop) {
+  const RunnerOptions& r = o.run;
+  auto program = std::make_unique<Program>();
+  Program& p = *program;
+  ApplyPotentialKind(p.pot, r.kind);
+  p.sim.Precision = r.precision;
+  p.sim.StepThreads = r.threads;
+  p.sim.HalfInterval = r.halfInterval;
+  p.profile.OduXMin = -r.halfInterval;
+  const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, r.halfInterval, nullptr);
+  p.kinks.SolitonCount = 2;
+  p.kinks.InitSm[1] = -o.separation;
+  p.kinks.InitVel[1] = v;
+  p.kinks.InitSm[2] = o.separation;
+  p.kinks.InitVel[2] = -v;
+  p.rot.InitMethod = 0;
+
+  CollisionRun run;
+  run.v = v;
+  const double target = r.untilTime.value_or(kScanDefaultTime);
+  ScanRunUi ui(p, target, stop, run);
+  ChooseGrid(p, ui, r.gridSize);
+  p.sim.InitReady = true;
+  const size_t expected = static_cast<size_t>(target / p.sim.Dt) + 8;
+  run.time.reserve(expected);
+  run.centre.reserve(expected);
+  run.halfDistance.reserve(expected);
+
+  // As the runner does: press on through the phase limits until the time limit.
+  double lastTime = -1;
+  size_t lastSteps = static_cast<size_t>(-1);
+  do {
+    if (p.sim.RunState == 4 || stop.load(std::memory_order_relaxed)) break;
+    lastTime = p.sim.TimeNow;
+    lastSteps = run.time.size();
+    ui.SelectWithoutStop();
+    StartPress(p, ui);
+    while (p.sim.Running) SliceTimerTick(p, ui);
+  } while (p.sim.TimeNow < target && (run.time.size() != lastSteps || p.sim.TimeNow != lastTime));
+  run.finished = p.sim.TimeNow >= target;
+  ClassifyCollision(run, profile.Width);
+  run.halfDistance = {};
+  return run;
+}
+
+// --- The scan -------------------------------------------------------------------------------
+
+ScanResult RunScan(const ScanOptions& o, const std::atomic<bool>& stop, const ScanCallbacks& callbacks) {
+  const std::vector<double> velocities = ScanVelocities(o.v0, o.v1, o.dv);
+  const std::vector<size_t> mine = PartIndices(velocities.size(), o.part, o.parts);
+  const unsigned hardware = std::max(std::thread::hardware_concurrency(), 1u);
+  const size_t jobs = std::clamp<size_t>(o.jobs > 0 ? static_cast<size_t>(o.jobs) : hardware, 1,
+                                         std::max<size_t>(mine.size(), 1));
+
+  std::vector<std::optional<CollisionRun>> slots(mine.size());
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::mutex mutex;  // guards the slots, the counts, the callbacks and `error`
+  size_t reported = 0, done = 0;
+  std::string error;
+  const auto start = std::chrono::steady_clock::now();
+
+  auto worker = [&] {
+    for (;;) {
+      if (stop.load() || failed.load()) return;
+      const size_t k = next.fetch_add(1);
+      if (k >= mine.size()) return;
+      const double v = velocities[mine[k]];
+      CollisionRun run;
+      try {
+        run = RunCollision(o, v, stop);
+      } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (error.empty()) error = "the run at v = " + Shortest(v) + " failed: " + e.what();
+        failed = true;
+        return;
+      }
+      if (!run.finished) return;  // stopped on the way: not a result
+      if (o.pngFile.empty()) {
+        run.time = {};
+        run.centre = {};
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      slots[k] = std::move(run);
+      ++done;
+      for (; reported < slots.size() && slots[reported]; ++reported)
+        if (callbacks.finished) callbacks.finished(*slots[reported]);
+      if (callbacks.progress)
+        callbacks.progress(ScanProgress{
+            done, mine.size(), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
+    }
+  };
+  std::vector<std::thread> threads;
+  for (size_t j = 1; j < jobs; ++j) threads.emplace_back(worker);
+  worker();
+  for (std::thread& t : threads) t.join();
+
+  ScanResult result;
+  result.error = error;
+  for (size_t k = 0; k < slots.size(); ++k) {
+    if (!slots[k]) continue;
+    if (k >= reported && callbacks.finished) callbacks.finished(*slots[k]);  // after a gap left by a stop
+    result.runs.push_back(std::move(*slots[k]));
+  }
+  return result;
+}
+
+std::string ScanCsvHeader() { return "v,outcome,bounces,first_collision,v_out,end_distance\n"; }
+
+std::string ScanCsvRow(const CollisionRun& run) {
+  std::string row = Shortest(run.v) + ',' + OutcomeName(run.outcome) + ',' + std::to_string(run.bounces) + ',';
+  if (run.firstCollision) row += Trim(FormatWD(*run.firstCollision, 0, 3));
+  row += ',';
+  if (run.outgoingSpeed) row += Trim(FormatWD(*run.outgoingSpeed, 0, 4));
+  row += ',';
+  if (run.endDistance) row += Trim(FormatWD(*run.endDistance, 0, 2));
+  return row + '\n';
+}
+
+// --- The map --------------------------------------------------------------------------------
+
+void PaintScanMap(const std::vector<double>& velocities, const std::vector<CollisionRun>& runs, double tMax,
+                  int colourCount, const std::string& title, Canvas& canvas) {
+  PixelFont font(2);
+  const int count = static_cast<int>(velocities.size());
+  const int band = count > 0 ? std::max(1, kMapTargetWidth / count) : kMapTargetWidth;
+  const int plotWidth = count > 0 ? band * count : kMapTargetWidth;
+  const int x0 = kMapLeft, y0 = kMapTop, x1 = x0 + plotWidth, y1 = y0 + kMapHeight;
+  canvas.Resize(x1 + kMapRight, y1 + kMapBottom);
+  canvas.SetTextRenderer(&font);
+  Fill(canvas, 0, 0, canvas.Width(), canvas.Height(), kWhite);
+
+  ColourScale colours;
+  BuildPalette(colours, colourCount, nullptr);
+  double densityMax = 1;  // the energy levels are not used here
+  BuildLevels(colours, colourCount, densityMax);
+
+  // The columns, t = 0 at the bottom row.
+  auto rowTime = [&](int row) { return tMax * (kMapHeight - row - 0.5) / kMapHeight; };
+  size_t r = 0;
+  for (int j = 0; j < count; ++j) {
+    while (r < runs.size() && runs[r].v < velocities[j]) ++r;
+    const bool ran = r < runs.size() && runs[r].v == velocities[j] && !runs[r].centre.empty();
+    for (int row = 0; row < kMapHeight; ++row) {
+      const Rgb c = ran ? AmplColor(colours, CentreAt(runs[r], rowTime(row))) : kNotRun;
+      uint32_t* line = canvas.Row(y0 + row);
+      std::fill(line + x0 + j * band, line + x0 + (j + 1) * band, PackRgb(c));
+    }
+  }
+  canvas.SetPenColor(kBlack);
+  canvas.MoveTo(x0 - 1, y0 - 1);
+  canvas.LineTo(x1, y0 - 1);
+  canvas.LineTo(x1, y1);
+  canvas.LineTo(x0 - 1, y1);
+  canvas.LineTo(x0 - 1, y0 - 1);
+
+  const int textHeight = font.TextHeight();
+  // Time: ticks at least 40 pixels apart.
+  if (tMax > 0) {
+    const double step = NiceStep(40.0 * tMax / kMapHeight);
+    const int decimals = DecimalsOf(step);
+    for (double t = 0; t <= tMax * (1 + 1e-9); t += step) {
+      const int y = y1 - static_cast<int>(std::lround(t / tMax * kMapHeight));
+      Line(canvas, x0 - 1 - kTickLength, y, x0 - 1, y);
+      const std::string text = Trim(FormatWD(t, 0, decimals));
+      Label(canvas, x0 - 4 - kTickLength - font.TextWidth(text), y - textHeight / 2, text);
+    }
+    Label(canvas, 8, (y0 + y1) / 2 - textHeight / 2, "t");
+  }
+  // Velocity: ticks whose labels do not touch.
+  if (count >= 1) {
+    auto columnX = [&](double position) { return x0 + static_cast<int>(std::lround((position + 0.5) * band)); };
+    auto tick = [&](int x, const std::string& text) {
+      Line(canvas, x, y1 + 1, x, y1 + 1 + kTickLength);
+      Label(canvas, x - font.TextWidth(text) / 2, y1 + 4 + kTickLength, text);
+    };
+    if (count == 1) {
+      tick(columnX(0), Shortest(velocities[0]));
+    } else {
+      const double spacing = (velocities.back() - velocities.front()) / (count - 1);
+      const double step = NiceStep(spacing * (font.TextWidth("-0.000") + 16) / band);
+      const int decimals = DecimalsOf(step);
+      for (double v = std::ceil((velocities.front() - spacing / 2) / step - 1e-9) * step;
+           v <= velocities.back() + spacing / 2; v += step)
+        tick(columnX((v - velocities.front()) / spacing), Trim(FormatWD(v, 0, decimals)));
+    }
+    Label(canvas, (x0 + x1) / 2 - font.TextWidth("v") / 2, y1 + 8 + kTickLength + textHeight, "v");
+  }
+  // The colour key: u from kKeyLow at the bottom to kKeyHigh at the top.
+  const int kx = x1 + kKeyGap;
+  for (int row = 0; row < kMapHeight; ++row) {
+    const double u = kKeyHigh - (kKeyHigh - kKeyLow) * (row + 0.5) / kMapHeight;
+    uint32_t* line = canvas.Row(y0 + row);
+    std::fill(line + kx, line + kx + kKeyWidth, PackRgb(AmplColor(colours, u)));
+  }
+  for (int u = static_cast<int>(kKeyLow); u <= static_cast<int>(kKeyHigh); ++u) {
+    const int y = y1 - static_cast<int>(std::lround((u - kKeyLow) / (kKeyHigh - kKeyLow) * kMapHeight));
+    Line(canvas, kx + kKeyWidth, y, kx + kKeyWidth + kTickLength, y);
+    // An explicit sign, so that the tick before a label is not read as a minus.
+    char text[8];
+    std::snprintf(text, sizeof text, u == 0 ? "%d" : "%+d", u);
+    Label(canvas, kx + kKeyWidth + kTickLength + 6, y - textHeight / 2, text);
+  }
+  Label(canvas, kx, y0 - textHeight - 8, "u");
+  Label(canvas, x0, 12, title);
+  canvas.SetTextRenderer(nullptr);
+}
+
+// --- The command ----------------------------------------------------------------------------
+
+int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+                   bool progressInPlace) {
+  const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
+  std::vector<double> mine;
+  for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
+  const RunnerOptions& r = o.run;
+
+  const bool toOut = o.csvFile.empty();
+  std::string csv = ScanCsvHeader();
+  if (toOut) out << csv << std::flush;
+  ScanCallbacks callbacks;
+  callbacks.finished = [&](const CollisionRun& run) {
+    if (toOut)
+      out << ScanCsvRow(run) << std::flush;
+    else
+      csv += ScanCsvRow(run);
+  };
+  // In place: back to the line's start, the text, the rest of the line cleared.
+  const char* start = progressInPlace ? "\r" : "";
+  const char* end = progressInPlace ? "\x1b[K" : "\n";
+  callbacks.progress = [&](const ScanProgress& p) {
+    err << start << "scan: " << p.done << '/' << p.total << " done";
+    if (p.done < p.total)
+      err << ", about " << Duration(p.elapsedSeconds / p.done * (p.total - p.done)) << " left";
+    err << end << std::flush;
+  };
+  err << start << "scan: " << mine.size();
+  if (o.parts > 1) err << " of " << all.size();
+  err << (mine.size() == 1 && o.parts == 1 ? " run" : " runs");
+  if (o.parts > 1) err << " (part " << o.part << '/' << o.parts << ')';
+  err << end << std::flush;
+
+  const ScanResult result = RunScan(o, stop, callbacks);
+  if (progressInPlace) err << '\n';
+
+  int status = 0;
+  std::string error;
+  if (!toOut && !WriteFileReplacing(o.csvFile, csv, error)) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (!o.pngFile.empty()) {
+    std::string title = "u(0,t)  kind " + std::to_string(r.kind) + "  N=" + std::to_string(r.gridSize) +
+                        "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
+    if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
+    Canvas canvas;
+    PaintScanMap(mine, result.runs, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas);
+    if (!WriteCanvasPng(canvas, o.pngFile, error)) {
+      err << "kinklab-run: " << error << '\n';
+      status = 1;
+    }
+  }
+  if (!result.error.empty()) {
+    err << "kinklab-run: " << result.error << '\n';
+    status = 1;
+  }
+  if (stop.load())
+    err << "kinklab-run: scan stopped; the " << result.runs.size() << " finished runs of " << mine.size()
+        << " are written\n";
+  return status;
+}
+
+int RunScanMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  ScanOptions options;
+  std::string error;
+  if (!ParseScanArgs(args, options, error)) {
+    err << "kinklab-run: " << error << '\n';
+    return 2;
+  }
+  gStopRequested = false;
+  gStopSignal = 0;
+  // The first Ctrl-C (or SIGTERM) stops the scan and lets it write what it finished; the
+  // handler then reverts to the default, so a second one ends the program at once.
+  struct sigaction action {}, oldInt{}, oldTerm{};
+  action.sa_handler = OnStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, &oldInt);
+  sigaction(SIGTERM, &action, &oldTerm);
+  // The progress line is rewritten in place on a terminal, unless the rows go to the same one.
+  const bool inPlace = isatty(STDERR_FILENO) == 1 && !(options.csvFile.empty() && isatty(STDOUT_FILENO) == 1);
+  const int status = RunScanCommand(options, gStopRequested, out, err, inPlace);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  if (gStopRequested && status == 0) return 128 + gStopSignal;
+  return status;
+}
+
+}  // namespace kl

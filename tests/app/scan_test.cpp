@@ -1,0 +1,500 @@
+#include "app/scan.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "interaction/colour_scale.h"
+
+extern char** environ;
+
+namespace kl {
+namespace {
+
+ScanOptions Parsed(const std::vector<std::string>& args) {
+  ScanOptions o;
+  std::string error;
+  EXPECT_TRUE(ParseScanArgs(args, o, error)) << error;
+  return o;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::vector<std::string> Fields(const std::string& row) {
+  std::vector<std::string> fields;
+  size_t start = 0;
+  for (size_t comma; (comma = row.find(',', start)) != std::string::npos; start = comma + 1)
+    fields.push_back(row.substr(start, comma - start));
+  fields.push_back(row.substr(start));
+  return fields;
+}
+
+// The header once and every part's rows in velocity order: what the guide's one-liner makes
+// of the CSVs of a split scan.
+std::string Merge(const std::vector<std::string>& parts) {
+  std::string header;
+  std::vector<std::string> rows;
+  for (const std::string& part : parts) {
+    std::vector<std::string> lines = Lines(part);
+    header = lines.at(0);
+    rows.insert(rows.end(), lines.begin() + 1, lines.end());
+  }
+  std::sort(rows.begin(), rows.end(),
+            [](const std::string& a, const std::string& b) { return std::stod(Fields(a)[0]) < std::stod(Fields(b)[0]); });
+  std::string merged = header + '\n';
+  for (const std::string& row : rows) merged += row + '\n';
+  return merged;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--scan", "0.3:0.2:0.01"}, "--scan 0.3:0.2:0.01"},  // V1 < V0
+      {{"--scan", "0.1:0.2:0"}, "--scan 0.1:0.2:0"},        // DV = 0
+      {{"--scan", "0.1:0.2:-0.01"}, "--scan 0.1:0.2:-0.01"},
+      {{"--scan", "0.5:1:0.1"}, "--scan 0.5:1:0.1"},        // |v| >= 1
+      {{"--scan", "-1:0.5:0.1"}, "--scan -1:0.5:0.1"},
+      {{"--scan", "0.1:1.5:0.1"}, "--scan 0.1:1.5:0.1"},
+      {{"--scan", "0.1:0.2"}, "--scan 0.1:0.2"},
+      {{"--scan", "0:0.9:0.00001"}, "--scan 0:0.9:0.00001"},  // too many velocities
+      {{"--scan", "0.1:0.2:0.1", "--separation", "0"}, "--separation 0"},
+      {{"--scan", "0.1:0.2:0.1", "--scan-part", "3/2"}, "--scan-part 3/2"},
+      {{"--scan", "0.1:0.2:0.1", "--scan-part", "0/2"}, "--scan-part 0/2"},
+      {{"--scan", "0.1:0.2:0.1", "--scan-part", "1/2.5"}, "--scan-part 1/2.5"},
+      {{"--scan", "0.1:0.2:0.1", "--jobs", "0"}, "--jobs 0"},
+      {{"--scan", "0.1:0.2:0.1", "--L", "12"}, "--L 12"},  // C = 10 needs L >= 15
+      {{"--scan", "0.1:0.2:0.1", "--t", "0"}, "--t 0"},
+      {{"--scan", "0.1:0.2:0.1", "--t", "1e6"}, "--t 1e6"},
+      {{"--scan", "0.1:0.2:0.1", "--N", "300"}, "--N 300"},  // the runner's own checks
+      {{"--scan", "0.1:0.2:0.1", "--frobnicate", "1"}, "--frobnicate"},
+      {{"--scan", "0.1:0.2:0.1", "--kink", "0:0.5"}, "--kink"},  // one run's options
+      {{"--scan", "0.1:0.2:0.1", "--png", "a.png"}, "--png"},
+      {{"--scan-png", "a.png"}, "--scan V0:V1:DV is missing"},
+      {{"--scan"}, "--scan needs a value"},
+  };
+  for (const auto& [args, named] : cases) {
+    ScanOptions o;
+    std::string error;
+    EXPECT_FALSE(ParseScanArgs(args, o, error)) << named;
+    EXPECT_EQ(error.find(named), 0u) << error;
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+  }
+}
+
+TEST(ScanArgs, TheIntervalFollowsTheSeparationAndTheRunsTakeTheUsualOptions) {
+  ScanOptions o = Parsed({"--scan", "0.15:0.3:0.01"});
+  EXPECT_EQ(o.run.halfInterval, 20.0);  // C + 10
+  EXPECT_EQ(o.run.untilTime.value_or(-1), 200.0);
+  EXPECT_EQ(o.run.gridSize, 256);
+  EXPECT_EQ(o.run.threads, 1);  // the runs share the cores
+  EXPECT_EQ(o.part, 1);
+  EXPECT_EQ(o.parts, 1);
+  EXPECT_TRUE(o.csvFile.empty());
+
+  o = Parsed({"--separation", "15", "--scan", "-0.2:0.2:0.1", "--kind", "3", "--N", "512", "--t", "80",
+              "--precision", "double", "--threads", "2", "--colours", "64", "--jobs", "3", "--scan-part", "2/5",
+              "--scan-csv", "s.csv", "--scan-png", "s.png"});
+  EXPECT_EQ(o.separation, 15.0);
+  EXPECT_EQ(o.run.halfInterval, 25.0);
+  EXPECT_EQ(o.v0, -0.2);
+  EXPECT_EQ(o.v1, 0.2);
+  EXPECT_EQ(o.dv, 0.1);
+  EXPECT_EQ(o.run.kind, 3);
+  EXPECT_EQ(o.run.gridSize, 512);
+  EXPECT_EQ(o.run.untilTime.value_or(-1), 80.0);
+  EXPECT_EQ(o.run.precision, StepPrecision::Double);
+  EXPECT_EQ(o.run.threads, 2);
+  EXPECT_EQ(o.run.colourCount, 64);
+  EXPECT_EQ(o.jobs, 3);
+  EXPECT_EQ(o.part, 2);
+  EXPECT_EQ(o.parts, 5);
+  EXPECT_EQ(o.csvFile, "s.csv");
+  EXPECT_EQ(o.pngFile, "s.png");
+
+  EXPECT_EQ(Parsed({"--scan", "0.1:0.2:0.1", "--L", "30"}).run.halfInterval, 30.0);  // a given L stays
+  EXPECT_TRUE(HasScanOption({"--N", "256", "--scan", "0.1:0.2:0.1"}));
+  EXPECT_FALSE(HasScanOption({"--N", "256", "--scan-png", "x.png"}));
+}
+
+TEST(ScanVelocities, CoverTheRangeWithBothEndsAndSplitIntoInterleavedShares) {
+  const std::vector<double> v = ScanVelocities(0.15, 0.30, 0.01);
+  ASSERT_EQ(v.size(), 16u);
+  EXPECT_EQ(v.front(), 0.15);
+  EXPECT_EQ(v[3], 0.18);  // 0.15 + 3 * 0.01 is 0.18000000000000002 before the rounding
+  EXPECT_EQ(v.back(), 0.3);
+  EXPECT_EQ(ScanVelocities(0.2, 0.2, 0.05), std::vector<double>{0.2});
+  EXPECT_EQ(ScanVelocities(-0.1, 0.1, 0.1), (std::vector<double>{-0.1, 0, 0.1}));
+
+  EXPECT_EQ(PartIndices(16, 2, 3), (std::vector<size_t>{1, 4, 7, 10, 13}));
+  std::multiset<size_t> all;
+  for (int k = 1; k <= 3; ++k)
+    for (size_t i : PartIndices(16, k, 3)) all.insert(i);
+  EXPECT_EQ(all.size(), 16u);
+  EXPECT_EQ(std::set<size_t>(all.begin(), all.end()).size(), 16u);  // every index exactly once
+  EXPECT_TRUE(PartIndices(2, 3, 3).empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+
+TEST(BounceRule, ABounceIsAPassageBelowMinusAHalfAndBackAboveAHalf) {
+  const std::vector<double> t = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  // A shallow dip that does not pass over, then two bounces, then one that has not ended.
+  const std::vector<double> u = {1, -0.3, 1, 0.6, -0.6, -1.5, 0.4, 0.8, -0.9, 0.7, -0.8};
+  const BounceCount b = CountBounces(t, u);
+  EXPECT_EQ(b.bounces, 2);
+  ASSERT_TRUE(b.firstCollision);
+  EXPECT_DOUBLE_EQ(*b.firstCollision, 3.5);  // u falls through zero half way from t = 3 to 4
+  ASSERT_TRUE(b.lastBounceEnd);
+  EXPECT_EQ(*b.lastBounceEnd, 9.0);  // 0.4 at t = 6 is not yet back above one half
+  EXPECT_TRUE(b.inBounce);
+
+  const BounceCount none = CountBounces({0, 1, 2}, {1, -0.4, 1});
+  EXPECT_EQ(none.bounces, 0);
+  EXPECT_FALSE(none.firstCollision);  // the shallow dip is no collision
+  EXPECT_FALSE(none.inBounce);
+}
+
+TEST(BounceRule, ThePairIsTheOutermostZerosOfTheLevel) {
+  constexpr int half = 100;
+  constexpr double dx = 0.1;
+  std::vector<FieldPoint> store(2 * half + 1);
+  FieldPoint* level = store.data() + half;
+  // A tent with zeros at x = -3 and +3, dipping below zero again inside (|x| < 1), as the
+  // middle of a pair close to a bounce does.
+  auto fill = [&](auto u) {
+    for (int i = -half; i <= half; ++i) level[i].re = u(i * dx);
+  };
+  fill([](double x) { return std::fabs(x) < 1 ? std::fabs(x) - 0.5 : 1 - std::fabs(x) / 3; });
+  const std::optional<PairPositions> pair = LocatePair(level, half, dx);
+  ASSERT_TRUE(pair);
+  EXPECT_NEAR(pair->left, -3.0, 1e-12);
+  EXPECT_NEAR(pair->right, 3.0, 1e-12);
+
+  fill([](double) { return -1.0; });  // the pair has merged
+  EXPECT_FALSE(LocatePair(level, half, dx));
+  fill([](double x) { return x < 2.05 ? -1.0 : 1.0; });  // a lone kink
+  EXPECT_FALSE(LocatePair(level, half, dx));
+}
+
+// A run made of straight pieces: approach at 0.4 until the bounce at t = 20 .. 30, then the
+// half distance grows at `speed` from 1 at t = 30, the centre back on the vacuum between.
+CollisionRun SketchedRun(double speed) {
+  CollisionRun run;
+  for (int k = 0; k <= 1000; ++k) {
+    const double t = 0.1 * k;
+    run.time.push_back(t);
+    const bool inside = t >= 20 && t < 30;
+    run.centre.push_back(inside ? -1.5 : 1.0);
+    run.halfDistance.push_back(t < 20 ? 10 - 0.4 * t : inside ? 0.0 : 1 + speed * (t - 30));
+  }
+  return run;
+}
+
+TEST(BounceRule, AnEscapedPairIsFarApartAndRecedingWithItsOutgoingSpeedMeasured) {
+  constexpr double width = 2.5;  // four widths: 10 apart, a half distance of 5
+
+  CollisionRun escape = SketchedRun(0.25);  // half distance 18.5 at t = 100
+  ClassifyCollision(escape, width);
+  EXPECT_EQ(escape.outcome, CollisionOutcome::Escape);
+  EXPECT_EQ(escape.bounces, 1);
+  ASSERT_TRUE(escape.outgoingSpeed);
+  EXPECT_NEAR(*escape.outgoingSpeed, 0.25, 1e-9);
+  ASSERT_TRUE(escape.endDistance);
+  EXPECT_NEAR(*escape.endDistance, 37.0, 1e-9);
+  ASSERT_TRUE(escape.firstCollision);
+  EXPECT_NEAR(*escape.firstCollision, 20.0, 0.1);
+
+  CollisionRun close = SketchedRun(0.05);  // receding but only 9 apart at the end
+  ClassifyCollision(close, width);
+  EXPECT_EQ(close.outcome, CollisionOutcome::Capture);
+  EXPECT_FALSE(close.outgoingSpeed);
+
+  CollisionRun returning = SketchedRun(0.5);  // 24 apart at the end, but falling back
+  for (size_t k = 0; k < returning.time.size(); ++k)
+    if (returning.time[k] > 60) returning.halfDistance[k] = 16 - 0.1 * (returning.time[k] - 60);
+  ClassifyCollision(returning, width);
+  EXPECT_EQ(returning.outcome, CollisionOutcome::Capture);
+
+  CollisionRun approaching = SketchedRun(0.25);
+  approaching.time.resize(150);  // the run ends at t = 14.9, before the pair meets
+  approaching.centre.resize(150);
+  approaching.halfDistance.resize(150);
+  ClassifyCollision(approaching, width);
+  EXPECT_EQ(approaching.outcome, CollisionOutcome::None);
+  EXPECT_EQ(ScanCsvRow(approaching), "0,none,0,,,8.08\n");  // 2 (10 - 0.4 * 14.9) apart
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// One scan of four velocities run whole, two at once, and the same scan in two interleaved
+// parts run one at a time: N = 256 and t = 200 keep it to a few seconds.
+class CollisionScan : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const std::vector<std::string> common = {"--scan", "0.1:0.4:0.1", "--N", "256"};
+    std::vector<std::string> args = common;
+    // A map file named keeps u(0, t) of every run for the map test; RunScan writes no file.
+    args.insert(args.end(), {"--jobs", "2", "--scan-png", ::testing::TempDir() + "scan_whole.png"});
+    ScanCallbacks callbacks;  // the rows as they are reported, in velocity order
+    callbacks.finished = [](const CollisionRun& r) { wholeCsv_ += ScanCsvRow(r); };
+    wholeCsv_ = ScanCsvHeader();
+    whole_ = new ScanResult(RunScan(Parsed(args), notStopped_, callbacks));
+    for (int k = 1; k <= 2; ++k) {
+      std::vector<std::string> part = common;
+      const std::string png = ::testing::TempDir() + "scan_part" + std::to_string(k) + ".png";
+      part.insert(part.end(), {"--jobs", "1", "--scan-part", std::to_string(k) + "/2", "--scan-png", png});
+      std::ostringstream out, err;
+      EXPECT_EQ(RunScanCommand(Parsed(part), notStopped_, out, err, false), 0) << err.str();
+      partCsv_[k - 1] = out.str();
+      partErr_[k - 1] = err.str();
+    }
+  }
+  static void TearDownTestSuite() {
+    delete whole_;
+    whole_ = nullptr;
+    for (int k = 1; k <= 2; ++k) std::remove((::testing::TempDir() + "scan_part" + std::to_string(k) + ".png").c_str());
+  }
+  static const CollisionRun& Run(double v) {
+    for (const CollisionRun& r : whole_->runs)
+      if (r.v == v) return r;
+    throw std::runtime_error("no run at this velocity");
+  }
+
+  static inline std::atomic<bool> notStopped_{false};
+  static inline ScanResult* whole_ = nullptr;
+  static inline std::string wholeCsv_, partCsv_[2], partErr_[2];
+};
+
+TEST_F(CollisionScan, ASlowPairIsCapturedAndAFastPairEscapesAfterOneBounce) {
+  ASSERT_TRUE(whole_->error.empty()) << whole_->error;
+  const CollisionRun& slow = Run(0.1);
+  EXPECT_TRUE(slow.finished);
+  EXPECT_EQ(slow.outcome, CollisionOutcome::Capture);
+  EXPECT_GE(slow.bounces, 2);  // the bound pair keeps bouncing
+  EXPECT_FALSE(slow.outgoingSpeed);
+  EXPECT_LT(slow.centre.back(), 0.5);  // no vacuum between them at the end
+
+  const CollisionRun& fast = Run(0.4);
+  EXPECT_EQ(fast.outcome, CollisionOutcome::Escape);
+  EXPECT_EQ(fast.bounces, 1);
+  ASSERT_TRUE(fast.firstCollision);
+  // The kinks start 10 from the centre at 0.4: they meet a little before t = 25.
+  EXPECT_GT(*fast.firstCollision, 20.0);
+  EXPECT_LT(*fast.firstCollision, 25.0);
+  ASSERT_TRUE(fast.outgoingSpeed);
+  EXPECT_GT(*fast.outgoingSpeed, 0.2);  // slower than they came: the collision radiates and
+  EXPECT_LT(*fast.outgoingSpeed, 0.4);  // leaves the kinks oscillating
+  EXPECT_GT(fast.centre.back(), 0.9);   // the vacuum between them is back
+  EXPECT_GE(fast.time.back(), 200.0);   // through the first phase's limit (140) into the second
+}
+
+TEST_F(CollisionScan, TheCsvHasAHeaderAndOneRowPerVelocityAndASplitScanConcatenatedEqualsTheWhole) {
+  std::string whole = ScanCsvHeader();
+  for (const CollisionRun& r : whole_->runs) whole += ScanCsvRow(r);
+  EXPECT_EQ(wholeCsv_, whole);
+  const std::vector<std::string> lines = Lines(whole);
+  ASSERT_EQ(lines.size(), 5u);
+  EXPECT_EQ(lines[0], "v,outcome,bounces,first_collision,v_out,end_distance");
+  for (size_t k = 1; k < lines.size(); ++k) {
+    const std::vector<std::string> f = Fields(lines[k]);
+    ASSERT_EQ(f.size(), 6u) << lines[k];
+    EXPECT_EQ(f[0], std::vector<std::string>({"0.1", "0.2", "0.3", "0.4"})[k - 1]);
+    EXPECT_EQ(f[4].empty(), f[1] != "escape") << lines[k];  // a speed for escapes only
+  }
+  EXPECT_EQ(Fields(lines[1])[1], "capture");
+  EXPECT_EQ(Fields(lines[4])[1] + "," + Fields(lines[4])[2], "escape,1");
+
+  // The shares interleave: the first holds 0.1 and 0.3, the second 0.2 and 0.4. The whole
+  // scan ran two at once, the parts one at a time: the rows agree to the last digit.
+  EXPECT_EQ(Fields(Lines(partCsv_[0]).at(2))[0], "0.3");
+  EXPECT_EQ(Fields(Lines(partCsv_[1]).at(1))[0], "0.2");
+  EXPECT_EQ(Merge({partCsv_[0], partCsv_[1]}), whole);
+  EXPECT_NE(partErr_[0].find("scan: 2 of 4 runs (part 1/2)"), std::string::npos) << partErr_[0];
+  EXPECT_NE(partErr_[0].find("scan: 2/2 done\n"), std::string::npos) << partErr_[0];
+}
+
+TEST_F(CollisionScan, TheMapShowsTheCentreInTheAmplitudeColoursWithItsAxes) {
+  // The whole scan's velocities and one more that has no run.
+  const std::vector<double> velocities = {0.1, 0.2, 0.3, 0.4, 0.5};
+  Canvas map;
+  PaintScanMap(velocities, whole_->runs, 200, 16, "u(0,t)", map);
+  const int band = 600 / 5, left = 84, top = 44, height = 500;
+  EXPECT_EQ(map.Width(), left + 5 * band + 120);
+  EXPECT_EQ(map.Height(), top + height + 70);
+
+  ColourScale colours;
+  BuildPalette(colours, 16, nullptr);
+  double densityMax = 1;
+  BuildLevels(colours, 16, densityMax);
+  auto column = [&](int j) {  // the colours of column band j from t = 0 (bottom) upward
+    std::vector<Rgb> c;
+    for (int row = height - 1; row >= 0; --row) c.push_back(map.Pixel(left + j * band + band / 2, top + row));
+    return c;
+  };
+  auto rowOf = [&](double t) { return static_cast<size_t>(t / 200 * height); };
+  const Rgb between = AmplColor(colours, 1.0), middle = AmplColor(colours, 0.0), deep = AmplColor(colours, -1.5);
+  for (int j = 0; j < 4; ++j) EXPECT_EQ(column(j)[0], between) << j;  // all start in the vacuum between
+
+  // The captured pair keeps passing through zero to the far side; the escaped one, after its
+  // bounce, leaves the centre near the vacuum between for good.
+  const std::vector<Rgb> slow = column(0), fast = column(3);
+  EXPECT_NE(std::find(slow.begin() + rowOf(150), slow.end(), middle), slow.end());
+  EXPECT_NE(std::find(slow.begin() + rowOf(150), slow.end(), deep), slow.end());
+  EXPECT_NE(std::find(fast.begin() + rowOf(20), fast.begin() + rowOf(30), deep), fast.begin() + rowOf(30));
+  EXPECT_EQ(std::find(fast.begin() + rowOf(60), fast.end(), middle), fast.end());
+  EXPECT_EQ(column(4), std::vector<Rgb>(height, Rgb{205, 205, 205}));  // not run
+
+  std::set<std::string> texts;
+  for (const CanvasText& t : map.Texts()) texts.insert(t.text);
+  for (const char* expected : {"t", "v", "u", "u(0,t)", "0", "200", "0.1", "0.3", "0.5", "+1", "-1"})
+    EXPECT_TRUE(texts.count(expected)) << expected;
+  // The labels are drawn, not only recorded: the title's first letter has black pixels.
+  int black = 0;
+  for (int y = 12; y < 26; ++y)
+    for (int x = left; x < left + 10; ++x) black += map.Pixel(x, y) == kBlack;
+  EXPECT_GT(black, 5);
+
+  // Each part wrote its own map, one band per velocity of its share.
+  const std::string png = FileText(::testing::TempDir() + "scan_part2.png");
+  ASSERT_GE(png.size(), 24u);
+  EXPECT_EQ(png.substr(1, 3), "PNG");
+  auto be32 = [&](size_t at) {
+    return (static_cast<unsigned char>(png[at]) << 24) | (static_cast<unsigned char>(png[at + 1]) << 16) |
+           (static_cast<unsigned char>(png[at + 2]) << 8) | static_cast<unsigned char>(png[at + 3]);
+  };
+  EXPECT_EQ(be32(16), left + 2 * 300 + 120);
+  EXPECT_EQ(be32(20), top + height + 70);
+}
+
+TEST(ScanStop, AStoppedScanKeepsTheRunsItFinishedAndDropsTheOneOnTheWay) {
+  std::atomic<bool> stop{false};
+  ScanOptions o = Parsed({"--scan", "0.3:0.4:0.05", "--N", "256", "--t", "40", "--jobs", "1"});
+  ScanCallbacks callbacks;
+  std::vector<double> reported;
+  callbacks.finished = [&](const CollisionRun& r) {
+    reported.push_back(r.v);
+    stop = true;  // as Ctrl-C would, once the first run is done
+  };
+  const ScanResult result = RunScan(o, stop, callbacks);
+  ASSERT_EQ(result.runs.size(), 1u);
+  EXPECT_EQ(result.runs[0].v, 0.3);
+  EXPECT_EQ(reported, std::vector<double>{0.3});
+
+  const CollisionRun cut = RunCollision(o, 0.35, stop);  // stopped at its first step
+  EXPECT_FALSE(cut.finished);
+  EXPECT_LE(cut.time.size(), 1u);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+// The runner program itself, with standard error read through a pipe.
+struct Child {
+  pid_t pid = -1;
+  FILE* err = nullptr;
+};
+
+Child Spawn(const std::vector<std::string>& args) {
+  Child child;
+  const char* runner = std::getenv("KINKLAB_RUNNER");
+  if (!runner) return child;
+  int fds[2];
+  if (pipe(fds) != 0) return child;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addclose(&actions, fds[0]);
+  std::vector<std::string> all = {runner};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  if (posix_spawn(&child.pid, runner, &actions, nullptr, argv.data(), environ) != 0) child.pid = -1;
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  child.err = fdopen(fds[0], "r");
+  return child;
+}
+
+int Wait(Child& child, std::string* rest = nullptr) {
+  char buf[512];
+  for (size_t n; (n = fread(buf, 1, sizeof buf, child.err)) > 0;)
+    if (rest) rest->append(buf, n);
+  fclose(child.err);
+  int status = 0;
+  waitpid(child.pid, &status, 0);
+  return status;
+}
+
+TEST(ScanProgram, ABadRangeExitsWithStatus2AndWritesNothing) {
+  if (!std::getenv("KINKLAB_RUNNER")) GTEST_SKIP() << "KINKLAB_RUNNER is not set";
+  const std::string csv = ::testing::TempDir() + "never_written_scan.csv";
+  for (const std::string range : {"0.3:0.2:0.01", "0.1:0.2:0", "0.1:0.2:-0.05", "0.5:1:0.1", "-1.2:0:0.1"}) {
+    Child child = Spawn({"--scan", range, "--scan-csv", csv});
+    ASSERT_GT(child.pid, 0);
+    std::string message;
+    const int status = Wait(child, &message);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 2) << range;
+    EXPECT_EQ(message.find("kinklab-run: --scan " + range + ": "), 0u) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
+    EXPECT_FALSE(std::ifstream(csv).good());
+  }
+}
+
+TEST(ScanProgram, CtrlCStopsTheScanAndStillWritesTheRowsItFinished) {
+  if (!std::getenv("KINKLAB_RUNNER")) GTEST_SKIP() << "KINKLAB_RUNNER is not set";
+  const std::string csv = ::testing::TempDir() + "interrupted_scan.csv";
+  std::remove(csv.c_str());
+  Child child = Spawn({"--scan", "0.1:0.4:0.02", "--N", "256", "--jobs", "1", "--scan-csv", csv});
+  ASSERT_GT(child.pid, 0);
+  char line[256];
+  bool firstDone = false;
+  while (!firstDone && fgets(line, sizeof line, child.err))
+    firstDone = std::string(line).rfind("scan: 1/16 done", 0) == 0;
+  ASSERT_TRUE(firstDone);
+  kill(child.pid, SIGINT);
+  std::string rest;
+  const int status = Wait(child, &rest);
+  EXPECT_TRUE(WIFEXITED(status)) << "ended by a signal";
+  EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+  EXPECT_NE(rest.find("scan stopped"), std::string::npos) << rest;
+
+  const std::vector<std::string> lines = Lines(FileText(csv));
+  ASSERT_GE(lines.size(), 2u);  // the header and at least the run that was reported
+  EXPECT_LT(lines.size(), 17u);
+  EXPECT_EQ(lines[0], "v,outcome,bounces,first_collision,v_out,end_distance");
+  for (size_t k = 1; k < lines.size(); ++k)  // in velocity order from the first, without a gap
+    EXPECT_NEAR(std::stod(Fields(lines[k])[0]), 0.1 + 0.02 * (k - 1), 1e-12) << lines[k];
+  std::remove(csv.c_str());
+}
+
+}  // namespace
+}  // namespace kl
