@@ -37,9 +37,11 @@ void PaintColumnDots(Canvas& c, StripMemory& m, const int* px, const int* py, in
   // Each point erases and dots the same two columns, so a column ends white but for the dot
   // of the last point that touched it. The border rows are never erased: every dot on them stays.
   for (int j = 0; j < count; ++j) {
+    const bool onBorder = py[j] <= 1 || py[j] >= H - 1;  // the dot reaches row 0 or H - 1
     for (int col = px[j] - 1; col <= px[j]; ++col) {
       if (col < 0 || col >= W) continue;
       m.lastPoint[col] = j;
+      if (!onBorder) continue;
       for (int row = py[j] - 1; row <= py[j]; ++row)
         if ((row == 0 || row == H - 1) && row >= 0 && row < H) at(col, row) = ink;
     }
