@@ -258,18 +258,23 @@ TEST(BounceRule, AnEscapedPairIsFarApartAndRecedingWithItsOutgoingSpeedMeasured)
 // parts run one at a time: N = 256 and t = 200 keep it to a few seconds.
 class CollisionScan : public ::testing::Test {
  protected:
+  // Each test may run in a process of its own, side by side with the others: own file names.
+  static std::string PartPng(int k) {
+    return ::testing::TempDir() + "scan_part" + std::to_string(k) + "_" + std::to_string(getpid()) + ".png";
+  }
   static void SetUpTestSuite() {
     const std::vector<std::string> common = {"--scan", "0.1:0.4:0.1", "--N", "256"};
     std::vector<std::string> args = common;
     // A map file named keeps u(0, t) of every run for the map test; RunScan writes no file.
-    args.insert(args.end(), {"--jobs", "2", "--scan-png", ::testing::TempDir() + "scan_whole.png"});
+    args.insert(args.end(), {"--jobs", "2", "--scan-png",
+                             ::testing::TempDir() + "scan_whole_" + std::to_string(getpid()) + ".png"});
     ScanCallbacks callbacks;  // the rows as they are reported, in velocity order
     callbacks.finished = [](const CollisionRun& r) { wholeCsv_ += ScanCsvRow(r); };
     wholeCsv_ = ScanCsvHeader();
     whole_ = new ScanResult(RunScan(Parsed(args), notStopped_, callbacks));
     for (int k = 1; k <= 2; ++k) {
       std::vector<std::string> part = common;
-      const std::string png = ::testing::TempDir() + "scan_part" + std::to_string(k) + ".png";
+      const std::string png = PartPng(k);
       part.insert(part.end(), {"--jobs", "1", "--scan-part", std::to_string(k) + "/2", "--scan-png", png});
       std::ostringstream out, err;
       EXPECT_EQ(RunScanCommand(Parsed(part), notStopped_, out, err, false), 0) << err.str();
@@ -280,7 +285,7 @@ class CollisionScan : public ::testing::Test {
   static void TearDownTestSuite() {
     delete whole_;
     whole_ = nullptr;
-    for (int k = 1; k <= 2; ++k) std::remove((::testing::TempDir() + "scan_part" + std::to_string(k) + ".png").c_str());
+    for (int k = 1; k <= 2; ++k) std::remove(PartPng(k).c_str());
   }
   static const CollisionRun& Run(double v) {
     for (const CollisionRun& r : whole_->runs)
@@ -383,7 +388,7 @@ TEST_F(CollisionScan, TheMapShowsTheCentreInTheAmplitudeColoursWithItsAxes) {
   EXPECT_GT(black, 5);
 
   // Each part wrote its own map, one band per velocity of its share.
-  const std::string png = FileText(::testing::TempDir() + "scan_part2.png");
+  const std::string png = FileText(PartPng(2));
   ASSERT_GE(png.size(), 24u);
   EXPECT_EQ(png.substr(1, 3), "PNG");
   auto be32 = [&](size_t at) {

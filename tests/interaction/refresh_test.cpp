@@ -351,9 +351,11 @@ TEST_F(Refresh, Microscope2PaintsItsRectangleUpToTimeNow) {
   EXPECT_EQ((std::array{Main(150, 75), Main(200, 50)}), (std::array{kWhite, kWhite}));
 }
 
-// An empty folder for the PNG files.
+// An empty folder for the PNG files, one per test: tests may run side by side.
 std::filesystem::path PngDir() {
-  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) / "kinklab_xt_png";
+  const std::filesystem::path dir = std::filesystem::path(::testing::TempDir()) /
+                                    (std::string("kinklab_xt_png_") +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
   return dir;
