@@ -24,22 +24,6 @@ bool ParseInteger(const std::string& text, int& value) {
   return true;
 }
 
-// "A:B" or "A,B,C,..." into numbers.
-bool ParseList(const std::string& text, char sep, size_t count, std::vector<double>& values) {
-  values.clear();
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find(sep, start);
-    double v = 0;
-    if (!ParseNumber(text.substr(start, end == std::string::npos ? std::string::npos : end - start), v))
-      return false;
-    values.push_back(v);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return values.size() == count;
-}
-
 std::string Trimmed(const std::string& s) {
   const size_t first = s.find_first_not_of(' ');
   return first == std::string::npos ? std::string() : s.substr(first);
@@ -136,6 +120,21 @@ std::string DumpNewestLevel(const SimState& s) {
 
 }  // namespace
 
+bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values) {
+  values.clear();
+  size_t start = 0;
+  for (;;) {
+    const size_t end = text.find(sep, start);
+    double v = 0;
+    if (!ParseNumber(text.substr(start, end == std::string::npos ? std::string::npos : end - start), v))
+      return false;
+    values.push_back(v);
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return values.size() == count;
+}
+
 bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std::string& error) {
   RunnerOptions parsed;
   std::vector<double> v;
@@ -175,14 +174,14 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       if (parsed.gridSize != 256 && parsed.gridSize != 512 && parsed.gridSize != 1024)
         return bad("N must be 256, 512 or 1024");
     } else if (name == "--kink") {
-      if (!ParseList(value, ':', 2, v)) return bad("expected C:V, two numbers");
+      if (!ParseNumberList(value, ':', 2, v)) return bad("expected C:V, two numbers");
       if (!(std::fabs(v[1]) < 1)) return bad("the velocity must lie strictly between -1 and 1");
       if (kinksFromSetup) parsed.kinks.clear();
       kinksFromSetup = false;
       if (parsed.kinks.size() >= 9) return bad("at most nine kinks");
       parsed.kinks.emplace_back(v[0], v[1]);
     } else if (name == "--rotator") {
-      if (!ParseList(value, ',', 5, v)) return bad("expected kF_Re,kF_Im,kD,qL,qR, five numbers");
+      if (!ParseNumberList(value, ',', 5, v)) return bad("expected kF_Re,kF_Im,kD,qL,qR, five numbers");
       parsed.rotator = true;
       parsed.kF_Re = v[0];
       parsed.kF_Im = v[1];
@@ -190,7 +189,7 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       parsed.qL = v[3];
       parsed.qR = v[4];
     } else if (name == "--mark") {
-      if (!ParseList(value, ':', 2, v)) return bad("expected A:B, two numbers");
+      if (!ParseNumberList(value, ':', 2, v)) return bad("expected A:B, two numbers");
       if (parsed.marks.size() >= 9) return bad("at most nine marks");
       parsed.marks.emplace_back(std::min(v[0], v[1]), std::max(v[0], v[1]));
     } else if (name == "--t") {

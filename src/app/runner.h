@@ -40,6 +40,9 @@ struct RunnerOptions {
 // argument, its message naming the file and the reason.
 bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& options, std::string& error);
 
+// Reads "A:B" or "A,B,C,..." (separator `sep`) into exactly `count` numbers.
+bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values);
+
 // Runs and prints "key: value" lines to `out`; problems go to `err`. Returns the exit status.
 int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err);
 

@@ -40,21 +40,6 @@ bool ScanOption(const std::string& name) {
          name == "--scan-csv" || name == "--scan-png";
 }
 
-bool SplitNumbers(const std::string& text, char sep, size_t count, std::vector<double>& values) {
-  values.clear();
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find(sep, start);
-    double v = 0;
-    if (!ParseNumber(text.substr(start, end == std::string::npos ? std::string::npos : end - start), v))
-      return false;
-    values.push_back(v);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return values.size() == count;
-}
-
 bool WholeNumber(double v, int lo, int hi, int& out) {
   if (v != std::floor(v) || v < lo || v > hi) return false;
   out = static_cast<int>(v);
@@ -260,7 +245,7 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
       return false;
     };
     if (name == "--scan") {
-      if (!SplitNumbers(value, ':', 3, v)) return bad("expected V0:V1:DV, three numbers");
+      if (!ParseNumberList(value, ':', 3, v)) return bad("expected V0:V1:DV, three numbers");
       if (!(std::fabs(v[0]) < 1) || !(std::fabs(v[1]) < 1))
         return bad("the velocities must lie strictly between -1 and 1");
       if (v[1] < v[0]) return bad("the last velocity V1 is below the first V0");
@@ -275,7 +260,7 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
       if (!ParseNumber(value, parsed.separation)) return bad("not a number");
       if (!(parsed.separation > 0)) return bad("the half-distance C must be positive");
     } else if (name == "--scan-part") {
-      if (!SplitNumbers(value, '/', 2, v) || !WholeNumber(v[1], 1, 1000000, parsed.parts) ||
+      if (!ParseNumberList(value, '/', 2, v) || !WholeNumber(v[1], 1, 1000000, parsed.parts) ||
           !WholeNumber(v[0], 1, parsed.parts, parsed.part))
         return bad("expected K/N, whole numbers with 1 <= K <= N");
     } else if (name == "--jobs") {
