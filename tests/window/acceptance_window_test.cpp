@@ -8,25 +8,6 @@
 namespace kl::test {
 namespace {
 
-void AddKink(TForm1& f, const char* c, const char* v) {
-  QTest::mouseClick(f.ButtonDrawOne, Qt::LeftButton);
-  f.EditInitSm->setText(c);
-  f.EditInitVel->setText(v);
-  QTest::mouseClick(f.ButtonAdd, Qt::LeftButton);
-}
-
-void PressStartAndWait(TForm1& f) {
-  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
-  for (int k = 0; k < 20000 && f.program().sim.Running; ++k) QTest::qWait(1);
-}
-
-QPoint MainPixel(TForm1& f, double x, double t) {
-  const PlotFrame& m = f.program().sim.MainFrame;
-  const int W = f.PaintBoxMain->width(), H = f.PaintBoxMain->height();
-  return QPoint(static_cast<int>(std::lround((x - m.xMin) / (m.xMax - m.xMin) * W)),
-                H - static_cast<int>(std::lround((t - m.yMin) / (m.yMax - m.yMin) * H)));
-}
-
 void DragMark(TForm1& f, double from, double to) {
   const PlotFrame& s = f.program().sim.SolFrame;
   const int W = f.PaintBoxCurrSol->width(), y = f.PaintBoxCurrSol->height() / 2;

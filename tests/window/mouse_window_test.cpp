@@ -25,12 +25,6 @@ void RunAKink(TForm1& f) {
   ASSERT_EQ(p.sim.RunState, 3);
 }
 
-// The pixel of (x, t) on the main picture, x in [-20, 20] and t in [-10, 10].
-QPoint MainPixel(TForm1& f, double x, double t) {
-  const int W = f.PaintBoxMain->width(), H = f.PaintBoxMain->height();
-  return QPoint(static_cast<int>(std::lround((x + 20) / 40 * W)), H - static_cast<int>(std::lround((t + 10) / 20 * H)));
-}
-
 void ChooseOption(TForm1& f, int row) {
   f.ListBoxOptions->setCurrentRow(row);
   f.ListBoxOptionsClick();

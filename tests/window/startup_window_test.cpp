@@ -131,12 +131,6 @@ TEST_F(WindowTest, FieldsReadTheirTextAsItStoodBeforeTheKey) {
   EXPECT_EQ(p.pot.ParamA, 2.0);
 }
 
-void ClickRow(QListWidget* list, int row) {
-  list->setCurrentRow(row);
-  const QRect r = list->visualItemRect(list->item(row));
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, r.center());
-}
-
 TEST_F(WindowTest, ChoosingNSetsTheGridAndSeparatesRunsInTheLog) {
   TForm1& f = Start();
   f.TabbedNotebook1->setCurrentIndex(2);

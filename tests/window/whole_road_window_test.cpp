@@ -9,24 +9,6 @@
 namespace kl::test {
 namespace {
 
-void Click(QListWidget* list, int row) {
-  list->setCurrentRow(row);
-  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
-}
-
-void AddKink(TForm1& f, const char* c, const char* v) {
-  QTest::mouseClick(f.ButtonDrawOne, Qt::LeftButton);
-  f.EditInitSm->setText(c);
-  f.EditInitVel->setText(v);
-  QTest::mouseClick(f.ButtonAdd, Qt::LeftButton);
-}
-
-void RunToHalt(WindowTest& t, TForm1& f) {
-  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
-  for (int k = 0; k < 5000 && f.program().sim.Running; ++k) QTest::qWait(1);
-  (void)t;
-}
-
 TEST_F(WindowTest, ASessionFromTheFirstPictureToTheRefreshedRun) {
   TForm1& f = Start();
   const Program& p = f.program();
@@ -42,9 +24,9 @@ TEST_F(WindowTest, ASessionFromTheFirstPictureToTheRefreshedRun) {
 
   f.TabbedNotebook1->setCurrentIndex(2);
   Pump();
-  Click(f.ListBoxN, 0);
+  ClickRow(f.ListBoxN, 0);
   ASSERT_EQ(p.sim.GridSize, 1024);
-  RunToHalt(*this, f);
+  PressStartAndWait(f);
   ASSERT_EQ(p.sim.RunState, 3);
   EXPECT_GE(p.sim.TimeNow, 10.0);
 
@@ -88,7 +70,7 @@ TEST_F(WindowTest, ASessionFromTheFirstPictureToTheRefreshedRun) {
   ASSERT_TRUE(messages.errors.empty());
   g.TabbedNotebook1->setCurrentIndex(2);
   Pump();
-  RunToHalt(*this, g);
+  PressStartAndWait(g);
   EXPECT_EQ(g.program().sim.TimeNow, reached);
   EXPECT_EQ(g.program().sim.EnergyTotal, energy);
 }

@@ -5,6 +5,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -77,6 +78,34 @@ class WindowTest : public ::testing::Test {
   RecordedMessages messages;
   std::unique_ptr<TForm1> form;
 };
+
+// Selects a list item by a click on it, as a user does.
+inline void ClickRow(QListWidget* list, int row) {
+  list->setCurrentRow(row);
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(row)).center());
+}
+
+// "One kink", then ">" with the displacement and velocity typed into their fields.
+inline void AddKink(TForm1& f, const char* c, const char* v) {
+  QTest::mouseClick(f.ButtonDrawOne, Qt::LeftButton);
+  f.EditInitSm->setText(c);
+  f.EditInitVel->setText(v);
+  QTest::mouseClick(f.ButtonAdd, Qt::LeftButton);
+}
+
+// A press on the start button, then the slice timer until the run halts.
+inline void PressStartAndWait(TForm1& f) {
+  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
+  for (int k = 0; k < 20000 && f.program().sim.Running; ++k) QTest::qWait(1);
+}
+
+// The pixel of the world point (x, t) on the main picture, in its current frame.
+inline QPoint MainPixel(TForm1& f, double x, double t) {
+  const PlotFrame& m = f.program().sim.MainFrame;
+  const int W = f.PaintBoxMain->width(), H = f.PaintBoxMain->height();
+  return QPoint(static_cast<int>(std::lround((x - m.xMin) / (m.xMax - m.xMin) * W)),
+                H - static_cast<int>(std::lround((t - m.yMin) / (m.yMax - m.yMin) * H)));
+}
 
 inline std::string Text(const QLabel* l) { return l->text().toStdString(); }
 inline std::string Text(const QAbstractButton* b) { return b->text().toStdString(); }
