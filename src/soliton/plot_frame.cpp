@@ -15,6 +15,12 @@ int WorldToPixel(int extent, double v, double lo, double hi) {
   return static_cast<int>(std::nearbyint(q));
 }
 
+PixelMap::PixelMap(int extent, double lo, double hi) : extent_(extent), lo_(lo), hi_(hi) {
+  if (hi == lo || !std::isfinite(lo) || !std::isfinite(hi)) return;
+  scale_ = extent / (hi - lo);
+  fast_ = std::isfinite(scale_) && scale_ != 0;
+}
+
 double PixelToWorld(int pixel, int extent, double lo, double hi) {
   if (extent == 0) return lo;
   const long double rest = static_cast<long double>(extent - pixel);

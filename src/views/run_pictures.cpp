@@ -29,7 +29,9 @@ void DrawCurrentSolution(SimState& sim, Marks& marks, const LogSettings& logSett
     const int half = std::clamp(a, 0, kHistoryHalf);
     const int* px = StripColumns(m, currSol, sim.SolFrame, sim.Dx, half);
     std::array<int, 2 * kHistoryHalf + 1> rows;
-    for (int i = -half; i <= half; ++i) rows[i + half] = FrameRow(currSol, sim.SolFrame, row[i].re);
+    const int H = currSol.Height();
+    const PixelMap map(H, sim.SolFrame.yMin, sim.SolFrame.yMax);
+    for (int i = -half; i <= half; ++i) rows[i + half] = H - map(row[i].re);
     PaintColumnDots(currSol, m, px, rows.data(), 2 * half + 1, kBlue);
   }
   TrackMarks(sim, marks, logSettings, log, level, follow);
@@ -74,7 +76,9 @@ void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a, StripMemory* m
   sim.DensityFrame.yMin = top - 8;
   const int* px = StripColumns(m, currEnergy, sim.DensityFrame, sim.Dx, half);
   std::array<int, 2 * kHistoryHalf + 1> rows;
-  for (int i = -half; i <= half; ++i) rows[i + half] = FrameRow(currEnergy, sim.DensityFrame, logDensity[i]);
+  const int H = currEnergy.Height();
+  const PixelMap map(H, sim.DensityFrame.yMin, sim.DensityFrame.yMax);
+  for (int i = -half; i <= half; ++i) rows[i + half] = H - map(logDensity[i]);
   PaintColumnDots(currEnergy, m, px, rows.data(), 2 * half + 1, kRed);
 }
 

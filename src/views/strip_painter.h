@@ -2,6 +2,7 @@
 // The strips of a run redraw every point's two pixel columns at every step. Done literally
 // that is two full-height columns per point; this painter gives the same pixels while writing
 // only what changed, by remembering which pixels of each column it left non-white.
+#include <climits>
 #include <cstdint>
 #include <vector>
 
@@ -10,17 +11,45 @@
 
 namespace kl {
 
+// Rows 1 .. H-2 of one column that may be non-white: a few single rows and one run. Holding
+// more rows than are really inked is harmless, as a repaint whitens the whole column anyway.
+struct ColumnInk {
+  static constexpr int kRows = 4;
+  bool known = false;  // false: nothing is known, the whole column may be inked
+  int count = 0;
+  int rows[kRows] = {};
+  int lo = INT_MAX, hi = INT_MIN;  // the run lo .. hi, empty when lo > hi
+
+  void Note(int row) {
+    if (row >= lo && row <= hi) return;
+    for (int k = 0; k < count; ++k)
+      if (rows[k] == row) return;
+    if (count < kRows) {
+      rows[count++] = row;
+    } else {
+      lo = row < lo ? row : lo;
+      hi = row > hi ? row : hi;
+    }
+  }
+  void NoteRun(int from, int to) {
+    if (from > to) return;
+    lo = from < lo ? from : lo;
+    hi = to > hi ? to : hi;
+  }
+};
+
 struct StripMemory {
   uint64_t version = UINT64_MAX;  // the canvas's version after the last paint
   int width = -1, height = -1;
-  std::vector<uint8_t> known;             // column c is white in rows 1 .. H-2 but for rows[c]
-  std::vector<std::vector<int>> rows;     // rows 1 .. H-2 of a column that may be non-white
-  std::vector<uint8_t> listed;            // W x H: the row is in rows[c] already
-  std::vector<int> lastPoint;             // scratch: the last point that erased a column
-  // The columns of the points, kept while the frame, the width and the grid stay.
+  std::vector<ColumnInk> ink;  // a column each
+  // The columns of the points, kept while the frame, the width and the grid stay, and for
+  // each column the last of those points whose dot covers it.
   double xMin = 0, xMax = 0, dx = 0;
   int half = -1, columnsWidth = -1;
   std::vector<int> columns;
+  std::vector<std::pair<int, int>> lastOfColumns;  // (column, point), by column
+  std::vector<std::pair<int, int>> scratch;        // the same for points given from outside
+  std::vector<int> lastPoint;                      // a column each, -1 where no point reaches
 };
 
 // The columns of the points i = -half .. half (index i + half) in the frame's x range.

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "views/canvas.h"
@@ -42,6 +43,40 @@ TEST(WorldToPixel, GuardsDegenerateFramesAndFarValues) {
   EXPECT_EQ(WorldToPixel(400, 1.0, 0, 1e-300), kPixelLimit);
   EXPECT_EQ(WorldToPixel(400, std::numeric_limits<double>::quiet_NaN(), 0, 1), 0);
   EXPECT_EQ(WorldToPixel(400, std::numeric_limits<double>::infinity(), 0, 1), kPixelLimit);
+}
+
+TEST(PixelMap, AlwaysGivesWorldToPixelsPixel) {
+  std::mt19937_64 random(11);
+  std::uniform_real_distribution<double> uniform(-1, 1);
+  const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
+  std::vector<PlotFrame> frames{{-20, 20, -1.5, 1.5}, {0, 1, 1, 0}, {-550, -542, 3, 3}, {-1e-300, 1e-300, 0, 0},
+                                {-1e300, 1e300, 0, 0}, {2, 2, 0, 0}, {-inf, 1, 0, 0}, {0, nan, 0, 0}};
+  for (int f = 0; f < 40; ++f) {
+    const double lo = uniform(random) * std::pow(10.0, f % 7 - 3);
+    frames.push_back({lo, lo + std::fabs(uniform(random)) * std::pow(10.0, f % 5 - 2) + 1e-9, 0, 0});
+  }
+  int halves = 0;
+  for (const PlotFrame& frame : frames) {
+    for (int extent : {0, 1, 300, 901, -40}) {
+      const PixelMap map(extent, frame.xMin, frame.xMax);
+      std::vector<double> values{0.0, -0.0, frame.xMin, frame.xMax, inf, -inf, nan, 1e300, -1e300, 5e-324};
+      for (int j = 0; j < 300; ++j) values.push_back(frame.xMin + (frame.xMax - frame.xMin) * 1.5 * uniform(random));
+      // Values landing on a half pixel in exact arithmetic, and their neighbours: where a
+      // quick mapping would round the other way than the extended one.
+      for (int k = -3; k <= std::abs(extent) + 3; k += std::max(1, std::abs(extent) / 37)) {
+        if (extent == 0) break;
+        const double v = static_cast<double>(frame.xMin + (k + 0.5L) / extent * (static_cast<long double>(frame.xMax) - frame.xMin));
+        for (double w : {std::nextafter(v, -inf), v, std::nextafter(v, inf)}) values.push_back(w);
+      }
+      for (double v : values) {
+        ASSERT_EQ(map(v), WorldToPixel(extent, v, frame.xMin, frame.xMax))
+            << "v=" << v << " extent " << extent << " frame " << frame.xMin << " .. " << frame.xMax;
+        const long double q = (static_cast<long double>(v) - frame.xMin) * extent / (static_cast<long double>(frame.xMax) - frame.xMin);
+        halves += std::fabs(std::fabs(q - std::nearbyint(q)) - 0.5L) < 1e-12L;
+      }
+    }
+  }
+  EXPECT_GT(halves, 1000);  // the hard cases were really met
 }
 
 TEST(PixelToWorld, EndsAreExactAndPixelsRoundTrip) {
