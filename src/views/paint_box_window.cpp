@@ -1,16 +1,15 @@
 #include "views/paint_box_window.h"
 
+#include <QFontMetrics>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
 
+#include <algorithm>
+
 namespace kl {
 
 namespace {
-QImage ImageOf(Canvas& canvas) {
-  return QImage(reinterpret_cast<uchar*>(canvas.Row(0)), canvas.Width(), canvas.Height(),
-                canvas.Width() * 4, QImage::Format_RGB32);
-}
 // A read-only view for showing the picture; it leaves the canvas's version alone.
 QImage ConstImageOf(const Canvas& canvas) {
   return QImage(reinterpret_cast<const uchar*>(canvas.ConstRow(0)), canvas.Width(), canvas.Height(),
@@ -19,20 +18,48 @@ QImage ConstImageOf(const Canvas& canvas) {
 QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
 }  // namespace
 
-void QtTextRenderer::DrawText(Canvas& canvas, int x, int y, std::string_view text, Rgb colour, Rgb background) {
-  if (canvas.Width() <= 0 || canvas.Height() <= 0) return;
-  QImage image = ImageOf(canvas);
-  QPainter painter(&image);
-  QFont font("MS Sans Serif");
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(11);
-  painter.setFont(font);
+QtTextRenderer::QtTextRenderer() : font_("MS Sans Serif") {
+  font_.setStyleHint(QFont::SansSerif);
+  font_.setPixelSize(11);
+  lineHeight_ = QFontMetrics(font_).height();
+}
+
+const QtTextRenderer::Stamp& QtTextRenderer::StampOf(std::string_view text, Rgb colour, Rgb background) {
+  key_.assign(text);
+  for (Rgb c : {colour, background}) key_ += {'\0', static_cast<char>(c.r), static_cast<char>(c.g), static_cast<char>(c.b)};
+  if (const auto found = stamps_.find(key_); found != stamps_.end()) return found->second;
+  if (stamps_.size() >= 1024) stamps_.clear();  // a run's changing numbers never fill memory
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-  const QFontMetrics metrics(font);
-  const QRect box(x, y, metrics.horizontalAdvance(s), metrics.height());
-  painter.fillRect(box, ToQColor(background));
-  painter.setPen(ToQColor(colour));
-  painter.drawText(box, Qt::AlignLeft | Qt::AlignTop, s);
+  Stamp stamp;
+  stamp.width = QFontMetrics(font_).horizontalAdvance(s);
+  stamp.height = lineHeight_;
+  if (stamp.width > 0 && stamp.height > 0) {
+    QImage image(stamp.width, stamp.height, QImage::Format_RGB32);
+    image.fill(ToQColor(background));
+    QPainter painter(&image);
+    painter.setFont(font_);
+    painter.setPen(ToQColor(colour));
+    painter.drawText(image.rect(), Qt::AlignLeft | Qt::AlignTop, s);
+    painter.end();
+    stamp.pixels.resize(static_cast<size_t>(stamp.width) * stamp.height);
+    for (int row = 0; row < stamp.height; ++row) {
+      const auto* line = reinterpret_cast<const uint32_t*>(image.constScanLine(row));
+      std::copy(line, line + stamp.width, stamp.pixels.begin() + static_cast<ptrdiff_t>(row) * stamp.width);
+    }
+  }
+  return stamps_.emplace(key_, std::move(stamp)).first->second;
+}
+
+void QtTextRenderer::DrawText(Canvas& canvas, int x, int y, std::string_view text, Rgb colour, Rgb background) {
+  const int W = canvas.Width(), H = canvas.Height();
+  if (W <= 0 || H <= 0) return;
+  const Stamp& stamp = StampOf(text, colour, background);
+  const int left = std::max(x, 0), right = std::min(x + stamp.width, W);
+  if (left >= right) return;
+  for (int row = std::max(y, 0); row < std::min(y + stamp.height, H); ++row) {
+    const uint32_t* from = stamp.pixels.data() + static_cast<ptrdiff_t>(row - y) * stamp.width + (left - x);
+    std::copy(from, from + (right - left), canvas.Row(row) + left);
+  }
 }
 
 QtTextRenderer& SharedTextRenderer() {
