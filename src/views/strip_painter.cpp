@@ -39,10 +39,12 @@ const int* StripColumns(StripMemory& m, const Canvas& c, const PlotFrame& frame,
 void PaintColumnDots(Canvas& c, StripMemory& m, const int* px, const int* py, int count, Rgb colour) {
   const int W = c.Width(), H = c.Height();
   if (W <= 0 || H <= 0) return;
-  if (m.version != c.Version() || m.width != W || m.height != H) {
+  const uint32_t ink = PackRgb(colour), white = PackRgb(kWhite);
+  if (m.version != c.Version() || m.width != W || m.height != H || m.colour != ink) {
     // Someone else drew: nothing is known about the columns.
     m.width = W;
     m.height = H;
+    m.colour = ink;
     m.ink.assign(W, ColumnInk{});
   }
   const std::vector<std::pair<int, int>>* last = &m.lastOfColumns;
@@ -50,7 +52,6 @@ void PaintColumnDots(Canvas& c, StripMemory& m, const int* px, const int* py, in
     LastOfColumns(m, W, px, count, m.scratch);
     last = &m.scratch;
   }
-  const uint32_t ink = PackRgb(colour), white = PackRgb(kWhite);
   uint32_t* pixels = c.Row(0);
   auto at = [&](int x, int y) -> uint32_t& { return pixels[static_cast<size_t>(y) * W + x]; };
   // The border rows are never erased: every dot that reaches row 0 or H - 1 leaves its mark there.
@@ -64,6 +65,11 @@ void PaintColumnDots(Canvas& c, StripMemory& m, const int* px, const int* py, in
   // Every other row of a covered column ends white but for the dot of its last point.
   for (const auto& [col, j] : *last) {
     ColumnInk& inked = m.ink[col];
+    const int from = std::max(py[j] - 1, 1), to = std::min(py[j], H - 2);
+    // A column left with this very dot and nothing over it is right as it is.
+    if (inked.known && !inked.drawnOver && inked.lo > inked.hi && inked.count == std::max(to - from + 1, 0) &&
+        (inked.count == 0 || inked.rows[0] == from))
+      continue;
     if (inked.known) {
       for (int k = 0; k < inked.count; ++k) at(col, inked.rows[k]) = white;
       for (int row = inked.lo; row <= inked.hi; ++row) at(col, row) = white;
@@ -72,7 +78,7 @@ void PaintColumnDots(Canvas& c, StripMemory& m, const int* px, const int* py, in
     }
     inked = ColumnInk{};
     inked.known = true;
-    for (int row = std::max(py[j] - 1, 1); row <= std::min(py[j], H - 2); ++row) {
+    for (int row = from; row <= to; ++row) {
       at(col, row) = ink;
       inked.rows[inked.count++] = row;
     }

@@ -16,11 +16,13 @@ namespace kl {
 struct ColumnInk {
   static constexpr int kRows = 4;
   bool known = false;  // false: nothing is known, the whole column may be inked
+  bool drawnOver = false;  // something was drawn over the column since its dot
   int count = 0;
   int rows[kRows] = {};
   int lo = INT_MAX, hi = INT_MIN;  // the run lo .. hi, empty when lo > hi
 
   void Note(int row) {
+    drawnOver = true;
     if (row >= lo && row <= hi) return;
     for (int k = 0; k < count; ++k)
       if (rows[k] == row) return;
@@ -33,6 +35,7 @@ struct ColumnInk {
   }
   void NoteRun(int from, int to) {
     if (from > to) return;
+    drawnOver = true;
     lo = from < lo ? from : lo;
     hi = to > hi ? to : hi;
   }
@@ -41,6 +44,7 @@ struct ColumnInk {
 struct StripMemory {
   uint64_t version = UINT64_MAX;  // the canvas's version after the last paint
   int width = -1, height = -1;
+  uint32_t colour = 0;  // of the dots
   std::vector<ColumnInk> ink;  // a column each
   // The columns of the points, kept while the frame, the width and the grid stay, and for
   // each column the last of those points whose dot covers it.

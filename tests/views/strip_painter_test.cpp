@@ -34,19 +34,27 @@ TEST(StripPainter, StepAfterStepGivesTheLiteralPixels) {
     ClearPlot(literal);
     ClearPlot(fast);
     StripMemory memory;
-    for (int step = 0; step < 40; ++step) {
-      // Points rising in x (more of them than columns), at rows anywhere, borders and beyond.
-      const int count = 1 + static_cast<int>(random() % (3 * W));
-      std::vector<int> px(count), py(count);
-      int x = static_cast<int>(random() % 5) - 3;
-      for (int j = 0; j < count; ++j) {
-        x += static_cast<int>(random() % 3 == 0);
-        px[j] = x;
-        py[j] = static_cast<int>(random() % (H + 4)) - 2;
+    std::vector<int> px, py;
+    for (int step = 0; step < 60; ++step) {
+      if (step % 3 == 0 || px.empty()) {
+        // Points rising in x (more of them than columns), at rows anywhere, borders and beyond.
+        const int count = 1 + static_cast<int>(random() % (3 * W));
+        px.assign(count, 0);
+        py.assign(count, 0);
+        int x = static_cast<int>(random() % 5) - 3;
+        for (int j = 0; j < count; ++j) {
+          x += static_cast<int>(random() % 3 == 0);
+          px[j] = x;
+          py[j] = static_cast<int>(random() % (H + 4)) - 2;
+        }
+      } else {
+        // The same points, a few of them moved: most columns keep their dot.
+        for (int k = 0; k < 3; ++k) py[random() % py.size()] = static_cast<int>(random() % (H + 4)) - 2;
       }
+      const int count = static_cast<int>(px.size());
       LiteralColumnDots(literal, px, py, kBlue);
       PaintColumnDots(fast, memory, px.data(), py.data(), count, kBlue);
-      if (step % 3 == 1) {  // a mark box drawn by the run, noted
+      if (step % 4 == 1) {  // a mark box drawn by the run, noted
         const int x1 = static_cast<int>(random() % W), x2 = x1 + static_cast<int>(random() % 30) - 10;
         Outline(literal, x1, H / 4, x2, 3 * H / 4, kNavy);
         Outline(fast, x1, H / 4, x2, 3 * H / 4, kNavy);
@@ -63,6 +71,34 @@ TEST(StripPainter, StepAfterStepGivesTheLiteralPixels) {
       ASSERT_EQ(literal.Pixels(), fast.Pixels()) << W << "x" << H << " step " << step;
     }
   }
+}
+
+TEST(StripPainter, AnOutlineOverAnUnchangedDotIsPaintedOver) {
+  Canvas literal(30, 20), fast(30, 20);
+  ClearPlot(literal);
+  ClearPlot(fast);
+  StripMemory memory;
+  std::vector<int> px, py;
+  for (int x = 0; x <= 30; ++x) {
+    px.push_back(x);
+    py.push_back(5);  // a flat line: every column keeps its dot from step to step
+  }
+  for (int step = 0; step < 3; ++step) {
+    LiteralColumnDots(literal, px, py, kBlue);
+    PaintColumnDots(fast, memory, px.data(), py.data(), static_cast<int>(px.size()), kBlue);
+    ASSERT_EQ(literal.Pixels(), fast.Pixels()) << "step " << step;
+    if (step == 0) {  // a flat box lying right on the dots
+      Outline(literal, 8, 4, 20, 5, kNavy);
+      Outline(fast, 8, 4, 20, 5, kNavy);
+      NoteOutline(memory, fast, 8, 4, 20, 5);
+      Seal(memory, fast);
+      ASSERT_EQ(fast.Pixel(12, 5), kNavy);
+    }
+  }
+  EXPECT_EQ(fast.Pixel(12, 5), kBlue);
+  // The same points in another colour: every dot takes it.
+  PaintColumnDots(fast, memory, px.data(), py.data(), static_cast<int>(px.size()), kRed);
+  EXPECT_EQ(fast.Pixel(12, 5), kRed);
 }
 
 TEST(StripPainter, ColumnsAreComputedOnceForAFrame) {
