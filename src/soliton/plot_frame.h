@@ -38,8 +38,28 @@ class PixelMap {
     }
     return WorldToPixel(extent_, v, lo_, hi_);
   }
+  // out[j] = (*this)(value(j)) for j = 0 .. count-1, in a first pass without branches (which
+  // the compiler can vectorise) and a second one for the values it could not settle.
+  template <class Value>
+  void Many(int count, Value value, int* out) const {
+    if (fast_) {
+      for (int j = 0; j < count; ++j) {
+        const double q = (value(j) - lo_) * scale_;
+        const double n = (q + 0x1.8p52) - 0x1.8p52;
+        const double a = std::fabs(q);
+        const bool settled = (a < 0x1p26) & (std::fabs(std::fabs(q - n) - 0.5) > 0x1p-50 * (a + 1));
+        out[j] = static_cast<int>(settled ? n : double{kUnsettled});
+      }
+      int unsettled = 0;
+      for (int j = 0; j < count; ++j) unsettled |= out[j] == kUnsettled;
+      if (!unsettled) return;
+    }
+    for (int j = 0; j < count; ++j)
+      if (!fast_ || out[j] == kUnsettled) out[j] = (*this)(value(j));
+  }
 
  private:
+  static constexpr int kUnsettled = -(1 << 30);  // beyond any pixel WorldToPixel gives
   int extent_;
   double lo_, hi_, scale_ = 0;
   bool fast_ = false;

@@ -105,6 +105,25 @@ bool ClipSegment(double& x0, double& y0, double& x1, double& y1, double xlo, dou
 
 void Canvas::LineTo(int x, int y) {
   ++version_;
+  if (penWidth_ == 1 && (x == curX_ || y == curY_)) {
+    // Along a row or a column: the walk's pixels are the run from the start up to the end.
+    const bool along = y == curY_;
+    const long from = along ? curX_ : curY_, to = along ? x : y;
+    const long at = along ? curY_ : curX_;
+    const long first = std::min(from, to == from ? from : (to > from ? from : to + 1));
+    const long last = to == from ? from - 1 : (to > from ? to - 1 : from);
+    const long size = along ? width_ : height_, across = along ? height_ : width_;
+    const uint32_t pixel = PackRgb(pen_);
+    if (at >= 0 && at < across) {
+      for (long k = std::max(first, 0L); k <= std::min(last, size - 1); ++k) {
+        if (along) Row(static_cast<int>(at))[k] = pixel;
+        else Row(static_cast<int>(k))[at] = pixel;
+      }
+    }
+    curX_ = x;
+    curY_ = y;
+    return;
+  }
   auto plot = [this](long px, long py) {
     if (px >= -2 && py >= -2 && px <= width_ + 1 && py <= height_ + 1)
       Plot(static_cast<int>(px), static_cast<int>(py));

@@ -31,7 +31,8 @@ void DrawCurrentSolution(SimState& sim, Marks& marks, const LogSettings& logSett
     std::array<int, 2 * kHistoryHalf + 1> rows;
     const int H = currSol.Height();
     const PixelMap map(H, sim.SolFrame.yMin, sim.SolFrame.yMax);
-    for (int i = -half; i <= half; ++i) rows[i + half] = H - map(row[i].re);
+    map.Many(2 * half + 1, [row, half](int j) { return row[j - half].re; }, rows.data());
+    for (int j = 0; j <= 2 * half; ++j) rows[j] = H - rows[j];
     PaintColumnDots(currSol, m, px, rows.data(), 2 * half + 1, kBlue);
   }
   TrackMarks(sim, marks, logSettings, log, level, follow);
@@ -78,7 +79,8 @@ void DrawDensityProfile(SimState& sim, Canvas& currEnergy, int a, StripMemory* m
   std::array<int, 2 * kHistoryHalf + 1> rows;
   const int H = currEnergy.Height();
   const PixelMap map(H, sim.DensityFrame.yMin, sim.DensityFrame.yMax);
-  for (int i = -half; i <= half; ++i) rows[i + half] = H - map(logDensity[i]);
+  map.Many(2 * half + 1, [logDensity, half](int j) { return logDensity[j - half]; }, rows.data());
+  for (int j = 0; j <= 2 * half; ++j) rows[j] = H - rows[j];
   PaintColumnDots(currEnergy, m, px, rows.data(), 2 * half + 1, kRed);
 }
 

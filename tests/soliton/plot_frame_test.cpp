@@ -45,7 +45,7 @@ TEST(WorldToPixel, GuardsDegenerateFramesAndFarValues) {
   EXPECT_EQ(WorldToPixel(400, std::numeric_limits<double>::infinity(), 0, 1), kPixelLimit);
 }
 
-TEST(PixelMap, AlwaysGivesWorldToPixelsPixel) {
+TEST(PixelMap, OneByOneAndManyAtOnceGiveWorldToPixelsPixel) {
   std::mt19937_64 random(11);
   std::uniform_real_distribution<double> uniform(-1, 1);
   const double inf = std::numeric_limits<double>::infinity(), nan = std::numeric_limits<double>::quiet_NaN();
@@ -68,6 +68,10 @@ TEST(PixelMap, AlwaysGivesWorldToPixelsPixel) {
         const double v = static_cast<double>(frame.xMin + (k + 0.5L) / extent * (static_cast<long double>(frame.xMax) - frame.xMin));
         for (double w : {std::nextafter(v, -inf), v, std::nextafter(v, inf)}) values.push_back(w);
       }
+      std::vector<int> many(values.size());
+      map.Many(static_cast<int>(values.size()), [&](int j) { return values[j]; }, many.data());
+      for (size_t j = 0; j < values.size(); ++j)
+        ASSERT_EQ(many[j], WorldToPixel(extent, values[j], frame.xMin, frame.xMax)) << "v=" << values[j];
       for (double v : values) {
         ASSERT_EQ(map(v), WorldToPixel(extent, v, frame.xMin, frame.xMax))
             << "v=" << v << " extent " << extent << " frame " << frame.xMin << " .. " << frame.xMax;
@@ -143,6 +147,18 @@ TEST(CanvasRules, LineIncludesStartAndExcludesEnd) {
   EXPECT_EQ(c.Pixel(6, 4), kBlue);
   EXPECT_EQ(c.Pixel(6, 5), kWhite);
   EXPECT_EQ(CountOf(c, kBlue), 8);
+  c.LineTo(3, 5);  // backwards along a row: from the start down to the end, which it leaves out
+  c.LineTo(3, 3);  // and up a column
+  for (int x = 4; x <= 6; ++x) EXPECT_EQ(c.Pixel(x, 5), kBlue) << x;
+  EXPECT_EQ(c.Pixel(3, 5), kBlue);
+  EXPECT_EQ(c.Pixel(3, 4), kBlue);
+  EXPECT_EQ(c.Pixel(3, 3), kWhite);
+  EXPECT_EQ(CountOf(c, kBlue), 13);
+  c.SetPenWidth(2);  // a wide pen: each pixel of the walk becomes a 2 x 2 square
+  c.MoveTo(8, 8);
+  c.LineTo(10, 8);
+  EXPECT_EQ(CountOf(c, kBlue), 13 + 6);
+  EXPECT_EQ(c.Pixel(10, 9), kBlue);
 
   Canvas d(12, 12);
   d.SetPenColor(kRed);
