@@ -55,12 +55,23 @@ void PaintColumnDots(Canvas& c, StripMemory& m, const int* px, const int* py, in
   uint32_t* pixels = c.Row(0);
   auto at = [&](int x, int y) -> uint32_t& { return pixels[static_cast<size_t>(y) * W + x]; };
   // The border rows are never erased: every dot that reaches row 0 or H - 1 leaves its mark there.
-  // Only a dot at row 0, 1, H - 1 or H reaches one.
-  for (int j = 0; j < count; ++j) {
-    if (static_cast<unsigned>(py[j]) > 1u && static_cast<unsigned>(py[j] - (H - 1)) > 1u) continue;
-    for (int col = std::max(px[j] - 1, 0); col <= std::min(px[j], W - 1); ++col)
-      for (int row = py[j] - 1; row <= py[j]; ++row)
-        if (row == 0 || row == H - 1) at(col, row) = ink;
+  // Only a dot at row 0, 1, H - 1 or H reaches one; blocks of points are looked through
+  // without branches first, as such dots are few.
+  auto reaches = [H](int row) {
+    return static_cast<unsigned>(row) <= 1u || static_cast<unsigned>(row - (H - 1)) <= 1u;
+  };
+  constexpr int kBlock = 64;
+  for (int start = 0; start < count; start += kBlock) {
+    const int end = std::min(start + kBlock, count);
+    int any = 0;
+    for (int j = start; j < end; ++j) any |= reaches(py[j]);
+    if (!any) continue;
+    for (int j = start; j < end; ++j) {
+      if (!reaches(py[j])) continue;
+      for (int col = std::max(px[j] - 1, 0); col <= std::min(px[j], W - 1); ++col)
+        for (int row = py[j] - 1; row <= py[j]; ++row)
+          if (row == 0 || row == H - 1) at(col, row) = ink;
+    }
   }
   // Every other row of a covered column ends white but for the dot of its last point.
   for (const auto& [col, j] : *last) {
