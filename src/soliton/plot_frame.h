@@ -28,13 +28,8 @@ class PixelMap {
   PixelMap(int extent, double lo, double hi);
   int operator()(double v) const {
     if (fast_) {
-      const double q = (v - lo_) * scale_;
-      if (std::fabs(q) < 0x1p26) {  // also false for a NaN
-        // Adding and taking away 1.5 * 2^52 rounds to an integer as nearbyint does, inline.
-        const double n = (q + 0x1.8p52) - 0x1.8p52;
-        // q - n is exact; its distance to +-0.5 is how close q came to a half pixel.
-        if (std::fabs(std::fabs(q - n) - 0.5) > 0x1p-50 * (std::fabs(q) + 1)) return static_cast<int>(n);
-      }
+      const double q = (v - lo_) * scale_, n = Nearest(q);
+      if (Settled(q, n)) return static_cast<int>(n);
     }
     return WorldToPixel(extent_, v, lo_, hi_);
   }
@@ -44,11 +39,8 @@ class PixelMap {
   void Many(int count, Value value, int* out) const {
     if (fast_) {
       for (int j = 0; j < count; ++j) {
-        const double q = (value(j) - lo_) * scale_;
-        const double n = (q + 0x1.8p52) - 0x1.8p52;
-        const double a = std::fabs(q);
-        const bool settled = (a < 0x1p26) & (std::fabs(std::fabs(q - n) - 0.5) > 0x1p-50 * (a + 1));
-        out[j] = static_cast<int>(settled ? n : double{kUnsettled});
+        const double q = (value(j) - lo_) * scale_, n = Nearest(q);
+        out[j] = static_cast<int>(Settled(q, n) ? n : double{kUnsettled});
       }
       int unsettled = 0;
       for (int j = 0; j < count; ++j) unsettled |= out[j] == kUnsettled;
@@ -59,6 +51,15 @@ class PixelMap {
   }
 
  private:
+  // Adding and taking away 1.5 * 2^52 rounds to an integer as nearbyint does, inline.
+  static double Nearest(double q) { return (q + 0x1.8p52) - 0x1.8p52; }
+  // n is WorldToPixel's pixel for sure: q is in range (not a NaN) and further from a half
+  // pixel than the two mappings can differ. q - n is exact, so its distance to +-0.5 is how
+  // close q came to a half pixel. Written without branches, for the vectorised pass.
+  static bool Settled(double q, double n) {
+    const double a = std::fabs(q);
+    return (a < 0x1p26) & (std::fabs(std::fabs(q - n) - 0.5) > 0x1p-50 * (a + 1));
+  }
   static constexpr int kUnsettled = -(1 << 30);  // beyond any pixel WorldToPixel gives
   int extent_;
   double lo_, hi_, scale_ = 0;

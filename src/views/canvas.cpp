@@ -110,8 +110,7 @@ void Canvas::LineTo(int x, int y) {
     const bool along = y == curY_;
     const long from = along ? curX_ : curY_, to = along ? x : y;
     const long at = along ? curY_ : curX_;
-    const long first = std::min(from, to == from ? from : (to > from ? from : to + 1));
-    const long last = to == from ? from - 1 : (to > from ? to - 1 : from);
+    const long first = to > from ? from : to + 1, last = to > from ? to - 1 : from;  // empty when to == from
     const long size = along ? width_ : height_, across = along ? height_ : width_;
     const uint32_t pixel = PackRgb(pen_);
     if (at >= 0 && at < across) {
