@@ -51,7 +51,7 @@ inline void SetClock(kl::SimState& sim, double t) {
 
 // Fills the points lo .. hi of two levels with the chain at t = -Dt and t = 0.
 inline void FillLevels(const kl::SimState& sim, kl::FieldPoint* previous, kl::FieldPoint* current, int lo, int hi,
-                const KinkChain& chain) {
+                       const KinkChain& chain) {
   for (int i = lo; i <= hi; ++i) {
     const double x = i * sim.Dx;
     previous[i] = kl::FieldPoint{chain.At(x, -sim.Dt), 0.0, 0.0};

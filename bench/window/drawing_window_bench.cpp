@@ -1,7 +1,7 @@
 // The per-step drawing as the window does it: the same run pictures, with the text block
 // written through the window's Qt text renderer on the offscreen platform.
 //
-// Run:  build/bench/window/kinklab_window_bench
+// Run:  build/bench/kinklab_window_bench
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
