@@ -231,6 +231,13 @@ bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& p
     problem = CannotOpen(path, error) + kDefaultsNote;
     return false;
   }
+  return ParseSettingsText(bytes, path, out, problem);
+}
+
+bool ParseSettingsText(std::string_view bytes, const std::string& path, SettingsFile& out,
+                       std::string& problem) {
+  out = SettingsFile{};
+  problem.clear();
   SettingsScanner scan(bytes);
   const auto notInteger = [&](std::string_view word, int line) {
     problem = path + ", line " + std::to_string(line) + ": \"" + FirstChars(word, 20) +
@@ -312,12 +319,17 @@ bool ReadLanguageTable(const std::string& path, LanguageTable& out, std::string&
     problem = CannotOpen(path, error);
     return false;
   }
+  ParseLanguageText(bytes, out);
+  return true;
+}
+
+void ParseLanguageText(std::string_view bytes, LanguageTable& out) {
+  out.entries.clear();
   const std::vector<std::string_view> lines = SplitLines(bytes);
   for (size_t i = 0; i < lines.size(); i += 3) {
     out.entries.push_back({Cp1251ToUtf8(lines[i]),
                            i + 1 < lines.size() ? Cp1251ToUtf8(lines[i + 1]) : std::string()});
   }
-  return true;
 }
 
 bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std::string& problem) {
@@ -329,8 +341,13 @@ bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std:
     problem = CannotOpen(path, error);
     return false;
   }
-  for (std::string_view line : SplitLines(bytes)) lines.push_back(Cp1251ToUtf8(line));
+  ParseHelpText(bytes, lines);
   return true;
+}
+
+void ParseHelpText(std::string_view bytes, std::vector<std::string>& lines) {
+  lines.clear();
+  for (std::string_view line : SplitLines(bytes)) lines.push_back(Cp1251ToUtf8(line));
 }
 
 std::vector<std::string> EntryTargets(int entry) {

@@ -42,6 +42,9 @@ struct SettingsFile {
 // precision is extended. Any other fourth line is a problem that keeps the three values read
 // and extended precision.
 bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& problem);
+// The same reading of bytes already in memory; `path` only names the file in `problem`.
+bool ParseSettingsText(std::string_view bytes, const std::string& path, SettingsFile& out,
+                       std::string& problem);
 
 // KQ_mix.txt: entries of three lines (first language, second language, a comment).
 struct LanguageTable {
@@ -52,10 +55,14 @@ struct LanguageTable {
 // dropped. A file that ends inside an entry gives empty texts for the missing lines.
 // False with a one-line `problem` when the file cannot be opened; `out` is then empty.
 bool ReadLanguageTable(const std::string& path, LanguageTable& out, std::string& problem);
+// The same reading of bytes already in memory.
+void ParseLanguageText(std::string_view bytes, LanguageTable& out);
 
 // A help text: the lines of the file as UTF-8, a trailing "\r" dropped from each.
 // False with a one-line `problem` when the file cannot be opened; `lines` is then empty.
 bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std::string& problem);
+// The same reading of bytes already in memory.
+void ParseHelpText(std::string_view bytes, std::vector<std::string>& lines);
 
 // The texts of the table that other parts of the program build captions from.
 struct KeptTexts {
