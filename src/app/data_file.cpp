@@ -129,8 +129,10 @@ bool DecodeSetup(std::string_view bytes, SetupData& out, std::string& reason) {
     return refuse("the method " + Shown(tail[0]) + " is neither 0 (kinks-antikinks) nor 1 (kinks + rotator)");
   if (!RoundsInto(tail[10], 0, 2, grid))
     return refuse("the grid index " + Shown(tail[10]) + " is not 0, 1 or 2 (N = 1024, 512 or 256)");
-  if (!RoundsInto(tail[8], kMinColourCount, kMaxColourCount, colours))
-    return refuse("the colour count " + Shown(tail[8]) + " is outside 16 .. 200");
+  // The colour count is taken as the colour list takes any count: 16 .. 207 keep their value
+  // (and select the next lower listed count); anything else becomes 16, so does the 208 of
+  // a setup saved while the list had no selection.
+  if (!RoundsInto(tail[8], kMinColourCount, kMaxColourCount + 7, colours)) colours = kMinColourCount;
   if (!RoundsInto(tail[11], kMinKind, kMaxKind, kind))
     return refuse("the potential kind " + Shown(tail[11]) + " is not one of 1, 2, 3, 4");
   if (!RoundsInto(tail[13], std::numeric_limits<int>::min(), std::numeric_limits<int>::max(), period))

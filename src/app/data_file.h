@@ -40,7 +40,7 @@ struct SetupData {
   double wAd = 0.0;           // 14+2n
   double qR = 0.0;            // 15+2n
   double qL = 0.0;            // 16+2n
-  int ColorCount = 16;        // 17+2n: 16 .. 200
+  int ColorCount = 16;        // 17+2n: 16 .. 207 (the list shows 16, 24, .., 200)
   double ModulationK = 0.0;   // 18+2n: kept for the record; it always follows from the kind
   int GridIndex = 2;          // 19+2n: 0, 1, 2 for N = 1024, 512, 256
   int PotentialKind = 1;      // 20+2n: 1 .. 4
@@ -55,8 +55,9 @@ std::string EncodeSetup(const SetupData& setup);
 // leaves `out` untouched and sets `reason` to a sentence for the user. Refused: a size that
 // is not 176 + 16 n bytes for the count n the file holds, n outside 0 .. 9, a value that is
 // not a finite number, L not positive, a kink velocity outside (-1, 1), a method other than
-// 0 or 1, a grid index other than 0 .. 2, a colour count outside 16 .. 200, a potential kind
-// outside 1 .. 4 and a log period beyond the range of a 32-bit integer.
+// 0 or 1, a grid index other than 0 .. 2, a potential kind outside 1 .. 4 and a log period
+// beyond the range of a 32-bit integer. A colour count is never refused: one outside
+// 16 .. 207 is read as 16, as the colour list takes it.
 bool DecodeSetup(std::string_view bytes, SetupData& out, std::string& reason);
 
 // The setup as a save writes it. The colour count comes from the window's colour list; a

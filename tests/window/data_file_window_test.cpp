@@ -116,6 +116,28 @@ TEST_F(WindowTest, ABadSetupFileIsRefusedAndNothingChanges) {
   EXPECT_EQ(messages.infos[0], "No selected file. Try once again.");
 }
 
+TEST_F(WindowTest, AStoredColourCountSelectsAsTheColourListTakesIt) {
+  TForm1& f = Start();
+  const struct {
+    double stored;
+    int count, item;
+  } cases[] = {{8, 16, 23}, {20, 20, 23}, {204, 204, 0}, {207, 207, 0}, {208, 16, 23}};
+  for (const auto& c : cases) {
+    SetupData setup = SetupFromProgram(f.program(), 64);
+    std::string bytes = EncodeSetup(setup);
+    std::memcpy(&bytes[8 * 16], &c.stored, 8);  // value 17: the colour count, no kinks
+    Write("colours.kq1", bytes);
+    f.lbNColor->setCurrentRow(5);
+    SelectFile(f, "colours.kq1");
+    QTest::mouseClick(f.cmdGet, Qt::LeftButton);
+    EXPECT_TRUE(messages.errors.empty()) << c.stored << ": " << messages.errors.front();
+    // The load selects without running the list's handler, which would take the item's count.
+    EXPECT_EQ(f.colours().ColorCount, c.count) << c.stored;
+    EXPECT_EQ(f.lbNColor->currentRow(), c.item) << c.stored;
+    messages.errors.clear();
+  }
+}
+
 TEST_F(WindowTest, AnotherPotentialKindIsAdoptedOnlyWithConsent) {
   TForm1& f = Start();
   MakeSetup(f);
