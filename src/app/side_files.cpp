@@ -96,22 +96,37 @@ int Cp1251Byte(char32_t cp) {
   return -1;
 }
 
-// The whole file as bytes; false with the system's error text in `error`.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+// The whole file as bytes, at most kSideFileMaxBytes of it; false with a reason that
+// follows the file's name in a message ("cannot be opened (...)", "is larger than ...").
+// A longer file is refused once its first kSideFileMaxBytes + 1 bytes are in, unread beyond.
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
   bytes.clear();
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) {
-    error = std::strerror(errno);
+    reason = "cannot be opened (" + std::string(std::strerror(errno)) + ")";
     return false;
   }
   char buffer[8192];
   size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-  const bool failed = std::ferror(f) != 0;
+  bool tooLarge = false;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    bytes.append(buffer, n);
+    if (bytes.size() > kSideFileMaxBytes) {
+      tooLarge = true;
+      break;
+    }
+  }
+  const bool failed = !tooLarge && std::ferror(f) != 0;
   const int readErrno = errno;
   std::fclose(f);
+  if (tooLarge) {
+    bytes.clear();
+    reason = "is larger than " + std::to_string(kSideFileMaxBytes) + " bytes (1 MB) and is not read";
+    return false;
+  }
   if (failed) {
-    error = std::strerror(readErrno);
+    bytes.clear();
+    reason = "cannot be read (" + std::string(std::strerror(readErrno)) + ")";
     return false;
   }
   return true;
@@ -131,10 +146,6 @@ std::vector<std::string_view> SplitLines(std::string_view bytes) {
     start = next;
   }
   return lines;
-}
-
-std::string CannotOpen(const std::string& path, const std::string& error) {
-  return path + ": cannot be opened (" + error + ")";
 }
 
 // The reading of the settings file: integers separated by white space, as a text file of
@@ -201,6 +212,10 @@ bool ParseInteger(std::string_view word, int& value) {
 constexpr const char* kDefaultsNote =
     "; using potential kind 1, no log records, log file KQ_log.txt";
 
+// A word of the settings file as a message shows it: its Windows-1251 bytes as text, at
+// most 20 characters.
+std::string Quoted(std::string_view bytes) { return FirstChars(Cp1251ToUtf8(bytes), 20); }
+
 }  // namespace
 
 std::string Cp1251ToUtf8(std::string_view bytes) {
@@ -226,9 +241,9 @@ bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& p
   out = SettingsFile{};
   problem.clear();
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(path, bytes, error)) {
-    problem = CannotOpen(path, error) + kDefaultsNote;
+  std::string reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    problem = path + ": " + reason + kDefaultsNote;
     return false;
   }
   return ParseSettingsText(bytes, path, out, problem);
@@ -240,7 +255,7 @@ bool ParseSettingsText(std::string_view bytes, const std::string& path, Settings
   problem.clear();
   SettingsScanner scan(bytes);
   const auto notInteger = [&](std::string_view word, int line) {
-    problem = path + ", line " + std::to_string(line) + ": \"" + FirstChars(word, 20) +
+    problem = path + ", line " + std::to_string(line) + ": \"" + Quoted(word) +
               "\" is not an integer" + kDefaultsNote;
     return false;
   };
@@ -272,38 +287,22 @@ bool ParseSettingsText(std::string_view bytes, const std::string& path, Settings
 
   out.PotentialKind = kind;
   out.LogPeriod = period;
-  if (scan.AtEnd()) {
-    problem = path + ": the file ends before the log file name; the log is written to " +
-              out.LogFileName + ".txt";
-    return false;
-  }
-  const int nameLine = scan.Line();
+  // The name is the whole third line up to its first blank: empty for an empty line, one
+  // that begins with a blank or a file that ends before it (the log is then ".txt").
   std::string_view name = scan.RestOfLine();
-  name = name.substr(0, name.find_first_of(" \t"));
-  if (name.empty()) {
-    problem = path + ", line " + std::to_string(nameLine) +
-              ": no log file name (the line is empty or begins with a blank); the log is "
-              "written to " +
-              out.LogFileName + ".txt";
-    return false;
-  }
-  out.LogFileName = std::string(name);
+  out.LogFileName = std::string(name.substr(0, name.find(' ')));
+  scan.SkipRestOfLine();
 
+  // Nothing after the name is read but a line "precision extended" or "precision double";
+  // any other line there is a comment.
   scan.SkipWhiteSpace();
-  if (scan.AtEnd()) return true;  // no precision line: extended
+  if (scan.AtEnd()) return true;
   const int precisionLine = scan.Line();
-  const std::string_view key = scan.Word();
+  if (scan.Word() != "precision") return true;
   scan.SkipBlanks();
   const std::string_view value = scan.Word();
-  const std::string where = path + ", line " + std::to_string(precisionLine) + ": ";
-  if (key != "precision") {
-    problem = where + "\"" + FirstChars(key, 20) +
-              "\" where \"precision extended\" or \"precision double\" was expected; the step "
-              "uses extended precision";
-    return false;
-  }
   if (!ParsePrecision(value, out.Precision)) {
-    problem = where + "precision \"" + FirstChars(value, 20) +
+    problem = path + ", line " + std::to_string(precisionLine) + ": precision \"" + Quoted(value) +
               "\" is not extended or double; the step uses extended precision";
     return false;
   }
@@ -314,9 +313,9 @@ bool ReadLanguageTable(const std::string& path, LanguageTable& out, std::string&
   out.entries.clear();
   problem.clear();
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(path, bytes, error)) {
-    problem = CannotOpen(path, error);
+  std::string reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    problem = path + ": " + reason;
     return false;
   }
   ParseLanguageText(bytes, out);
@@ -336,9 +335,9 @@ bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std:
   lines.clear();
   problem.clear();
   std::string bytes;
-  std::string error;
-  if (!ReadWholeFile(path, bytes, error)) {
-    problem = CannotOpen(path, error);
+  std::string reason;
+  if (!ReadWholeFile(path, bytes, reason)) {
+    problem = path + ": " + reason;
     return false;
   }
   ParseHelpText(bytes, lines);

@@ -3,6 +3,7 @@
 // and the help texts KQ_rus.txt and KQ_eng.txt. The language files are Windows-1251 bytes;
 // everything handed to the rest of the program is UTF-8.
 #include <array>
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,20 +28,23 @@ struct SettingsFile {
   StepPrecision Precision = StepPrecision::Extended;
 };
 
+// A side file larger than this is refused unread (the problem names the file and the size).
+inline constexpr std::size_t kSideFileMaxBytes = 1 << 20;
+
 // Reads the three lines: an integer after skipping blanks, tabs and empty lines (the rest of
 // its line is a comment), the next integer the same way, then the whole next line, cut at its
-// first blank or tab. True when the file was read without a fault.
+// first blank. A missing or empty third line, or one that begins with a blank, gives the
+// empty name (the log is then ".txt"). True when the file was read without a fault.
 // False with a one-line `problem` naming the file otherwise; `out` then holds what the program
-// is to use, so the caller shows the problem and goes on:
-//  - the file cannot be opened, a number is not an integer, or the kind is missing or not
-//    one of 1 .. 4: all three values are the defaults (kind 1, no log records, "KQ_log");
-//  - the name is missing or empty (a third line that begins with a blank, or a file that ends
-//    before it): the kind and the period that were read, and the default name.
+// is to use, so the caller shows the problem and goes on: when the file cannot be opened or
+// is too large, a number is not an integer, or the kind is missing or not one of 1 .. 4, all
+// three values are the defaults (kind 1, no log records, "KQ_log").
 // A period missing at the end of the file is 0, as is the rule for a short file.
-// An optional fourth line, after blanks and empty lines, "precision extended" or "precision
-// double" (the rest of the line a comment), chooses the step's precision; without it the
-// precision is extended. Any other fourth line is a problem that keeps the three values read
-// and extended precision.
+// The first line after the name that is not empty chooses the step's precision when its
+// first word is "precision": "precision extended" or "precision double" (the rest of the line
+// a comment); another value there is a problem that keeps the three values read and extended
+// precision. Any other line there, and everything after it, is a comment. Words quoted in a
+// problem are shown decoded from Windows-1251.
 bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& problem);
 // The same reading of bytes already in memory; `path` only names the file in `problem`.
 bool ParseSettingsText(std::string_view bytes, const std::string& path, SettingsFile& out,
@@ -53,13 +57,15 @@ struct LanguageTable {
 
 // Reads the whole table. Every line is taken whole, blanks included; a trailing "\r" is
 // dropped. A file that ends inside an entry gives empty texts for the missing lines.
-// False with a one-line `problem` when the file cannot be opened; `out` is then empty.
+// False with a one-line `problem` when the file cannot be opened or read or is larger than
+// kSideFileMaxBytes; `out` is then empty.
 bool ReadLanguageTable(const std::string& path, LanguageTable& out, std::string& problem);
 // The same reading of bytes already in memory.
 void ParseLanguageText(std::string_view bytes, LanguageTable& out);
 
 // A help text: the lines of the file as UTF-8, a trailing "\r" dropped from each.
-// False with a one-line `problem` when the file cannot be opened; `lines` is then empty.
+// False with a one-line `problem` when the file cannot be opened or read or is larger than
+// kSideFileMaxBytes; `lines` is then empty.
 bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std::string& problem);
 // The same reading of bytes already in memory.
 void ParseHelpText(std::string_view bytes, std::vector<std::string>& lines);

@@ -219,7 +219,7 @@ TEST_F(SettingsFileReader, ReadsNumbersSkipsCommentsAndCutsTheNameAtItsFirstBlan
   } cases[] = {
       {"1 kind\n10 period\nKQ_log the name\n", 1, 10, "KQ_log"},
       {"\n\t 3\n\n  -5 steps\nMyLog\n", 3, -5, "MyLog"},  // blanks, tabs, empty lines skipped
-      {"4\r\n+7\r\nrun.one\tnote\r\n", 4, 7, "run.one"},  // CRLF; a tab also ends the name
+      {"4\r\n+7\r\nrun.one\tnote\r\n", 4, 7, "run.one\tnote"},  // CRLF; only a blank ends the name
       {"2\n0\nlog two words", 2, 0, "log"},               // no final line end
   };
   for (const Case& c : cases) {
@@ -231,18 +231,20 @@ TEST_F(SettingsFileReader, ReadsNumbersSkipsCommentsAndCutsTheNameAtItsFirstBlan
   }
 }
 
-TEST_F(SettingsFileReader, AMissingNameKeepsTheNumbersAndTheDefaultName) {
+TEST_F(SettingsFileReader, AMissingNameIsTheEmptyNameWithoutAProblem) {
   // A third line that begins with a blank has an empty name; so has a file without it.
-  for (const char* content : {"2\n5\n KQ_log\n", "2\n5\n\n", "2\n5\n", "2\n5"}) {
-    EXPECT_FALSE(Read(content)) << content;
-    ExpectOneLineProblem();
+  for (const char* content : {"2\n5\n KQ_log\n", "2\n5\n\n", "2\n5\n", "2\n5", "2\n5\n\r\nprecision double\n"}) {
+    EXPECT_TRUE(Read(content)) << content << problem_;
+    EXPECT_TRUE(problem_.empty()) << content;
     EXPECT_EQ(out_.PotentialKind, 2) << content;
     EXPECT_EQ(out_.LogPeriod, 5) << content;
-    EXPECT_EQ(out_.LogFileName, "KQ_log") << content;
+    EXPECT_EQ(out_.LogFileName, "") << content;
   }
-  EXPECT_FALSE(Read("3\n"));  // the period missing as well: 0
+  EXPECT_EQ(out_.Precision, StepPrecision::Double);  // the line after an empty name still counts
+  EXPECT_TRUE(Read("3\n"));  // the period missing as well: 0
   EXPECT_EQ(out_.PotentialKind, 3);
   EXPECT_EQ(out_.LogPeriod, 0);
+  EXPECT_EQ(out_.LogFileName, "");
 }
 
 TEST_F(SettingsFileReader, BadNumbersAndKindsFallBackToAllDefaults) {
@@ -272,9 +274,16 @@ TEST_F(SettingsFileReader, AnOptionalFourthLineChoosesThePrecision) {
       {"1\n10\nKQ_log precision double\n", StepPrecision::Extended},  // a comment of line 3
       {"1\n10\nKQ_log\n\n\n", StepPrecision::Extended},                 // no fourth line
       {"1\n10\nKQ_log", StepPrecision::Extended},
+      // A fourth line that is not a precision line is a comment, and so is all after it.
+      {"1\n10\nKQ_log\ndouble\n", StepPrecision::Extended},
+      {"1\n10\nKQ_log\n5\n", StepPrecision::Extended},
+      {"1\n10\nKQ_log\nspeed double\n", StepPrecision::Extended},
+      {"1\n10\nKQ_log\nprecisions double\n", StepPrecision::Extended},
+      {"1\n10\nKQ_log\n# runs of May\nprecision double\n", StepPrecision::Extended},
   };
   for (const Case& c : cases) {
     EXPECT_TRUE(Read(c.content)) << c.content << problem_;
+    EXPECT_TRUE(problem_.empty()) << c.content;
     EXPECT_EQ(out_.Precision, c.precision) << c.content;
     EXPECT_EQ(out_.PotentialKind, 1);
     EXPECT_EQ(out_.LogFileName, "KQ_log");
@@ -283,8 +292,7 @@ TEST_F(SettingsFileReader, AnOptionalFourthLineChoosesThePrecision) {
 
 TEST_F(SettingsFileReader, ABadPrecisionIsReportedAndExtendedKept) {
   for (const char* content : {"4\n7\nrun\nprecision quad\n", "4\n7\nrun\nprecision Double\n",
-                              "4\n7\nrun\nprecision\n", "4\n7\nrun\nprecision\ndouble\n",
-                              "4\n7\nrun\ndouble\n", "4\n7\nrun\n5\n"}) {
+                              "4\n7\nrun\nprecision\n", "4\n7\nrun\nprecision\ndouble\n"}) {
     EXPECT_FALSE(Read(content)) << content;
     ExpectOneLineProblem();
     EXPECT_NE(problem_.find("line 4"), std::string::npos) << problem_;
@@ -297,8 +305,11 @@ TEST_F(SettingsFileReader, ABadPrecisionIsReportedAndExtendedKept) {
   }
   Read("1\n10\nKQ_log\n\nprecision quad\n");
   EXPECT_NE(problem_.find("line 5: precision \"quad\" is not extended or double"), std::string::npos) << problem_;
-  Read("1\n10\nKQ_log\nspeed double\n");
-  EXPECT_NE(problem_.find("\"speed\""), std::string::npos) << problem_;
+  // Words of the file are quoted as text, decoded from Windows-1251.
+  Read("1\n10\nKQ_log\nprecision \xE4\xE2\xEE\xE9\xED\xE0\xFF\n");
+  EXPECT_NE(problem_.find("precision \"двойная\""), std::string::npos) << problem_;
+  Read("1\n\xE4\xE5\xF1\xFF\xF2\xFC\nrun\n");
+  EXPECT_NE(problem_.find("line 2: \"десять\" is not an integer"), std::string::npos) << problem_;
 }
 
 TEST_F(SettingsFileReader, AMissingFileIsReportedWithTheDefaults) {
@@ -306,6 +317,39 @@ TEST_F(SettingsFileReader, AMissingFileIsReportedWithTheDefaults) {
   EXPECT_FALSE(ReadSettingsFile(dir_ + "/KQ_ini.txt", out_, problem_));
   ExpectOneLineProblem();
   ExpectDefaults();
+}
+
+TEST_F(SettingsFileReader, AFileLargerThanOneMegabyteIsRefusedUnread) {
+  // Valid content padded with comment lines: only its size is wrong.
+  std::string big = "2\n5\nrun\n";
+  big += std::string(kSideFileMaxBytes + 1 - big.size(), '\n');
+  const std::string kinds[] = {"KQ_ini.txt", "KQ_mix.txt", "KQ_rus.txt"};
+  for (const std::string& name : kinds) {
+    const std::string path = Write(name, big);
+    std::string problem;
+    bool ok = true;
+    if (name == "KQ_ini.txt") {
+      ok = ReadSettingsFile(path, out_, problem);
+      ExpectDefaults();
+    } else if (name == "KQ_mix.txt") {
+      LanguageTable table;
+      ok = ReadLanguageTable(path, table, problem);
+      EXPECT_TRUE(table.entries.empty());
+    } else {
+      std::vector<std::string> lines;
+      ok = ReadHelpFile(path, lines, problem);
+      EXPECT_TRUE(lines.empty());
+    }
+    EXPECT_FALSE(ok) << name;
+    EXPECT_EQ(problem.rfind(path + ": is larger than 1048576 bytes (1 MB)", 0), 0u) << problem;
+  }
+  // One byte less is read.
+  big.pop_back();
+  std::vector<std::string> lines;
+  std::string problem;
+  EXPECT_TRUE(ReadHelpFile(Write("KQ_eng.txt", big), lines, problem)) << problem;
+  EXPECT_TRUE(ReadSettingsFile(Write("KQ_ini.txt", big), out_, problem)) << problem;
+  EXPECT_EQ(out_.LogFileName, "run");
 }
 
 // --- the caption table and the help files ---
