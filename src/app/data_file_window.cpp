@@ -31,8 +31,7 @@ void TForm1::DirectoryClick(int row) {
 void TForm1::cmdPutClick() {
   Program& p = *p_;
   SetupData setup = SetupFromProgram(p, colours_.ColorCount);
-  setup.InitMethod = RadioGroupInitItems[1]->isChecked() ? 1 : 0;
-  if (ListBoxN->currentRow() >= 0 && ListBoxN->currentRow() <= 2) setup.GridIndex = ListBoxN->currentRow();
+  setup.InitMethod = RadioGroupInitItems[1]->isChecked() ? 1 : 0;  // the grid index is the grid in use
   const std::string path = edMyFile->text().toStdString() + ".kq1";
   std::string error;
   if (!SaveSetupFile(path, setup, error)) Error(error);
@@ -77,7 +76,7 @@ void TForm1::cmdGetClick() {
   ShowEditNumber(Edit_qL, p.rot.qL);
   colours_.ColorCount = setup.ColorCount;
   SelectColorItem(colours_.ColorCount);
-  ListBoxN->setCurrentRow(setup.GridIndex);
+  SelectGridItem(p.sim.GridSize);
   if (adoptKind) {
     Label8->setText(QString::fromStdString(PotentialFormulaLabel(p.pot.PotentialKind)));
     Label8->adjustSize();

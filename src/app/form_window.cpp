@@ -3,11 +3,13 @@
 #include <QDir>
 #include <QFont>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QMessageBox>
 #include <QPalette>
 #include <QStyle>
 #include <QTabBar>
 #include <cmath>
+#include <functional>
 
 #include "app/main_window.h"
 #include "soliton/numbers.h"
@@ -82,6 +84,103 @@ QGroupBox* MakeGroup(QWidget* parent, const char* name, const char* title, int w
   return g;
 }
 
+// The help page's own text, shown until a help file replaces it and kept when one cannot be read.
+const char* const kDesignedMemo[] = {
+    "Исследуем решение задачи Коши для волнового ",
+    "уравнения с ",
+    "квазилинейной правой частью",
+    "",
+    "d_tt ( u ) - d_xx ( u ) = - m^2 * u - grad [ V( u ) ]",
+    "",
+    "Здесь u - комплексно-значимая функция двух ",
+    "вещественных ",
+    "аргументов",
+    "u( t, x ), где \"t\" меняется от нуля до бесконечности,",
+    "                а \"x\" меняется от минус до плюс бесконечности.",
+    "Операция \"grad \" производится по Re( u ) и Im( u ).",
+    "",
+    "Растяжениями по \"t\" и \"x\" избавимся от \"m^2\". ",
+    "Итак",
+    "",
+    "d_tt ( u ) - d_xx ( u ) = - u - grad [ V( u ) ]",
+    "",
+    "Определим плотность энергии",
+    "",
+    "r( t, x ) = 0.5 * [ d_t ( u ) ]^2 + 0.5 * [ d_x ( u ) ]^2 + 0.5 * [ u ]^2 + V( ",
+    "u )",
+    "",
+    "Тогда энергия ",
+    "E( t ) = интеграл от \"r\" по \"x\" от минус до плюс ",
+    "бесконечности",
+    "постоянна.",
+    "",
+    "Рассмотрим решения вида u( t,x ) = U( x ) * Exp( w * t ).",
+    "Получим уравнения",
+    "",
+    "d_tt ( U ) = ( 1 - w^2 ) * U + d_U [ V( U ) ]",
+    "",
+    "или",
+    "",
+    "[ d_t ( U ) ]^2 = ( 1 - w^2 ) * U^2 + 2 *  V( U ) ",
+    "",
+    "Здесь потенциальная энергия",
+    "",
+    "P( U ) = - 0.5 * ( 1 - w^2 ) * U^2 -  V( U ) ",
+    "",
+    "Рассмотрим частный случай ",
+    "",
+    "V( U ) = a - a * Exp( - 1.5 * U^2 / a )",
+    "",
+    "Тогда при U = 0",
+    "",
+    "d_U [ P( U ) ] = 0;      d_UU [ P( U ) ] = w^2 - 4",
+    "",
+    "а при больших \"U\" поведение P( U ) определяется ",
+    "параболой",
+    "- 0.5 * ( 1 - w^2 ) * U^2. ",
+    "",
+    "Значит при 1 < w < 2 возможно решение типа солитона.",
+};
+
+// A list box whose handler runs when the user changes its selection, as a click, a press on
+// one item released on another, or a key (arrows, Home, End, Page Up, Page Down) does; a
+// click on the item already selected runs it too. Selections made in code run nothing.
+class SelectingListBox : public QListWidget {
+ public:
+  using QListWidget::QListWidget;
+  std::function<void()> UserSelected;
+
+ protected:
+  void keyPressEvent(QKeyEvent* e) override {
+    const int before = currentRow();
+    QListWidget::keyPressEvent(e);
+    if (currentRow() != before) Notify();
+  }
+  void mousePressEvent(QMouseEvent* e) override {
+    pressRow_ = currentRow();
+    pressed_ = true;
+    QListWidget::mousePressEvent(e);
+  }
+  void mouseReleaseEvent(QMouseEvent* e) override {
+    QListWidget::mouseReleaseEvent(e);
+    if (!pressed_) return;
+    pressed_ = false;
+    const bool onItem = e->button() == Qt::LeftButton && itemAt(e->position().toPoint()) != nullptr;
+    if (currentRow() != pressRow_ || onItem) Notify();
+  }
+
+ private:
+  void Notify() {
+    if (UserSelected) UserSelected();
+  }
+  int pressRow_ = -1;
+  bool pressed_ = false;
+};
+
+void OnUserSelection(QListWidget* list, std::function<void()> handler) {
+  static_cast<SelectingListBox*>(list)->UserSelected = std::move(handler);
+}
+
 
 }  // namespace
 
@@ -131,7 +230,12 @@ TForm1::TForm1(MessageBoxes* messages, int pauseMs)
 
 TForm1::~TForm1() = default;
 
-std::string TForm1::SidePath(const std::string& name) const { return StartFolder + "/" + name; }
+// A name with a folder of its own from the root (a log name of the settings file) is used as
+// it is; every other name lies in the start folder.
+std::string TForm1::SidePath(const std::string& name) const {
+  if (!name.empty() && name.front() == '/') return name;
+  return StartFolder + "/" + name;
+}
 
 void TForm1::Error(const std::string& text) { messages_->Error(text); }
 
@@ -324,7 +428,7 @@ void TForm1::CreateControls() {
   pg = pages_[2];
   lblInterv1 = MakeLabel(pg, "lblInterv1", "Исходный интервал");
   lblInterv2 = MakeLabel(pg, "lblInterv2", "[-40;40] разбит на");
-  ListBoxN = Make<QListWidget>(pg, "ListBoxN");
+  ListBoxN = Make<SelectingListBox>(pg, "ListBoxN");
   ListBoxN->addItems({"1024", "512", "256"});
   ListBoxN->resize(48, 58);
   lblConcl1 = MakeLabel(pg, "lblConcl1", "частей. Значит, при dx=");
@@ -340,7 +444,7 @@ void TForm1::CreateControls() {
   PaintBoxScaleColor = new PaintBox(pg, "PaintBoxScaleColor", canvases_.PaintBoxScaleColor, kButtonFace);
   PaintBoxScaleColor->resize(20, 100);
   LabelDoubleColor = MakeLabel(pg, "LabelDoubleColor", "N =");
-  lbNColor = Make<QListWidget>(pg, "lbNColor");
+  lbNColor = Make<SelectingListBox>(pg, "lbNColor");
   lbNColor->resize(50, 120);
   LabelColorScaleHint = MakeLabel(pg, "LabelColorScaleHint", "555..555", false);
   LabelColorScaleHint->setAutoFillBackground(true);
@@ -365,7 +469,7 @@ void TForm1::CreateControls() {
   GroupBoxCurrSol = stripGroup("GroupBoxCurrSol", EditPlantSolMin, "EditPlantSolMin", EditPlantSolMax, "EditPlantSolMax");
   GroupBoxPlantEnergy = stripGroup("GroupBoxPlantEnergy", EditPlantEnergyMin, "EditPlantEnergyMin",
                                    EditPlantEnergyMax, "EditPlantEnergyMax");
-  ListBoxOptions = Make<QListWidget>(pg, "ListBoxOptions");
+  ListBoxOptions = Make<SelectingListBox>(pg, "ListBoxOptions");
   ListBoxOptions->addItems({QString::fromUtf8("Подсказка"), QString::fromUtf8("Микроскоп-1"), QString::fromUtf8("Микроскоп-2")});
   ListBoxOptions->resize(90, 58);
   GroupBoxMicro2 = MakeGroup(pg, "GroupBoxMicro2", "Микроскоп", 90, 64);
@@ -388,6 +492,9 @@ void TForm1::CreateControls() {
   Memo1 = Make<QPlainTextEdit>(pages_[3], "Memo1");
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Memo1->setReadOnly(true);
+  QStringList memoLines;
+  for (const char* line : kDesignedMemo) memoLines << QString::fromUtf8(line);
+  Memo1->setPlainText(memoLines.join('\n'));
   for (QLineEdit* e : findChildren<QLineEdit*>()) e->installEventFilter(this);
 }
 
@@ -636,6 +743,7 @@ void TForm1::RefreshCurrentTab() {
       ClearPlot(p.canvases.PaintBoxMain);
       ClearPlot(p.canvases.PaintBoxCurrSol);
       ClearPlot(p.canvases.PaintBoxCurrEnergy);
+      ClearPlot(canvases_.PaintBoxMicro2);  // it lies over the main picture and goes with it
       PrepareSolutionTab();
       BuildPalette(colours_, colours_.ColorCount, &canvases_.PaintBoxScaleColor);
       ShowInterv2();
@@ -708,8 +816,9 @@ void TForm1::ConnectHandlers() {
   connect(ButtonStop, &QPushButton::clicked, this, [this] { ButtonStopClick(); });
   for (QRadioButton* r : RadioGroupInitItems)
     connect(r, &QRadioButton::clicked, this, [this] { RadioGroupInitClick(); });
-  connect(lbNColor, &QListWidget::itemClicked, this, [this] { lbNColorClick(); });
-  connect(ListBoxN, &QListWidget::itemClicked, this, [this] { ListBoxNClick(); });
+  OnUserSelection(lbNColor, [this] { lbNColorClick(); });
+  OnUserSelection(ListBoxN, [this] { ListBoxNClick(); });
+  OnUserSelection(ListBoxOptions, [this] { ListBoxOptionsClick(); });
   connect(ButtonDrawOne, &QPushButton::clicked, this, [this] { ButtonDrawOneClick(); });
   connect(ButtonDrawAll, &QPushButton::clicked, this, [this] { ButtonDrawAllClick(); });
   connect(ButtonAdd, &QPushButton::clicked, this, [this] { ButtonAddClick(); });

@@ -7,6 +7,9 @@
 namespace kl {
 
 void TForm1::ButtonToCalcClick() {
+  // A press that starts or resumes the run deletes the microscopes (and a fresh run clears the
+  // main picture), so the magnified picture goes too.
+  if (p_->sim.InitReady) ClearPlot(canvases_.PaintBoxMicro2);
   StartPress(*p_, runUi_);
   UpdatePaintBoxes();
 }

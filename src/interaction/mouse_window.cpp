@@ -35,7 +35,6 @@ void TForm1::ConnectMouseHandlers() {
   connect(PaintBoxMicro2, &PaintBox::mouseReleased, this, [this] { PaintBoxMicro2MouseUp(); });
   connect(rbMAll, &QRadioButton::clicked, this, [this] { rbMAllClick(); });
   connect(rbDeleteMicro2, &QRadioButton::clicked, this, [this] { rbDeleteMicro2Click(); });
-  connect(ListBoxOptions, &QListWidget::itemClicked, this, [this] { ListBoxOptionsClick(); });
 }
 
 void TForm1::ShowHint(const std::optional<std::string>& text) {
@@ -62,6 +61,7 @@ void TForm1::PaintBoxMainMouseDown(int x, int y) {
     p.micro.Micro1Line[1] = y;
   } else if (OptionMode == 2) {
     DeleteMicroRect(p.micro.Micro2Rect, main);
+    ClearPlot(canvases_.PaintBoxMicro2);
     Micro2Dragging = true;
     p.micro.Micro2Rect[0] = x;
     p.micro.Micro2Rect[1] = y;
@@ -154,6 +154,7 @@ void TForm1::DeleteMicro1() {
 
 void TForm1::DeleteMicro2() {
   DeleteMicroRect(p_->micro.Micro2Rect, p_->canvases.PaintBoxMain);
+  ClearPlot(canvases_.PaintBoxMicro2);  // no magnified picture without its rectangle
   UpdatePaintBoxes();
 }
 

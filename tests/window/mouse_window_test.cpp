@@ -3,6 +3,7 @@
 
 #include "interaction/mouse_work.h"
 #include "soliton/numbers.h"
+#include "soliton/plot_frame.h"
 #include "support/canvas_count.h"
 #include "window_support.h"
 
@@ -75,6 +76,43 @@ TEST_F(WindowTest, MicroscopeDragsAreStoredInOrderAndAnInvalidReleaseCollapsesTh
   ChooseOption(f, 0);
   f.rbDeleteMicro2->click();
   EXPECT_NE(p.micro.Micro1Line[0], -1);
+}
+
+// The canvas as ClearPlot leaves it: white inside a black frame, nothing of an old picture.
+bool Cleared(const Canvas& c) {
+  Canvas blank(c.Width(), c.Height());
+  ClearPlot(blank);
+  for (int y = 0; y < c.Height(); ++y)
+    for (int x = 0; x < c.Width(); ++x)
+      if (c.Pixel(x, y) != blank.Pixel(x, y)) return false;
+  return true;
+}
+
+TEST_F(WindowTest, TheMagnifiedPictureGoesWheneverThePictureBelowIsCleared) {
+  TForm1& f = Start();
+  RunAKink(f);
+  const Canvas& micro = f.PaintBoxMicro2->canvas();
+  const auto magnify = [&] {
+    ChooseOption(f, 2);
+    QTest::mousePress(f.PaintBoxMain, Qt::LeftButton, {}, MainPixel(f, -4, 2));
+    QTest::mouseRelease(f.PaintBoxMain, Qt::LeftButton, {}, MainPixel(f, 4, 8));
+    QTest::mouseClick(f.ButtonRefreshSol, Qt::LeftButton);
+    ASSERT_FALSE(Cleared(micro));
+  };
+  magnify();
+  f.TabbedNotebook1->setCurrentIndex(1);  // the solution tab shown again
+  QTest::qWait(30);
+  f.TabbedNotebook1->setCurrentIndex(2);
+  QTest::qWait(30);
+  EXPECT_TRUE(Cleared(micro)) << "tab shown";
+  magnify();
+  f.rbDeleteMicro2->click();  // the rectangle deleted
+  EXPECT_TRUE(Cleared(micro)) << "rectangle deleted";
+  magnify();
+  f.ListBoxNClick();  // a new run from t = 0
+  QTest::mouseClick(f.ButtonToCalc, Qt::LeftButton);
+  EXPECT_TRUE(Cleared(micro)) << "new run";
+  for (int k = 0; k < 5000 && f.program().sim.Running; ++k) QTest::qWait(1);
 }
 
 TEST_F(WindowTest, MarksArePutAndRemovedOnTheCurrentSolutionStrip) {

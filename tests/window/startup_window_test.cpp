@@ -1,6 +1,7 @@
 // The window from start-up: captions, languages, fields, the N and colour lists, and a run.
 #include <cmath>
 
+#include "app/data_file.h"
 #include "soliton/numbers.h"
 #include "window_support.h"
 
@@ -150,6 +151,73 @@ TEST_F(WindowTest, ChoosingNSetsTheGridAndSeparatesRunsInTheLog) {
   EXPECT_EQ(Text(f.lblInterv2), "[-10;10]" + Entry(32, 1));
 }
 
+TEST_F(WindowTest, TheListsFollowTheKeyboardAndSelectionsInCodeRunNothing) {
+  TForm1& f = Start();
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  const Program& p = f.program();
+  struct GridKey {
+    Qt::Key key;
+    int n;
+    const char *dx, *reach;
+  } gridKeys[] = {{Qt::Key_Up, 512, "0.039", "   30"},
+                  {Qt::Key_Home, 1024, "0.020", "   10"},
+                  {Qt::Key_PageDown, 256, "0.078", "   70"},
+                  {Qt::Key_Up, 512, "0.039", "   30"}};
+  for (const GridKey& k : gridKeys) {
+    QTest::keyClick(f.ListBoxN, k.key);
+    EXPECT_EQ(p.sim.GridSize, k.n);
+    EXPECT_EQ(Text(f.lblConcl1), Entry(33, 1) + k.dx);
+    EXPECT_EQ(Text(f.lblConcl2), Entry(34, 1) + k.reach);
+  }
+  // A press on one item and a release on another is one choice, of the second (a list
+  // follows a drag only while it is on the screen).
+  f.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+  const auto centre = [&](int row) { return f.ListBoxN->visualItemRect(f.ListBoxN->item(row)).center(); };
+  QTest::mousePress(f.ListBoxN->viewport(), Qt::LeftButton, {}, centre(0));
+  QTest::mouseMove(f.ListBoxN->viewport(), centre(2));
+  QTest::mouseRelease(f.ListBoxN->viewport(), Qt::LeftButton, {}, centre(2));
+  EXPECT_EQ(p.sim.GridSize, 256);
+  EXPECT_EQ(Lines("KQ_log.txt").size(), 1u + 4 + 1);  // the header and one line per choice
+
+  // The colour count and the scale follow the highlight.
+  QTest::keyClick(f.lbNColor, Qt::Key_Home);
+  EXPECT_EQ(f.colours().ColorCount, 200);
+  QTest::keyClick(f.lbNColor, Qt::Key_Down);
+  EXPECT_EQ(f.colours().ColorCount, 192);
+  EXPECT_EQ(f.colours().ColorTable[193], Rgb{});  // the palette rebuilt for 192 colours
+  QTest::keyClick(f.lbNColor, Qt::Key_End);
+  EXPECT_EQ(f.colours().ColorCount, 16);
+  const Canvas& strip = f.PaintBoxScaleColor->canvas();
+  EXPECT_EQ(strip.Pixel(strip.Width() / 2, 1), f.colours().ColorTable[16]);
+
+  // The option list; showing the tab moves its highlight to the first item, not the mode.
+  QTest::keyClick(f.ListBoxOptions, Qt::Key_Down);
+  EXPECT_EQ(f.OptionMode, 1);
+  EXPECT_TRUE(f.rbCreateMicro2->isChecked());
+  QTest::keyClick(f.ListBoxOptions, Qt::Key_End);
+  EXPECT_EQ(f.OptionMode, 2);
+  f.TabbedNotebook1->setCurrentIndex(1);
+  Pump();
+  f.TabbedNotebook1->setCurrentIndex(2);
+  Pump();
+  EXPECT_EQ(f.ListBoxOptions->currentRow(), 0);
+  EXPECT_EQ(f.OptionMode, 2);
+
+  // "Put Data" saves the grid in use: N = 1024 chosen by key, then only highlighted over in code.
+  QTest::keyClick(f.ListBoxN, Qt::Key_Home);
+  f.SelectGridItem(256);
+  EXPECT_EQ(p.sim.GridSize, 1024);
+  f.edMyFile->setText("keys");
+  f.cmdPutClick();
+  SetupData saved;
+  std::string error;
+  ASSERT_TRUE(LoadSetupFile((folder / "keys.kq1").string(), saved, error)) << error;
+  EXPECT_EQ(saved.GridIndex, 0);
+  EXPECT_EQ(saved.ColorCount, 16);
+}
+
 TEST_F(WindowTest, TheColourListSetsTheNumberOfColours) {
   TForm1& f = Start();
   f.TabbedNotebook1->setCurrentIndex(2);
@@ -215,8 +283,38 @@ TEST_F(WindowTest, AMissingHelpFileIsReportedAndTheCaptionsStillSwitch) {
   ASSERT_FALSE(messages.errors.empty());
   EXPECT_NE(messages.errors[0].find("KQ_eng.txt"), std::string::npos);
   EXPECT_EQ(Text(f.ButtonDrawOne), Entry(17, 1));
+  // The help page keeps its own text of 54 lines.
+  const QStringList designed = f.Memo1->toPlainText().split('\n');
+  ASSERT_EQ(designed.size(), 54);
+  EXPECT_EQ(designed[0].toStdString(), "Исследуем решение задачи Коши для волнового ");
+  EXPECT_EQ(designed[9].toStdString(), "u( t, x ), где \"t\" меняется от нуля до бесконечности,");
+  EXPECT_EQ(designed[53].toStdString(), "Значит при 1 < w < 2 возможно решение типа солитона.");
   QTest::mouseClick(f.cmdLang, Qt::LeftButton);  // the Russian help is there
-  EXPECT_FALSE(f.Memo1->toPlainText().isEmpty());
+  EXPECT_NE(f.Memo1->toPlainText(), designed.join('\n'));
+}
+
+TEST_F(WindowTest, TheLogNameAndTheLinesAfterItAreTakenAsWritten) {
+  const std::filesystem::path runs = folder / "runs";
+  std::filesystem::create_directories(runs);
+  struct Case {
+    std::string settings;
+    std::filesystem::path log;
+  } cases[] = {
+      {"1\n10\n" + (runs / "a").string() + " from the root\n", runs / "a.txt"},
+      {"1\n10\n\n", folder / ".txt"},                      // no name
+      {"1\n10\n  b\n", folder / ".txt"},                   // a name after a blank
+      {"1\n10\nc\td\n", folder / "c\td.txt"},              // a tab is part of the name
+      {"1\n10\nKQ_log\n# the runs of May\n", folder / "KQ_log.txt"},  // a comment line
+  };
+  for (const Case& c : cases) {
+    Write("KQ_ini.txt", c.settings);
+    messages.errors.clear();
+    Start();
+    EXPECT_TRUE(messages.errors.empty()) << c.settings << messages.errors.front();
+    EXPECT_EQ(Lines(std::filesystem::relative(c.log, folder).string()).size(), 1u) << c.settings;
+    std::filesystem::remove(c.log);
+    form.reset();
+  }
 }
 
 TEST_F(WindowTest, ALogFileThatCannotBeCreatedIsReportedAndTheRunGoesOn) {
