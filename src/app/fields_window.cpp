@@ -54,11 +54,11 @@ void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
 }
 
 void TForm1::ReadHalfInterval() {
-  // A half-length that is not positive is refused like a bad text.
+  // A half-length outside the range a run can take is refused like a bad text.
   Program& p = *p_;
   double L = p.sim.HalfInterval;
   ReadEditNumber(EditFirstInterval, L);
-  if (L > 0) p.sim.HalfInterval = L;
+  if (IsUsableHalfInterval(L)) p.sim.HalfInterval = L;
   else SetFieldColour(EditFirstInterval, kFieldYellow);
   p.profile.OduXMin = -p.sim.HalfInterval;
 }

@@ -46,6 +46,7 @@ class WindowRunUi : public RunUi {
   void ShowTimeCaption(const std::string& text) override;
   void RestoreWindowCaption() override;
   void ShowReachTime() override;
+  void ShowGrid() override;
   void ShowStripTitles() override;
   void EnableParamA() override;
   void CheckWithStop() override;

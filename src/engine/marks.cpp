@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "soliton/numbers.h"
 
 namespace kl {
@@ -33,9 +36,17 @@ bool LogFile::Create() {
 
 bool LogFile::AppendLine(const std::string& line) {
   if (path_.empty()) return true;  // no log file
-  std::FILE* f = std::fopen(path_.c_str(), "a");
-  bool ok = f != nullptr;
+  // Only a log that still exists is appended to: one removed during a run is reported rather
+  // than made again without its header line.
+  std::FILE* f = nullptr;
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   int err = errno;
+  if (fd >= 0) {
+    f = ::fdopen(fd, "a");
+    err = errno;
+    if (!f) ::close(fd);
+  }
+  bool ok = f != nullptr;
   if (f) {
     ok = std::fprintf(f, "%s\n", line.c_str()) >= 0;
     err = errno;

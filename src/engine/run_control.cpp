@@ -40,7 +40,7 @@ void ArmSecondPhase(Program& p, RunUi& ui) {
     s.ExtraWidth = 1;
     s.WindowBase = 0;
   }
-  s.ReachTime = SecondPhaseReach(s.GridSize, s.HalfInterval);
+  s.ReachTime = SecondPhaseReach(s.GridSize, s.RunHalfInterval);
   ui.ShowReachTime();
 }
 
@@ -169,6 +169,10 @@ void PrepareRun(Program& p, RunUi& ui) {
   s.RunParamA = p.pot.ParamA;
   ui.EnableParamA();
   p.log.BeginRun();
+  // The run takes the half-length typed now, with the grid, time step and reach it decides.
+  s.RunHalfInterval = s.HalfInterval;
+  SetGrid(s, s.GridSize);
+  ui.ShowGrid();
   const int h = std::clamp(s.GridSize / 2, 0, kHistoryHalf - 1);
 
   ComposeInitialConditions(s, ComposeInputs{p.kinks, p.rot, p.profile, p.pot}, p.initVal);
@@ -272,7 +276,20 @@ void ChooseGrid(Program& p, RunUi& ui, int gridSize) {
 
 void PrepareSolutionTabGrid(SimState& sim) {
   sim.Dt = TimeStepFor(sim.Dx);
-  if (!sim.PhaseTwo && !sim.PhaseTwoArmed) sim.ReachTime = FirstPhaseReach(sim.GridSize, sim.HalfInterval);
+  if (!sim.PhaseTwo && !sim.PhaseTwoArmed) sim.ReachTime = FirstPhaseReach(sim.GridSize, GridHalfInterval(sim));
+}
+
+void ComposeForPlots(Program& p) {
+  SimState& s = p.sim;
+  const double dx = s.Dx, dt = s.Dt, vacuum = s.RightVacuum;
+  if (s.GridSize > 0) s.Dx = static_cast<double>(2.0L * s.HalfInterval / s.GridSize);
+  ComposeInitialConditions(s, ComposeInputs{p.kinks, p.rot, p.profile, p.pot}, p.initVal);
+  if (RunInProgress(s)) {
+    // The plots show what the next run will start from; the run in progress keeps its grid.
+    s.Dx = dx;
+    s.Dt = dt;
+    s.RightVacuum = vacuum;
+  }
 }
 
 }  // namespace kl

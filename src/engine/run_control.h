@@ -16,6 +16,7 @@ class RunUi {
   virtual void ShowTimeCaption(const std::string& /*text*/) {}  // window caption "t=..."
   virtual void RestoreWindowCaption() {}
   virtual void ShowReachTime() {}                            // lblConcl2 from ReachTime
+  virtual void ShowGrid() {}                                 // lblConcl1 and lblConcl2 from Dx, ReachTime
   virtual void ShowStripTitles() {}                          // the two strip titles
   virtual void EnableParamA() {}
   virtual void CheckWithStop() = 0;                          // "С остановками"
@@ -44,7 +45,11 @@ void AdvanceWindow(Program& p);
 
 // The choice of N: grid, reachable time and a reset run (RunState 1, "Без").
 void ChooseGrid(Program& p, RunUi& ui, int gridSize);
-// Dt and, unless the second phase is on or armed, the first-phase ReachTime again.
+// Dt and, unless the second phase is on or armed, the first-phase ReachTime again (of the
+// run's own half-length while a run is in progress).
 void PrepareSolutionTabGrid(SimState& sim);
+// Composes InitVal from the kink list and the half-length typed, with Dx for that L, for the
+// initial-condition plots. While a run is in progress its Dx, Dt and RightVacuum stay.
+void ComposeForPlots(Program& p);
 
 }  // namespace kl

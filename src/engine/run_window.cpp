@@ -32,6 +32,10 @@ void WindowRunUi::SetStartEnabled(bool on) { f_.ButtonToCalc->setEnabled(on); }
 void WindowRunUi::ShowTimeCaption(const std::string& text) { f_.setWindowTitle(QString::fromStdString(text)); }
 void WindowRunUi::RestoreWindowCaption() { f_.setWindowTitle(QString::fromStdString(f_.kept_.WindowCaption)); }
 void WindowRunUi::ShowReachTime() { f_.ShowConcl2(); }
+void WindowRunUi::ShowGrid() {
+  f_.ShowConcl1();
+  f_.ShowConcl2();
+}
 void WindowRunUi::ShowStripTitles() {
   f_.LabelNameCurrSol->setText(QString::fromStdString(f_.kept_.SolTitle));
   f_.LabelNameCurrSol->adjustSize();

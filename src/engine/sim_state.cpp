@@ -70,6 +70,16 @@ double SecondPhaseReach(int gridSize, double halfInterval) {
   return ReachFor(-kWorkLo + kHistoryHalf, gridSize, halfInterval);
 }
 
+bool RunInProgress(const SimState& sim) { return sim.TimeNow >= kZeroTime; }
+
+double GridHalfInterval(const SimState& sim) {
+  return RunInProgress(sim) ? sim.RunHalfInterval : sim.HalfInterval;
+}
+
+bool IsUsableHalfInterval(double halfInterval) {
+  return halfInterval >= kMinHalfInterval && halfInterval <= kMaxHalfInterval;
+}
+
 void SetGrid(SimState& sim, int gridSize) {
   sim.GridSize = gridSize;
   sim.Dx = gridSize > 0 ? static_cast<double>(2.0L * sim.HalfInterval / gridSize) : 0.0;

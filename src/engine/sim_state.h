@@ -140,6 +140,9 @@ struct SimState {
   double ConeBase = 0.0;
   double RightVacuum = 1.0;
   double RunParamA = 0.0;
+  // The half-length of the run in progress: its light cone, Dx and Dt are those of this
+  // interval, whatever L is typed meanwhile; a new L takes effect at the next run preparation.
+  double RunHalfInterval = 10.0;
   double EnergyTotal = 0.0;
   double DensityMax = -1.0;
 
@@ -165,5 +168,20 @@ double FirstPhaseReach(int gridSize, double halfInterval);
 double SecondPhaseReach(int gridSize, double halfInterval);
 // Sets GridSize, Dx, Dt and the first-phase ReachTime from N and HalfInterval.
 void SetGrid(SimState& sim, int gridSize);
+// True while a run has computed levels (TimeNow at or above the zero bound).
+bool RunInProgress(const SimState& sim);
+// The half-length that decides the grid: the run's own while a run is in progress, otherwise
+// the one typed.
+double GridHalfInterval(const SimState& sim);
+
+// The range of half-lengths accepted. Below it one slice of steps no longer moves the clock
+// past the zero bound, so every slice would start the run afresh and it would never end.
+// Far above it the profile's 4101 samples are thousands of kink widths apart and, from about
+// 1e300 on, its energies and the reach of the second phase are no longer finite.
+inline constexpr double kMinHalfInterval = 1e-6;
+inline constexpr double kMaxHalfInterval = 1e6;
+inline constexpr const char* kHalfIntervalRange = "between 1e-6 and 1e6";
+// True when L lies within [kMinHalfInterval, kMaxHalfInterval].
+bool IsUsableHalfInterval(double halfInterval);
 
 }  // namespace kl

@@ -1,5 +1,8 @@
 // The initial-conditions tab: composing and plotting u(0, x) and d_t u(0, x).
+#include <algorithm>
+
 #include "app/main_window.h"
+#include "engine/run_control.h"
 
 namespace kl {
 
@@ -14,12 +17,12 @@ void TForm1::ButtonInitPlantsClick() {
   ReadEditNumber(Edit_kD, p.rot.kD);
   ReadEditNumber(Edit_qR, p.rot.qR);
   ReadEditNumber(Edit_qL, p.rot.qL);
-  if (p.sim.GridSize > 0) p.sim.Dx = static_cast<double>(2.0L * p.sim.HalfInterval / p.sim.GridSize);
-  ComposeInitialConditions(p.sim, ComposeInputs{p.kinks, p.rot, p.profile, p.pot}, p.initVal);
+  ComposeForPlots(p);
   const int half = p.sim.GridSize / 2;
+  const double dx = static_cast<double>(2.0L * p.sim.HalfInterval / std::max(p.sim.GridSize, 1));
   SetInitFrames(initFrames_, p.initVal, half);
-  PlotInitColumn(canvases_.PaintBox_Re_u, initFrames_[0], p.initVal, p.sim.Dx, -half, half, 1);
-  PlotInitColumn(canvases_.PaintBox_dt_Re_u, initFrames_[3], p.initVal, p.sim.Dx, -half, half, 4);
+  PlotInitColumn(canvases_.PaintBox_Re_u, initFrames_[0], p.initVal, dx, -half, half, 1);
+  PlotInitColumn(canvases_.PaintBox_dt_Re_u, initFrames_[3], p.initVal, dx, -half, half, 4);
   UpdatePaintBoxes();
 }
 

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace kl {
 namespace {
 
@@ -135,6 +137,23 @@ TEST(LogFileTest, AFailedAppendIsReportedOncePerRunAndTheRunGoesOn) {
   log.BeginRun();
   EXPECT_FALSE(log.AppendLine("c"));
   EXPECT_EQ(reports.size(), 3u);
+}
+
+TEST(LogFileTest, ALogRemovedDuringARunIsReportedAndNotMadeAgain) {
+  const std::string path = ::testing::TempDir() + "removed_log_" + std::to_string(::getpid()) + ".txt";
+  LogFile log;
+  std::vector<std::string> reports;
+  log.SetErrorSink([&](const std::string& m) { reports.push_back(m); });
+  log.SetPath(path);
+  ASSERT_TRUE(log.Create());
+  log.BeginRun();
+  ASSERT_TRUE(log.AppendLine("first"));
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  EXPECT_FALSE(log.AppendLine("second"));
+  EXPECT_FALSE(log.AppendLine("third"));
+  ASSERT_EQ(reports.size(), 1u);
+  EXPECT_NE(reports[0].find(path), std::string::npos);
+  EXPECT_FALSE(std::ifstream(path).good());  // no headerless file in its place
 }
 
 TEST(LogFileTest, CreateEmptiesAnOldLog) {

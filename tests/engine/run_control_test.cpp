@@ -137,6 +137,61 @@ TEST(RunLoop, WithStopsHaltsAtEveryWindowEndAndContinuesFromThere) {
   EXPECT_EQ(s.RunState, 2);
 }
 
+TEST(RunLoop, AnLEditedDuringARunWaitsForTheNextRun) {
+  FakeRunUi ui;
+  auto p = MakeProgram(ui, 1, 10, 256, {{0.0, 0.0}});
+  SimState& s = p->sim;
+  const double dx = s.Dx, dt = s.Dt;
+  ui.CheckWithStop();
+  PressAndRun(*p, ui);  // halts at the window end t = 10
+  const double e10 = s.EnergyTotal;
+  StartPress(*p, ui);
+  while (s.Running && s.TimeNow < 20) SliceTimerTick(*p, ui);
+  StopPress(*p, ui);
+  ASSERT_GE(s.TimeNow, 20.0);
+
+  // L = 20 typed, the initial conditions plotted again and the solution tab shown.
+  s.HalfInterval = 20;
+  ComposeForPlots(*p);
+  PrepareSolutionTabGrid(s);
+  EXPECT_EQ(s.ReachTime, 70.0);
+  EXPECT_EQ(s.Dx, dx);
+  EXPECT_EQ(s.Dt, dt);
+  EXPECT_EQ(s.RightVacuum, 1.0);
+
+  for (int presses = 0; s.RunState != 3 && presses < 10; ++presses) PressAndRun(*p, ui);
+  ASSERT_EQ(s.RunState, 3);  // the first phase ends at its own limit, t = 7 L of L = 10
+  EXPECT_GE(s.TimeNow, 70.0);
+  EXPECT_LT(s.TimeNow, 70.0 + s.Dt);
+  EXPECT_NEAR(test::ZeroCrossing(s, s.LayerNow), 0.0, 0.01);  // the kink at rest stayed put
+  EXPECT_EQ(s.stores.History(s.LayerNow)[kHistoryHalf].re, 1.0);
+
+  const long steps = ui.steps;
+  PressAndRun(*p, ui);  // arming: one more first-phase step
+  EXPECT_EQ(ui.steps, steps + 1);
+  EXPECT_TRUE(s.PhaseTwoArmed);
+  EXPECT_EQ(s.ReachTime, SecondPhaseReach(256, 10.0));
+  PrepareSolutionTabGrid(s);
+  ui.SelectWithoutStop();
+  StartPress(*p, ui);
+  for (int ticks = 0; s.Running && ticks < 100; ++ticks) SliceTimerTick(*p, ui);
+  StopPress(*p, ui);
+  EXPECT_TRUE(s.PhaseTwo);
+  EXPECT_FALSE(s.PhaseTwoArmed);
+  EXPECT_EQ(s.RunState, 2);
+  EXPECT_GT(ui.steps, steps + 400);
+  EXPECT_NEAR(s.EnergyTotal, e10, 1e-4 * e10);  // no reflection from a pinned store edge
+
+  // The next run takes the new half-length.
+  ChooseGrid(*p, ui, 256);
+  s.HalfInterval = 20;
+  ui.CheckWithStop();
+  PressAndRun(*p, ui);
+  EXPECT_EQ(s.Dx, 40.0 / 256);
+  EXPECT_EQ(s.ReachTime, 140.0);
+  EXPECT_GT(s.TimeNow, 20.0);  // the first window ends at t = L
+}
+
 TEST(RunLoop, StopHaltsBetweenSlicesAndStartContinuesWhereItStood) {
   FakeRunUi ui;
   auto p = MakeProgram(ui, 1, 10, 512, {{0.0, 0.3}});
