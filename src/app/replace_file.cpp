@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #if __has_include(<unistd.h>)
 #include <unistd.h>
@@ -10,6 +12,27 @@
 #endif
 
 namespace kl {
+
+bool CheckOutputPath(const std::string& path, std::string& error) {
+  auto refuse = [&](const std::string& why) {
+    error = "cannot write " + path + ": " + why;
+    return false;
+  };
+  if (path.empty()) return refuse("an empty file name");
+  if (path.back() == '/') return refuse("the name is a folder");
+  std::error_code ec;
+  const std::filesystem::path target(path);
+  if (std::filesystem::is_directory(target, ec)) return refuse("the name is a folder");
+  std::filesystem::path folder = target.parent_path();
+  if (folder.empty()) folder = ".";
+  const auto status = std::filesystem::status(folder, ec);
+  if (!std::filesystem::exists(status)) return refuse("the folder " + folder.string() + " does not exist");
+  if (!std::filesystem::is_directory(status)) return refuse(folder.string() + " is not a folder");
+#ifdef KINKLAB_HAVE_FSYNC
+  if (access(folder.c_str(), W_OK | X_OK) != 0) return refuse(std::strerror(errno));
+#endif
+  return true;
+}
 
 bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error) {
   const std::string temp = path + ".tmp";

@@ -10,4 +10,9 @@ namespace kl {
 // "cannot write PATH: <system error text>" (or "cannot replace PATH: ...").
 bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error);
 
+// Checks, before any work is done, that `path` can later be written through its temporary file:
+// its folder exists, is a folder, and may be written to, and the path itself is no folder. On
+// failure returns false with `error` = "cannot write PATH: <reason>". Nothing is created.
+bool CheckOutputPath(const std::string& path, std::string& error);
+
 }  // namespace kl

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/data_file.h"
+#include "app/version.h"
 #include "engine/run_control.h"
 #include "interaction/xt_png.h"
 #include "interaction/colour_scale.h"
@@ -168,7 +169,8 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       if (!IsValidKind(parsed.kind)) return bad("the potential kind must be 1, 2, 3 or 4");
     } else if (name == "--L") {
       if (!ParseNumber(value, parsed.halfInterval)) return bad("not a number");
-      if (!(parsed.halfInterval > 0)) return bad("the half-length must be positive");
+      if (!IsUsableHalfInterval(parsed.halfInterval))
+        return bad(std::string("the half-length must lie ") + kHalfIntervalRange);
     } else if (name == "--N") {
       if (!ParseInteger(value, parsed.gridSize)) return bad("not an integer");
       if (parsed.gridSize != 256 && parsed.gridSize != 512 && parsed.gridSize != 1024)
@@ -234,6 +236,19 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       kinksFromSetup = true;
     }
   }
+  // Every output is checked before the run, so that hours of work never end in a file that
+  // cannot be written.
+  const std::pair<const char*, std::string> outputs[] = {{"--energy", parsed.energyFile},
+                                                         {"--dump", parsed.dumpFile},
+                                                         {"--png", parsed.pngFile},
+                                                         {"--log", parsed.logName}};
+  for (const auto& [name, file] : outputs) {
+    std::string why;
+    if (!file.empty() && !CheckOutputPath(name == std::string("--log") ? file + ".txt" : file, why)) {
+      error = std::string(name) + " " + file + ": " + why;
+      return false;
+    }
+  }
   o = std::move(parsed);
   return true;
 }
@@ -260,16 +275,18 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   p.rot.qL = o.qL;
   p.rot.qR = o.qR;
 
-  std::vector<std::string> logErrors;
   if (!o.logName.empty()) {
     p.log.SetPath(o.logName + ".txt");
-    p.log.SetErrorSink([&](const std::string& m) { logErrors.push_back(m); });
+    std::string createError;
+    p.log.SetErrorSink([&](const std::string& m) { createError = m; });
     p.logSettings.LogPeriod = o.logPeriod;
     p.logSettings.LogFileName = o.logName;
     if (!p.log.Create()) {
-      err << "kinklab-run: " << logErrors.back() << '\n';
+      err << "kinklab-run: " << createError << '\n';
       return 1;
     }
+    // A log that fails later (removed during the run) is told at once; the run goes on.
+    p.log.SetErrorSink([&err](const std::string& m) { err << "kinklab-run: warning: " << m << '\n' << std::flush; });
   }
 
   const double target = o.untilTime ? *o.untilTime : FirstPhaseReach(o.gridSize, o.halfInterval);
@@ -291,7 +308,6 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   } while (p.sim.TimeNow < target && (ui.Steps() != lastSteps || p.sim.TimeNow != lastTime));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  for (const std::string& m : logErrors) err << "kinklab-run: " << m << '\n';
   std::string error;
   if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, ui.EnergyCsv(), error)) {
     err << "kinklab-run: " << error << '\n';
@@ -310,7 +326,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
     return 1;
   }
 
-  out << "height: " << Trimmed(FormatWD(profile.Height, 5, 3)) << '\n'
+  out << "version: " << ProgramVersion() << '\n'
+      << "height: " << Trimmed(FormatWD(profile.Height, 5, 3)) << '\n'
       << "width: " << Trimmed(FormatWD(profile.Width, 5, 3)) << '\n'
       << "energy: " << Trimmed(FormatWD(profile.Energy, 5, 3)) << '\n'
       << "dx: " << Num(dx) << '\n'

@@ -5,11 +5,17 @@
 
 #include "app/runner.h"
 #include "app/scan.h"
+#include "app/version.h"
 
 int main(int argc, char** argv) {
   const std::vector<std::string> args(argv + 1, argv + argc);
+  if (args.size() == 1 && args[0] == "--version") {
+    std::cout << "kinklab-run " << kl::ProgramVersion() << '\n';
+    return 0;
+  }
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    std::cout << "usage: kinklab-run [--setup FILE.kq1] [--kind K] [--L X] [--N 256|512|1024]\n"
+    std::cout << "usage: kinklab-run --version\n"
+                 "   or: kinklab-run [--setup FILE.kq1] [--kind K] [--L X] [--N 256|512|1024]\n"
                  "                   [--kink C:V]... [--rotator kF_Re,kF_Im,kD,qL,qR] [--mark A:B]...\n"
                  "                   [--t T] [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n"
                  "                   [--png FILE [--size WxH] [--energy-picture] [--colours N]]\n"

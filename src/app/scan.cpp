@@ -252,6 +252,10 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
       if (!(v[2] > 0)) return bad("the step DV must be positive");
       if (VelocityCount(v[0], v[1], v[2]) > kScanMaxVelocities)
         return bad("more than " + std::to_string(kScanMaxVelocities) + " velocities");
+      // The velocities are run as rounded to 12 significant digits, which may reach 1.
+      const std::vector<double> run = ScanVelocities(v[0], v[1], v[2]);
+      if (!run.empty() && (!(std::fabs(run.front()) < 1) || !(std::fabs(run.back()) < 1)))
+        return bad("the velocities, rounded to 12 significant digits, must lie strictly between -1 and 1");
       parsed.v0 = v[0];
       parsed.v1 = v[1];
       parsed.dv = v[2];
@@ -294,6 +298,14 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
     error = "--t " + tText + ": a scan's time limit lies above 0 and at most at " +
             Shortest(reach) + ", the reach of the second phase for this N and L";
     return false;
+  }
+  for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
+                                    std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile}}) {
+    std::string why;
+    if (!file.empty() && !CheckOutputPath(file, why)) {
+      error = std::string(name) + " " + file + ": " + why;
+      return false;
+    }
   }
   o = std::move(parsed);
   return true;

@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <csetjmp>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "app/replace_file.h"
+#include "app/version.h"
 #include "interaction/refresh.h"
 #include "soliton/plot_frame.h"
 #include "views/canvas.h"
@@ -30,23 +32,41 @@ std::vector<uint8_t> RgbBytes(const Canvas& canvas) {
   return bytes;
 }
 
-bool EncodePng(const Canvas& canvas, std::vector<uint8_t>& png, std::string& error) {
+void AppendPngBytes(png_structp png, png_bytep data, png_size_t length) {
+  auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+  out->insert(out->end(), data, data + length);
+}
+
+// Encodes the rows of `rgb`; libpng reports a failure by a jump back here. Nothing with a
+// destructor is created between the setjmp and the writes.
+bool EncodeRows(png_structp png, png_infop info, int width, int height, const std::vector<uint8_t>& rgb,
+                std::vector<uint8_t>& out) {
+  if (setjmp(png_jmpbuf(png))) return false;
+  png_set_write_fn(png, &out, AppendPngBytes, nullptr);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8, PNG_COLOR_TYPE_RGB,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  // The program and version that made the picture, as the standard "Software" keyword.
+  png_text text{};
+  text.compression = PNG_TEXT_COMPRESSION_NONE;
+  text.key = const_cast<char*>("Software");
+  text.text = const_cast<char*>(ProgramNameAndVersion());
+  png_set_text(png, info, &text, 1);
+  png_write_info(png, info);
+  for (int y = 0; y < height; ++y)
+    png_write_row(png, rgb.data() + static_cast<size_t>(y) * static_cast<size_t>(width) * 3);
+  png_write_end(png, info);
+  return true;
+}
+
+bool EncodePng(const Canvas& canvas, std::vector<uint8_t>& out, std::string& error) {
   const std::vector<uint8_t> rgb = RgbBytes(canvas);
-  png_image image{};
-  image.version = PNG_IMAGE_VERSION;
-  image.width = static_cast<png_uint_32>(canvas.Width());
-  image.height = static_cast<png_uint_32>(canvas.Height());
-  image.format = PNG_FORMAT_RGB;
-  png_alloc_size_t size = 0;
-  // The first call measures, the second writes.
-  bool ok = png_image_write_to_memory(&image, nullptr, &size, 0, rgb.data(), 0, nullptr) != 0;
-  if (ok) {
-    png.resize(size);
-    ok = png_image_write_to_memory(&image, png.data(), &size, 0, rgb.data(), 0, nullptr) != 0;
-    png.resize(size);
-  }
-  if (!ok) error = std::string("Cannot encode the PNG picture: ") + image.message;
-  png_image_free(&image);
+  out.clear();
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  const bool ok = info && canvas.Width() > 0 && canvas.Height() > 0 &&
+                  EncodeRows(png, info, canvas.Width(), canvas.Height(), rgb, out);
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  if (!ok) error = "Cannot encode the PNG picture.";
   return ok;
 }
 

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/version.h"
 #include "engine/marks.h"
 
 namespace kl {
@@ -64,6 +65,13 @@ TEST(RunnerArgs, BadArgumentsAreRefusedWithTheirName) {
       {{"--size", "800"}, "--size 800"},
       {{"--size", "0x10"}, "--size 0x10"},
       {{"--colours", "20"}, "--colours 20"},
+      {{"--L", "1e-10"}, "--L 1e-10"},  // one slice would not move the clock: the run never ended
+      {{"--L", "1e308"}, "--L 1e308"},  // its reach is not finite
+      {{"--dump", "no/such/folder/d.csv"}, "--dump no/such/folder/d.csv: cannot write"},
+      {{"--energy", "no/such/folder/e.csv"}, "--energy no/such/folder/e.csv: cannot write"},
+      {{"--png", "no/such/folder/x.png"}, "--png no/such/folder/x.png: cannot write"},
+      {{"--log", "no/such/folder/run"}, "--log no/such/folder/run: cannot write"},
+      {{"--dump", "/"}, "--dump /: cannot write"},
   };
   for (const auto& [args, named] : cases) {
     RunnerOptions o;
@@ -195,6 +203,12 @@ TEST(RunnerProgram, ABadArgumentExitsWithStatus2AndWritesNothing) {
   EXPECT_NE(message.find("--N 100"), std::string::npos) << message;
   EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
   EXPECT_FALSE(std::ifstream(dump).good());
+
+  FILE* version = popen((std::string(runner) + " --version").c_str(), "r");
+  ASSERT_NE(version, nullptr);
+  const size_t m = fread(buf, 1, sizeof buf - 1, version);
+  EXPECT_EQ(WEXITSTATUS(pclose(version)), 0);
+  EXPECT_EQ(std::string(buf, m), std::string("kinklab-run ") + ProgramVersion() + "\n");
 }
 
 }  // namespace

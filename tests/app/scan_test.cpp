@@ -99,6 +99,10 @@ TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
       {{"--scan", "0.1:0.2:0.1", "--png", "a.png"}, "--png"},
       {{"--scan-png", "a.png"}, "--scan V0:V1:DV is missing"},
       {{"--scan"}, "--scan needs a value"},
+      {{"--scan", "0.9999999999999:0.9999999999999:0.1"}, "--scan 0.9999999999999:0.9999999999999:0.1"},
+      {{"--scan", "-0.99999999999996:0:0.5"}, "--scan -0.99999999999996:0:0.5"},  // rounds to -1
+      {{"--scan", "0.1:0.2:0.1", "--scan-csv", "no/such/folder/s.csv"}, "--scan-csv no/such/folder/s.csv"},
+      {{"--scan", "0.1:0.2:0.1", "--scan-png", "no/such/folder/s.png"}, "--scan-png no/such/folder/s.png"},
   };
   for (const auto& [args, named] : cases) {
     ScanOptions o;
