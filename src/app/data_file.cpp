@@ -118,6 +118,8 @@ bool DecodeSetup(std::string_view bytes, SetupData& out, std::string& reason) {
   }
   const double* tail = v.data() + kHeadValues + 2 * n;
   if (!(v[0] > 0)) return refuse("the half-length L = " + Shown(v[0]) + " is not positive");
+  if (!IsUsableHalfInterval(v[0]))
+    return refuse("the half-length L = " + Shown(v[0]) + " does not lie " + kHalfIntervalRange);
   for (int i = 1; i <= n; ++i) {
     const double velocity = v[kHeadValues + 2 * i - 1];
     if (!(std::fabs(velocity) < 1))

@@ -697,7 +697,9 @@ void TForm1::FormCreate() {
   RefreshCurrentTab();
 
   // The log file lives beside the side files, wherever the data-file pickers go later.
-  p.log.SetPath(SidePath(p.logSettings.LogFileName + ".txt"));
+  // The name's bytes come from the settings file, in Windows-1251; messages show them decoded.
+  p.log.SetPath(SidePath(p.logSettings.LogFileName + ".txt"),
+                SidePath(Cp1251ToUtf8(p.logSettings.LogFileName) + ".txt"));
   p.log.SetErrorSink([this](const std::string& m) { Error(m); });
   if (!p.log.Create()) p.log.SetPath("");  // the run goes on without records
   TimerForPaintBox->start();

@@ -5,6 +5,7 @@
 #include <QRadioButton>
 
 #include "app/main_window.h"
+#include "app/version.h"
 #include "soliton/numbers.h"
 
 namespace kl {
@@ -65,6 +66,7 @@ void TForm1::ApplyLanguage(int mode) {
   if (ReadHelpFile(SidePath(helpFile), help, problem)) {
     QStringList lines;
     for (const std::string& s : help) lines << QString::fromStdString(s);
+    lines << QString() << QString::fromUtf8(ProgramNameAndVersion());
     Memo1->setPlainText(lines.join('\n'));
   } else {
     Error(problem);  // the captions are still switched below

@@ -21,14 +21,14 @@ bool LogFile::Create() {
   if (path_.empty()) return true;
   std::FILE* f = std::fopen(path_.c_str(), "w");
   if (!f) {
-    Report("Cannot create the log file \"" + path_ + "\": " + std::strerror(errno));
+    Report("Cannot create the log file \"" + shown_ + "\": " + std::strerror(errno));
     return false;
   }
   const bool ok = std::fprintf(f, "%s\n", kLogHeader) >= 0;
   const int err = errno;
   const bool closed = std::fclose(f) == 0;
   if (!ok || !closed) {
-    Report("Cannot write the log file \"" + path_ + "\": " + std::strerror(err));
+    Report("Cannot write the log file \"" + shown_ + "\": " + std::strerror(err));
     return false;
   }
   return true;
@@ -54,7 +54,7 @@ bool LogFile::AppendLine(const std::string& line) {
   }
   if (!ok && !reportedThisRun_) {
     reportedThisRun_ = true;
-    Report("Cannot append to the log file \"" + path_ + "\": " + std::strerror(err) +
+    Report("Cannot append to the log file \"" + shown_ + "\": " + std::strerror(err) +
            ". The run goes on without log records.");
   }
   return ok;

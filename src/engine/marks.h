@@ -31,7 +31,11 @@ class LogFile {
  public:
   // path: the full file name (base name + ".txt", fixed when the program starts);
   // an empty path means no log file.
-  void SetPath(std::string path) { path_ = std::move(path); }
+  // `shown`: the name as messages quote it (the path decoded for display), if not the path.
+  void SetPath(std::string path, std::string shown = {}) {
+    path_ = std::move(path);
+    shown_ = shown.empty() ? path_ : std::move(shown);
+  }
   const std::string& Path() const { return path_; }
   void SetErrorSink(ErrorSink sink) { sink_ = std::move(sink); }
 
@@ -44,7 +48,7 @@ class LogFile {
 
  private:
   void Report(const std::string& what);
-  std::string path_;
+  std::string path_, shown_;
   ErrorSink sink_;
   bool reportedThisRun_ = false;
 };

@@ -205,6 +205,7 @@ TEST(SetupDecode, ABadFileIsRefusedWithItsReasonAndChangesNothing) {
       {set(24, nan), "value 25 (the constant 1025) is not a finite number"},
       {set(0, 0), "the half-length L = 0 is not positive"},
       {set(0, -3), "the half-length L = -3 is not positive"},
+      {set(0, 1e-10), "the half-length L = 1e-10 does not lie between 1e-6 and 1e6"},
       {set(11, -1), "kink 2 has the velocity -1, not strictly between -1 and 1"},
       {set(12, 2), "the method 2 is neither 0 (kinks-antikinks) nor 1 (kinks + rotator)"},
       {set(12, -1), "the method -1 is neither 0 (kinks-antikinks) nor 1 (kinks + rotator)"},

@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "app/data_file.h"
+#include "app/version.h"
 #include "soliton/numbers.h"
 #include "window_support.h"
 
@@ -93,6 +94,7 @@ TEST_F(WindowTest, TheLanguageButtonSwitchesThereAndBack) {
   EXPECT_EQ(f.LanguageMode, 1);
   EXPECT_EQ(Text(f.ButtonDrawOne), Entry(17, 1));
   EXPECT_EQ(f.Memo1->toPlainText().toStdString(), english);
+  EXPECT_TRUE(f.Memo1->toPlainText().endsWith(QString("\n") + ProgramNameAndVersion()));  // the help names the version
 }
 
 TEST_F(WindowTest, FieldsReadTheirTextAsItStoodBeforeTheKey) {
