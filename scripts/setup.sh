@@ -2,7 +2,8 @@
 # Installs the Debian packages the build needs, where they are missing.
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev time
-          qt6-base-dev qt6-qpa-plugins libgl-dev libpng-dev libsleef-dev)
+          qt6-base-dev qt6-qpa-plugins libgl-dev libpng-dev libsleef-dev
+          clang libclang-rt-14-dev)  # clang and its libFuzzer runtime: scripts/fuzz.sh
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
