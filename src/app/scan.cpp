@@ -7,14 +7,19 @@
 #include <charconv>
 #include <chrono>
 #include <cmath>
+#include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <mutex>
 #include <ostream>
 #include <thread>
 
+#include "app/cluster_share.h"
 #include "app/program.h"
+#include "app/refine.h"
 #include "app/replace_file.h"
 #include "engine/run_control.h"
 #include "interaction/colour_scale.h"
@@ -36,8 +41,10 @@ bool SingleRunOption(const std::string& name) {
 }
 
 bool ScanOption(const std::string& name) {
-  return name == "--scan" || name == "--separation" || name == "--scan-part" || name == "--jobs" ||
-         name == "--scan-csv" || name == "--scan-png";
+  return name == "--scan" || name == "--separation" || name == "--scan-part" || name == "--scan-parts" ||
+         name == "--jobs" ||
+         name == "--scan-csv" || name == "--scan-png" || name == "--refine" || name == "--edges" ||
+         name == "--from-csv";
 }
 
 bool WholeNumber(double v, int lo, int hi, int& out) {
@@ -49,12 +56,12 @@ bool WholeNumber(double v, int lo, int hi, int& out) {
 // How many velocities V0, V0 + DV, ... lie in [V0, V1], allowing for the rounding of DV.
 double VelocityCount(double v0, double v1, double dv) { return std::floor((v1 - v0) / dv + 1e-9) + 1; }
 
-double RoundTo12Digits(long double v) {
-  char buf[64];
-  const auto end = std::to_chars(buf, buf + sizeof buf, static_cast<double>(v), std::chars_format::general, 12).ptr;
-  double rounded = 0;
-  std::from_chars(buf, end, rounded);
-  return rounded;
+// Velocities are written to 12 significant digits: a tolerance finer than that relative to
+// the fastest velocity cannot be reached.
+constexpr double kFinestRelativeTolerance = 1e-12;
+bool RefinableTolerance(double tolerance, double fastest) { return tolerance >= kFinestRelativeTolerance * fastest; }
+std::string TooFineMessage() {
+  return "the tolerance must be at least 1e-12 times the largest |v| (velocities have 12 significant digits)";
 }
 
 std::string Shortest(double v) {
@@ -209,15 +216,18 @@ std::string Duration(double seconds) {
 // --- Command line ------------------------------------------------------------------------
 
 bool HasScanOption(const std::vector<std::string>& args) {
-  return std::find(args.begin(), args.end(), "--scan") != args.end();
+  return std::find(args.begin(), args.end(), "--scan") != args.end() ||
+         std::find(args.begin(), args.end(), "--from-csv") != args.end();
 }
 
 bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::string& error) {
   ScanOptions parsed;
   std::vector<std::string> runArgs;
   bool haveScan = false, haveL = false, haveThreads = false;
-  std::string lText, tText;  // --L and --t as given, for the messages
+  std::string lText, tText, refineText;  // --L, --t and --refine as given, for the messages
   std::vector<double> v;
+  bool autoPart = false;
+  std::optional<int> partsOption;  // --scan-parts N
   for (size_t k = 0; k < args.size(); ++k) {
     const std::string& name = args[k];
     if (SingleRunOption(name)) {
@@ -264,20 +274,72 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
       if (!ParseNumber(value, parsed.separation)) return bad("not a number");
       if (!(parsed.separation > 0)) return bad("the half-distance C must be positive");
     } else if (name == "--scan-part") {
-      if (!ParseNumberList(value, '/', 2, v) || !WholeNumber(v[1], 1, 1000000, parsed.parts) ||
-          !WholeNumber(v[0], 1, parsed.parts, parsed.part))
-        return bad("expected K/N, whole numbers with 1 <= K <= N");
+      autoPart = value == "auto";  // the share of a job-array task, read after all options
+      if (!autoPart && (!ParseNumberList(value, '/', 2, v) || !WholeNumber(v[1], 1, 1000000, parsed.parts) ||
+                        !WholeNumber(v[0], 1, parsed.parts, parsed.part)))
+        return bad("expected K/N, whole numbers with 1 <= K <= N, or auto");
+    } else if (name == "--scan-parts") {
+      double n = 0;
+      int count = 0;
+      if (!ParseNumber(value, n) || !WholeNumber(n, 1, 1000000, count))
+        return bad("the number of shares is a whole number from 1 to 1000000");
+      partsOption = count;
     } else if (name == "--jobs") {
       double j = 0;
       if (!ParseNumber(value, j) || !WholeNumber(j, 1, 1024, parsed.jobs))
         return bad("the number of runs at once is a whole number from 1 to 1024");
-    } else if (name == "--scan-csv" || name == "--scan-png") {
+    } else if (name == "--scan-csv" || name == "--scan-png" || name == "--edges" || name == "--from-csv") {
       if (value.empty()) return bad("a file name");
-      (name == "--scan-csv" ? parsed.csvFile : parsed.pngFile) = value;
+      (name == "--scan-csv"   ? parsed.csvFile
+       : name == "--scan-png" ? parsed.pngFile
+       : name == "--edges"    ? parsed.edgesFile
+                              : parsed.fromCsv) = value;
+    } else if (name == "--refine") {
+      if (!ParseNumber(value, parsed.refineTolerance) || !(parsed.refineTolerance > 0) ||
+          !std::isfinite(parsed.refineTolerance))
+        return bad("the tolerance must be a positive number");
+      refineText = value;
     }
   }
-  if (!haveScan) {
+  if (autoPart) {
+    std::string why;
+    if (!ShareFromEnvironment([](const char* n) -> const char* { return std::getenv(n); }, partsOption,
+                              parsed.part, parsed.parts, why)) {
+      error = "--scan-part auto: " + why;
+      return false;
+    }
+  } else if (partsOption) {
+    error = "--scan-parts: only with --scan-part auto";
+    return false;
+  }
+  const bool refine = parsed.refineTolerance > 0;
+  if (!parsed.fromCsv.empty()) {
+    if (haveScan) {
+      error = "--scan: a refinement --from-csv takes its velocities from the CSV";
+      return false;
+    }
+    if (!refine) {
+      error = "--from-csv " + parsed.fromCsv + ": needs --refine TOL";
+      return false;
+    }
+    if (!parsed.pngFile.empty()) {
+      error = "--scan-png: a scan CSV holds no u(0, t) of its runs to map";
+      return false;
+    }
+  } else if (!haveScan) {
     error = "--scan V0:V1:DV is missing";
+    return false;
+  }
+  if (!parsed.edgesFile.empty() && !refine) {
+    error = "--edges " + parsed.edgesFile + ": needs --refine TOL";
+    return false;
+  }
+  if (refine && haveScan && parsed.parts > 1) {
+    error = "--scan-part: a split scan is refined from its concatenated CSVs with --from-csv";
+    return false;
+  }
+  if (refine && haveScan && !RefinableTolerance(parsed.refineTolerance, std::max(std::fabs(parsed.v0), std::fabs(parsed.v1)))) {
+    error = "--refine " + refineText + ": " + TooFineMessage();
     return false;
   }
   if (!ParseRunnerArgs(runArgs, parsed.run, error)) return false;
@@ -300,7 +362,8 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
     return false;
   }
   for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
-                                    std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile}}) {
+                                    std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile},
+                                    std::pair<const char*, const std::string&>{"--edges", parsed.edgesFile}}) {
     std::string why;
     if (!file.empty() && !CheckOutputPath(file, why)) {
       error = std::string(name) + " " + file + ": " + why;
@@ -316,7 +379,7 @@ std::vector<double> ScanVelocities(double v0, double v1, double dv) {
   if (!(dv > 0) || v1 < v0) return velocities;
   const long count = static_cast<long>(VelocityCount(v0, v1, dv));
   for (long i = 0; i < count; ++i)
-    velocities.push_back(RoundTo12Digits(static_cast<long double>(v0) + static_cast<long double>(i) * dv));
+    velocities.push_back(RoundToScanDigits(static_cast<long double>(v0) + static_cast<long double>(i) * dv));
   return velocities;
 }
 
@@ -447,10 +510,16 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
 // --- The scan -------------------------------------------------------------------------------
 
 ScanResult RunScan(const ScanOptions& o, const std::atomic<bool>& stop, const ScanCallbacks& callbacks) {
-  const std::vector<double> velocities = ScanVelocities(o.v0, o.v1, o.dv);
-  const std::vector<size_t> mine = PartIndices(velocities.size(), o.part, o.parts);
-  const unsigned hardware = std::max(std::thread::hardware_concurrency(), 1u);
-  const size_t jobs = std::clamp<size_t>(o.jobs > 0 ? static_cast<size_t>(o.jobs) : hardware, 1,
+  const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
+  std::vector<double> mine;
+  for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
+  return RunVelocities(o, mine, stop, callbacks);
+}
+
+ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, const std::atomic<bool>& stop,
+                         const ScanCallbacks& callbacks) {
+  const size_t granted = static_cast<size_t>(DefaultJobs());  // the CPUs this task may use
+  const size_t jobs = std::clamp<size_t>(o.jobs > 0 ? static_cast<size_t>(o.jobs) : granted, 1,
                                          std::max<size_t>(mine.size(), 1));
 
   std::vector<std::optional<CollisionRun>> slots(mine.size());
@@ -466,7 +535,7 @@ ScanResult RunScan(const ScanOptions& o, const std::atomic<bool>& stop, const Sc
       if (stop.load() || failed.load()) return;
       const size_t k = next.fetch_add(1);
       if (k >= mine.size()) return;
-      const double v = velocities[mine[k]];
+      const double v = mine[k];
       CollisionRun run;
       try {
         run = RunCollision(o, v, stop);
@@ -518,6 +587,105 @@ std::string ScanCsvRow(const CollisionRun& run) {
   return row + '\n';
 }
 
+namespace {
+
+constexpr size_t kMaxScanCsvBytes = 64u << 20;  // far above the 10 000 rows of a grid and their refinement
+
+// A field of a row: a finite number, or empty where `optional`.
+bool ReadField(std::string_view text, bool optional, std::optional<double>& out) {
+  out.reset();
+  if (text.empty()) return optional;
+  double v = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !std::isfinite(v)) return false;
+  out = v;
+  return true;
+}
+
+}  // namespace
+
+bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<CollisionRun>& runs, std::string& error) {
+  std::vector<std::pair<std::string, CollisionRun>> rows;  // the row's text beside what it says
+  auto refuse = [&](size_t line, const std::string& why) {
+    error = name + ": line " + std::to_string(line) + ": " + why;
+    return false;
+  };
+  if (text.size() > kMaxScanCsvBytes) {
+    error = name + ": larger than " + std::to_string(kMaxScanCsvBytes >> 20) + " MB, not a scan CSV";
+    return false;
+  }
+  const std::string header = ScanCsvHeader().substr(0, ScanCsvHeader().size() - 1);
+  size_t line = 0;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = std::min(text.find('\n', start), text.size());
+    std::string_view row = text.substr(start, end - start);
+    start = end + 1;
+    ++line;
+    if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+    if (line == 1 && row != header) return refuse(line, "the header is not \"" + header + "\"");
+    if (row == header) continue;  // the header of a further share's CSV
+    if (row.empty()) return refuse(line, "an empty line");
+    std::vector<std::string_view> fields;
+    for (size_t f = 0;;) {
+      const size_t comma = row.find(',', f);
+      fields.push_back(row.substr(f, comma == std::string_view::npos ? std::string_view::npos : comma - f));
+      if (comma == std::string_view::npos) break;
+      f = comma + 1;
+    }
+    if (fields.size() != 6) return refuse(line, "expected 6 fields, found " + std::to_string(fields.size()));
+    CollisionRun run;
+    run.finished = true;
+    std::optional<double> v, bounces;
+    if (!ReadField(fields[0], false, v) || !(std::fabs(*v) < 1))
+      return refuse(line, "the velocity is not a number strictly between -1 and 1");
+    run.v = *v;
+    if (fields[1] == "none") run.outcome = CollisionOutcome::None;
+    else if (fields[1] == "capture") run.outcome = CollisionOutcome::Capture;
+    else if (fields[1] == "escape") run.outcome = CollisionOutcome::Escape;
+    else return refuse(line, "the outcome is not none, capture or escape");
+    if (!ReadField(fields[2], false, bounces) || *bounces != std::floor(*bounces) || *bounces < 0 || *bounces > 1e6)
+      return refuse(line, "the bounces are not a whole number from 0 to 1000000");
+    run.bounces = static_cast<int>(*bounces);
+    if (run.outcome == CollisionOutcome::Escape && run.bounces < 1)
+      return refuse(line, "an escape without a bounce");
+    if (!ReadField(fields[3], true, run.firstCollision) || !ReadField(fields[4], true, run.outgoingSpeed) ||
+        !ReadField(fields[5], true, run.endDistance))
+      return refuse(line, "first_collision, v_out and end_distance are numbers or empty");
+    rows.emplace_back(std::string(row), std::move(run));
+  }
+  if (line == 0) {
+    error = name + ": empty, not a scan CSV";
+    return false;
+  }
+  std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second.v < b.second.v; });
+  runs.clear();
+  for (size_t k = 0; k < rows.size(); ++k) {
+    if (k > 0 && rows[k].second.v == rows[k - 1].second.v) {
+      if (rows[k].first != rows[k - 1].first) {
+        error = name + ": v = " + Shortest(rows[k].second.v) + " is listed twice with different results";
+        return false;
+      }
+      continue;
+    }
+    runs.push_back(std::move(rows[k].second));
+  }
+  return true;
+}
+
+RunClass ClassOf(const CollisionRun& run) {
+  switch (run.outcome) {
+    case CollisionOutcome::Capture: return RunClass{RunClass::Capture, 0};
+    case CollisionOutcome::Escape: return RunClass{RunClass::Escape, run.bounces};
+    default: return RunClass{RunClass::None, 0};
+  }
+}
+
+std::string EdgesCsvHeader() { return "v_low,v_high,class_low,class_high\n"; }
+
+std::string EdgesCsvRow(const ScanEdge& e) {
+  return Shortest(e.vLow) + ',' + Shortest(e.vHigh) + ',' + RunClassName(e.low) + ',' + RunClassName(e.high) + '\n';
+}
+
 // --- The map --------------------------------------------------------------------------------
 
 void PaintScanMap(const std::vector<double>& velocities, const std::vector<CollisionRun>& runs, double tMax,
@@ -536,17 +704,38 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
   double densityMax = 1;  // the energy levels are not used here
   BuildLevels(colours, colourCount, densityMax);
 
-  // The columns, t = 0 at the bottom row.
+  // The columns, t = 0 at the bottom row. Each column shows the velocity nearest to its own:
+  // one of the grid's, or a run between them.
   auto rowTime = [&](int row) { return tMax * (kMapHeight - row - 0.5) / kMapHeight; };
-  size_t r = 0;
-  for (int j = 0; j < count; ++j) {
-    while (r < runs.size() && runs[r].v < velocities[j]) ++r;
-    const bool ran = r < runs.size() && runs[r].v == velocities[j] && !runs[r].centre.empty();
-    for (int row = 0; row < kMapHeight; ++row) {
-      const Rgb c = ran ? AmplColor(colours, CentreAt(runs[r], rowTime(row))) : kNotRun;
-      uint32_t* line = canvas.Row(y0 + row);
-      std::fill(line + x0 + j * band, line + x0 + (j + 1) * band, PackRgb(c));
+  const double gridSpacing = count > 1 ? (velocities.back() - velocities.front()) / (count - 1) : 0.0;
+  std::vector<double> shown(velocities);
+  for (const CollisionRun& run : runs)
+    if (count > 0 && run.v > velocities.front() - gridSpacing / 2 && run.v < velocities.back() + gridSpacing / 2)
+      shown.push_back(run.v);
+  std::sort(shown.begin(), shown.end());
+  shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+  int from = 0;          // the first column of the current band
+  size_t bandOf = 0;     // the index in `shown` of the velocity it shows
+  for (int px = 0; px <= plotWidth && count > 0; ++px) {
+    size_t nearest = shown.size();
+    if (px < plotWidth) {
+      const double v = velocities.front() + ((px + 0.5) / band - 0.5) * gridSpacing;
+      const size_t above = static_cast<size_t>(std::lower_bound(shown.begin(), shown.end(), v) - shown.begin());
+      nearest = above == shown.size() || (above > 0 && v - shown[above - 1] <= shown[above] - v) ? above - 1 : above;
     }
+    if (px == 0) bandOf = nearest;
+    if (px < plotWidth && nearest == bandOf) continue;
+    // Columns from .. px - 1 show shown[bandOf].
+    const auto it = std::lower_bound(runs.begin(), runs.end(), shown[bandOf],
+                                     [](const CollisionRun& r, double v) { return r.v < v; });
+    const bool ran = it != runs.end() && it->v == shown[bandOf] && !it->centre.empty();
+    for (int row = 0; row < kMapHeight; ++row) {
+      const Rgb c = ran ? AmplColor(colours, CentreAt(*it, rowTime(row))) : kNotRun;
+      uint32_t* line = canvas.Row(y0 + row);
+      std::fill(line + x0 + from, line + x0 + px, PackRgb(c));
+    }
+    from = px;
+    bandOf = nearest;
   }
   canvas.SetPenColor(kBlack);
   canvas.MoveTo(x0 - 1, y0 - 1);
@@ -609,12 +798,164 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
 
 // --- The command ----------------------------------------------------------------------------
 
+namespace {
+
+bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const std::vector<CollisionRun>& runs,
+                  std::ostream& err) {
+  const RunnerOptions& r = o.run;
+  std::string title = "u(0,t)  kind " + std::to_string(r.kind) + "  N=" + std::to_string(r.gridSize) +
+                      "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
+  if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
+  Canvas canvas;
+  PaintScanMap(grid, runs, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas);
+  std::string error;
+  if (WriteCanvasPng(canvas, o.pngFile, error)) return true;
+  err << "kinklab-run: " << error << '\n';
+  return false;
+}
+
+// Reads a whole file of at most `limit` bytes.
+bool ReadSmallFile(const std::string& path, size_t limit, std::string& text, std::string& error) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    error = path + ": " + std::strerror(errno);
+    return false;
+  }
+  text.clear();
+  char buf[65536];
+  size_t n = 0;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= limit) text.append(buf, n);
+  const bool failed = std::ferror(f) != 0;
+  std::fclose(f);
+  if (failed) error = path + ": cannot be read";
+  else if (text.size() > limit) error = path + ": larger than " + std::to_string(limit >> 20) + " MB, not a scan CSV";
+  return error.empty();
+}
+
+// A scan whose edges are then bisected: the grid is run (or read from a scan CSV), every
+// neighbouring pair of different class is refined, and all rows are written at the end in
+// velocity order, with the edges and the critical velocity.
+int RunRefinedScan(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+                   bool progressInPlace) {
+  const char* start = progressInPlace ? "\r" : "";
+  const char* end = progressInPlace ? "\x1b[K" : "\n";
+  const auto began = std::chrono::steady_clock::now();
+  size_t done = 0, total = 0;
+  auto progress = [&](size_t finished) {
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    err << start << "scan: " << finished << '/' << total << " done";
+    if (finished > 0 && finished < total) err << ", about " << Duration(elapsed / finished * (total - finished)) << " left";
+    err << end << std::flush;
+  };
+  auto runAll = [&](const std::vector<double>& velocities, std::string& error) {
+    ScanCallbacks callbacks;
+    callbacks.progress = [&](const ScanProgress& p) { progress(done + p.done); };
+    ScanResult result = RunVelocities(o, velocities, stop, callbacks);
+    done += result.runs.size();
+    if (!result.error.empty() && error.empty()) error = result.error;
+    return std::move(result.runs);
+  };
+
+  std::vector<CollisionRun> runs;  // in velocity order
+  std::vector<double> grid;        // the map's grid
+  std::string error;
+  if (!o.fromCsv.empty()) {
+    std::string text;
+    if (!ReadSmallFile(o.fromCsv, kMaxScanCsvBytes, text, error) || !ParseScanCsv(text, o.fromCsv, runs, error)) {
+      err << "kinklab-run: --from-csv " << error << '\n';
+      return 2;
+    }
+    double fastest = 0;
+    for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
+    if (!RefinableTolerance(o.refineTolerance, fastest)) {
+      err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
+      return 2;
+    }
+    err << start << "scan: " << runs.size() << " rows read from " << o.fromCsv << end << std::flush;
+  } else {
+    grid = ScanVelocities(o.v0, o.v1, o.dv);
+    total = grid.size();
+    err << start << "scan: " << total << (total == 1 ? " run" : " runs") << end << std::flush;
+    runs = runAll(grid, error);
+  }
+
+  std::vector<std::pair<double, RunClass>> classes;
+  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
+  std::vector<ScanEdge> edges = EdgesBetween(classes);
+  if (o.parts > 1) {  // the part-th share of the edges
+    std::vector<ScanEdge> mine;
+    for (size_t k : PartIndices(edges.size(), o.part, o.parts)) mine.push_back(edges[k]);
+    edges = std::move(mine);
+  }
+
+  std::vector<CollisionRun> refined;
+  RefineResult refinement;
+  if (!stop.load() && error.empty()) {
+    const RoundRunner round = [&](const std::vector<double>& velocities) {
+      std::vector<CollisionRun> finished = runAll(velocities, error);
+      std::vector<std::optional<RunClass>> result(velocities.size());
+      size_t f = 0;
+      for (size_t k = 0; k < velocities.size() && f < finished.size(); ++k)
+        if (finished[f].v == velocities[k]) result[k] = ClassOf(finished[f++]);
+      for (CollisionRun& run : finished) refined.push_back(std::move(run));
+      return result;
+    };
+    refinement = RefineEdges(edges, o.refineTolerance, round, [&](size_t queued) {
+      total += queued;
+      progress(done);
+    });
+    edges = refinement.edges;
+  }
+  if (progressInPlace) err << '\n';
+  const size_t refinedCount = refined.size();
+  for (CollisionRun& run : refined) runs.push_back(std::move(run));
+  std::stable_sort(runs.begin(), runs.end(), [](const CollisionRun& a, const CollisionRun& b) { return a.v < b.v; });
+
+  int status = 0;
+  std::string csv = ScanCsvHeader();
+  for (const CollisionRun& run : runs) csv += ScanCsvRow(run);
+  std::string writeError;
+  if (o.csvFile.empty()) out << csv << std::flush;
+  else if (!WriteFileReplacing(o.csvFile, csv, writeError)) {
+    err << "kinklab-run: " << writeError << '\n';
+    status = 1;
+  }
+  if (!o.edgesFile.empty()) {
+    std::string text = EdgesCsvHeader();
+    for (const ScanEdge& e : edges) text += EdgesCsvRow(e);
+    if (!WriteFileReplacing(o.edgesFile, text, writeError)) {
+      err << "kinklab-run: " << writeError << '\n';
+      status = 1;
+    }
+  }
+  if (!o.pngFile.empty() && !WriteScanMap(o, grid, runs, err)) status = 1;
+
+  classes.clear();
+  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
+  if (const std::optional<ScanEdge> critical = CriticalEdge(classes))
+    err << "critical velocity: between " << Shortest(critical->vLow) << " and " << Shortest(critical->vHigh) << '\n';
+  else
+    err << "critical velocity: none in this scan\n";
+  err << "scan: " << edges.size() << (edges.size() == 1 ? " edge" : " edges") << " located in "
+      << refinement.rounds << " rounds of bisection, " << refinedCount << " runs beside the "
+      << runs.size() - refinedCount << (o.fromCsv.empty() ? " of the grid\n" : " read\n");
+  if (!error.empty()) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (stop.load())
+    err << "kinklab-run: scan stopped; the " << runs.size() << " finished runs and the edges as narrowed so far are written\n";
+  return status;
+}
+
+}  // namespace
+
 int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
+  if (o.refineTolerance > 0) return RunRefinedScan(o, stop, out, err, progressInPlace);
   const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
   std::vector<double> mine;
   for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
-  const RunnerOptions& r = o.run;
 
   const bool toOut = o.csvFile.empty();
   std::string csv = ScanCsvHeader();
@@ -650,17 +991,7 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
     err << "kinklab-run: " << error << '\n';
     status = 1;
   }
-  if (!o.pngFile.empty()) {
-    std::string title = "u(0,t)  kind " + std::to_string(r.kind) + "  N=" + std::to_string(r.gridSize) +
-                        "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
-    if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
-    Canvas canvas;
-    PaintScanMap(mine, result.runs, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas);
-    if (!WriteCanvasPng(canvas, o.pngFile, error)) {
-      err << "kinklab-run: " << error << '\n';
-      status = 1;
-    }
-  }
+  if (!o.pngFile.empty() && !WriteScanMap(o, mine, result.runs, err)) status = 1;
   if (!result.error.empty()) {
     err << "kinklab-run: " << result.error << '\n';
     status = 1;

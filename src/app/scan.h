@@ -19,8 +19,10 @@
 #include <iosfwd>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "app/refine.h"
 #include "app/runner.h"
 #include "engine/sim_state.h"
 #include "views/canvas.h"
@@ -39,17 +41,24 @@ struct ScanOptions {
   RunnerOptions run;  // kind, L, N, the time limit, precision, threads per run, colour count
   double v0 = 0, v1 = 0, dv = 0;
   double separation = kScanDefaultSeparation;  // C
-  int part = 1, parts = 1;                     // the part-th of `parts` interleaved shares
-  int jobs = 0;                                // runs at once; 0: one per hardware thread
+  int part = 1, parts = 1;                     // the part-th of `parts` interleaved shares: --scan-part
+                                               // K/N, or auto for a job array's (cluster_share.h)
+  int jobs = 0;                                // runs at once; 0: DefaultJobs(), the CPUs granted
   std::string csvFile;                         // empty: standard output
   std::string pngFile;                         // empty: no map
+  // Refinement: the edges between runs of different class bisected until narrower than
+  // `refineTolerance` (0: none), the edges written to `edgesFile`; with `fromCsv` the grid's
+  // rows are read from that scan CSV instead of being run, and `part`/`parts` deal out the edges.
+  double refineTolerance = 0;
+  std::string edgesFile;
+  std::string fromCsv;
 };
 
-// True when the arguments ask for a scan (they hold "--scan").
+// True when the arguments ask for a scan (they hold "--scan" or "--from-csv").
 bool HasScanOption(const std::vector<std::string>& args);
 
-// Reads a scan's command line: --scan V0:V1:DV, --separation C, --scan-part K/N, --jobs J,
-// --scan-csv FILE, --scan-png FILE and the runner's options that apply to every run (kind, L,
+// Reads a scan's command line: --scan V0:V1:DV, --separation C, --scan-part K/N or auto [--scan-parts N], --jobs J,
+// --scan-csv FILE, --scan-png FILE, --refine TOL, --edges FILE, --from-csv FILE and the runner's options that apply to every run (kind, L,
 // N, t, colours, precision, threads); the options that describe a single run (kinks, marks,
 // log, pictures of a run) are refused. Without --L, L = C + 10; without --t the runs go to
 // t = 200; without --threads each run steps on one thread (the runs share the cores). On a
@@ -125,12 +134,28 @@ struct ScanResult {
   std::string error;
 };
 ScanResult RunScan(const ScanOptions& options, const std::atomic<bool>& stop, const ScanCallbacks& callbacks);
+// The same for the given velocities (any order is run as given; the results come in it).
+ScanResult RunVelocities(const ScanOptions& options, const std::vector<double>& velocities,
+                         const std::atomic<bool>& stop, const ScanCallbacks& callbacks);
 
 std::string ScanCsvHeader();  // "v,outcome,bounces,first_collision,v_out,end_distance\n"
 std::string ScanCsvRow(const CollisionRun& run);
 
-// The map of u(0, t): a band of columns per velocity of `velocities` (those without a run
-// among `runs` left grey), t upward from 0 to tMax, in the window's amplitude colours for
+// Reads the rows of a scan CSV, or of several concatenated (each with its header), into runs
+// in velocity order without their series; a velocity listed twice with the same row counts
+// once. False with `error` naming `name` and the line for anything that is not such a CSV.
+bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<CollisionRun>& runs,
+                  std::string& error);
+
+// The class a run is refined by: its outcome, and for an escape the number of bounces.
+RunClass ClassOf(const CollisionRun& run);
+std::string EdgesCsvHeader();  // "v_low,v_high,class_low,class_high\n"
+std::string EdgesCsvRow(const ScanEdge& edge);
+
+// The map of u(0, t): a band of columns per velocity of the equally spaced `velocities` (those
+// without a run among `runs` left grey), t upward from 0 to tMax; runs between them (those of
+// a refinement) take the columns nearest to their velocity, so the axis stays linear and a
+// refined run is a narrow band where it falls. Drawn in the window's amplitude colours for
 // `colourCount` colours, with the time and velocity axes, a colour key and a title, its
 // labels drawn in the built-in pixel font. The canvas is sized here.
 void PaintScanMap(const std::vector<double>& velocities, const std::vector<CollisionRun>& runs, double tMax,

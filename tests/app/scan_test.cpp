@@ -19,7 +19,9 @@
 #include <string>
 #include <vector>
 
+#include "app/refine.h"
 #include "interaction/colour_scale.h"
+#include "views/canvas.h"
 
 extern char** environ;
 
@@ -102,6 +104,14 @@ TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
       {{"--scan", "0.9999999999999:0.9999999999999:0.1"}, "--scan 0.9999999999999:0.9999999999999:0.1"},
       {{"--scan", "-0.99999999999996:0:0.5"}, "--scan -0.99999999999996:0:0.5"},  // rounds to -1
       {{"--scan", "0.1:0.2:0.1", "--scan-csv", "no/such/folder/s.csv"}, "--scan-csv no/such/folder/s.csv"},
+      {{"--scan", "0.1:0.5:0.1", "--refine", "0"}, "--refine 0"},
+      {{"--scan", "0.1:0.5:0.1", "--refine", "-1e-3"}, "--refine -1e-3"},
+      {{"--scan", "0.1:0.5:0.1", "--refine", "1e-13"}, "--refine 1e-13"},  // finer than 12 digits of 0.5
+      {{"--scan", "0.1:0.5:0.1", "--edges", "e.csv"}, "--edges e.csv: needs --refine"},
+      {{"--scan", "0.1:0.5:0.1", "--refine", "1e-3", "--scan-part", "1/2"}, "--scan-part"},
+      {{"--from-csv", "s.csv"}, "--from-csv s.csv: needs --refine"},
+      {{"--from-csv", "s.csv", "--refine", "1e-3", "--scan", "0.1:0.5:0.1"}, "--scan"},
+      {{"--from-csv", "s.csv", "--refine", "1e-3", "--scan-png", "m.png"}, "--scan-png"},
       {{"--scan", "0.1:0.2:0.1", "--scan-png", "no/such/folder/s.png"}, "--scan-png no/such/folder/s.png"},
   };
   for (const auto& [args, named] : cases) {
@@ -420,6 +430,164 @@ TEST(ScanStop, AStoppedScanKeepsTheRunsItFinishedAndDropsTheOneOnTheWay) {
   const CollisionRun cut = RunCollision(o, 0.35, stop);  // stopped at its first step
   EXPECT_FALSE(cut.finished);
   EXPECT_LE(cut.time.size(), 1u);
+}
+
+TEST(ScanCsv, ReadsConcatenatedSharesAndRefusesWhatIsNoScanCsvNamingTheLine) {
+  const std::string h = ScanCsvHeader();
+  std::vector<CollisionRun> runs;
+  std::string error;
+  ASSERT_TRUE(ParseScanCsv(h + "0.3,escape,1,9.087,0.1372,16.90\n0.1,capture,3,19.834,,3.69\n" + h +
+                               "0.2,escape,2,12.267,0.1607,11.90\n0.1,capture,3,19.834,,3.69\n",
+                           "s.csv", runs, error))
+      << error;
+  ASSERT_EQ(runs.size(), 3u);  // in velocity order, the row both shares hold once
+  EXPECT_EQ(runs[0].v, 0.1);
+  EXPECT_EQ(ClassOf(runs[1]), (RunClass{RunClass::Escape, 2}));
+  EXPECT_FALSE(runs[0].outgoingSpeed);
+  EXPECT_EQ(ScanCsvRow(runs[2]), "0.3,escape,1,9.087,0.1372,16.90\n");
+
+  const std::vector<std::pair<std::string, std::string>> bad = {
+      {"v,outcome\n0.1,capture,3,,,\n", "s.csv: line 1: the header"},
+      {h + "0.1,capture,3,,,\n0.2,escape,x,,,\n", "s.csv: line 3: the bounces"},
+      {h + "0.1,capture,3,,\n", "s.csv: line 2: expected 6 fields, found 5"},
+      {h + "1.5,capture,3,,,\n", "s.csv: line 2: the velocity"},
+      {h + "0.1,bounce,3,,,\n", "s.csv: line 2: the outcome"},
+      {h + "0.1,escape,0,,,\n", "s.csv: line 2: an escape without a bounce"},
+      {h + "0.1,capture,3,nan,,\n", "s.csv: line 2: first_collision"},
+      {h + "\n0.1,capture,3,,,\n", "s.csv: line 2: an empty line"},
+      {h + "0.1,capture,3,,,\n0.1,capture,2,,,\n", "s.csv: v = 0.1 is listed twice with different results"},
+      {"", "s.csv: empty"},
+  };
+  for (const auto& [text, message] : bad) {
+    EXPECT_FALSE(ParseScanCsv(text, "s.csv", runs, error)) << text;
+    EXPECT_EQ(error.find(message), 0u) << error;
+  }
+}
+
+// A small refined scan end to end: the grid 0.1 .. 0.5 finds capture, two-bounce and one-bounce
+// runs, and the bisection narrows the edges between them.
+class RefinedScan : public ::testing::Test {
+ protected:
+  static std::string Path(const std::string& name) {
+    return ::testing::TempDir() + "refined_" + std::to_string(getpid()) + "_" + name;
+  }
+  static int Run(std::vector<std::string> args, std::string& out, std::string& err) {
+    const std::vector<std::string> common = {"--separation", "4", "--N", "256", "--t", "60", "--precision", "double"};
+    args.insert(args.end(), common.begin(), common.end());
+    ScanOptions o;
+    std::string error;
+    if (!ParseScanArgs(args, o, error)) {
+      err = error;
+      return 2;
+    }
+    std::atomic<bool> stop{false};
+    std::ostringstream o1, o2;
+    const int status = RunScanCommand(o, stop, o1, o2, false);
+    out = o1.str();
+    err = o2.str();
+    return status;
+  }
+};
+
+TEST_F(RefinedScan, NarrowsEveryEdgeTheSameWayForAnyJobsAndFromAConcatenatedSplitScan) {
+  std::string out, err, out1, err1;
+  ASSERT_EQ(Run({"--scan", "0.1:0.5:0.1", "--refine", "0.002", "--jobs", "2", "--edges", Path("e2.csv"),
+                 "--scan-png", Path("map.png")},
+                out, err),
+            0)
+      << err;
+  ASSERT_EQ(Run({"--scan", "0.1:0.5:0.1", "--refine", "0.002", "--jobs", "1", "--edges", Path("e1.csv")}, out1, err1),
+            0);
+  EXPECT_EQ(out, out1);
+  const std::string edges = FileText(Path("e2.csv"));
+  EXPECT_EQ(edges, FileText(Path("e1.csv")));
+
+  // Every row once, in velocity order; the edges are the closest pairs of different class.
+  std::vector<CollisionRun> runs;
+  std::string error;
+  ASSERT_TRUE(ParseScanCsv(out, "out", runs, error)) << error;
+  EXPECT_EQ(Lines(out).size(), runs.size() + 1);
+  const std::vector<std::string> edgeLines = Lines(edges);
+  ASSERT_GE(edgeLines.size(), 3u);
+  EXPECT_EQ(edgeLines[0], "v_low,v_high,class_low,class_high");
+  for (size_t k = 1; k < edgeLines.size(); ++k) {
+    const std::vector<std::string> f = Fields(edgeLines[k]);
+    const double lo = std::stod(f[0]), hi = std::stod(f[1]);
+    EXPECT_LT(hi - lo, 0.002) << edgeLines[k];
+    auto at = std::find_if(runs.begin(), runs.end(), [&](const CollisionRun& r) { return r.v == lo; });
+    ASSERT_NE(at, runs.end());
+    ASSERT_NE(at + 1, runs.end());
+    EXPECT_EQ((at + 1)->v, hi);  // neighbours among all the rows
+    EXPECT_EQ(RunClassName(ClassOf(*at)), f[2]);
+    EXPECT_EQ(RunClassName(ClassOf(*(at + 1))), f[3]);
+  }
+  const std::string last = Fields(edgeLines.back())[0] + " and " + Fields(edgeLines.back())[1];
+  EXPECT_NE(err.find("critical velocity: between " + last + "\n"), std::string::npos) << err;
+  EXPECT_TRUE(std::ifstream(Path("map.png")).good());
+
+  // The grid split in two, its CSVs concatenated, the refinement split in two again.
+  std::string part1, part2, e;
+  ASSERT_EQ(Run({"--scan", "0.1:0.5:0.1", "--scan-part", "1/2"}, part1, e), 0);
+  ASSERT_EQ(Run({"--scan", "0.1:0.5:0.1", "--scan-part", "2/2"}, part2, e), 0);
+  { std::ofstream(Path("grid.csv")) << part1 << part2; }
+  std::string r1, r2;
+  ASSERT_EQ(Run({"--from-csv", Path("grid.csv"), "--refine", "0.002", "--scan-part", "1/2", "--edges", Path("a.csv")},
+                r1, e),
+            0)
+      << e;
+  ASSERT_EQ(Run({"--from-csv", Path("grid.csv"), "--refine", "0.002", "--scan-part", "2/2", "--edges", Path("b.csv")},
+                r2, e),
+            0)
+      << e;
+  std::vector<std::string> split;
+  for (const char* name : {"a.csv", "b.csv"}) {
+    const std::vector<std::string> lines = Lines(FileText(Path(name)));
+    split.insert(split.end(), lines.begin() + 1, lines.end());
+  }
+  std::sort(split.begin(), split.end());
+  std::vector<std::string> whole(edgeLines.begin() + 1, edgeLines.end());
+  std::sort(whole.begin(), whole.end());
+  EXPECT_EQ(split, whole);
+  // Each share's CSV holds the old rows and its new ones; together they read as the whole.
+  ASSERT_TRUE(ParseScanCsv(r1 + r2, "both", runs, error)) << error;
+  EXPECT_EQ(ScanCsvHeader() + [&] {
+    std::string rows;
+    for (const CollisionRun& r : runs) rows += ScanCsvRow(r);
+    return rows;
+  }(), out);
+
+  // A CSV that is not a scan's is refused before anything runs or is written.
+  { std::ofstream(Path("bad.csv")) << "v,outcome\n"; }
+  EXPECT_EQ(Run({"--from-csv", Path("bad.csv"), "--refine", "0.002", "--scan-csv", Path("never.csv")}, r1, e), 2);
+  EXPECT_EQ(e.find("kinklab-run: --from-csv " + Path("bad.csv") + ": line 1: the header"), 0u) << e;
+  EXPECT_FALSE(std::ifstream(Path("never.csv")).good());
+  for (const char* name : {"e1.csv", "e2.csv", "map.png", "grid.csv", "a.csv", "b.csv", "bad.csv"})
+    std::remove(Path(name).c_str());
+}
+
+TEST(ScanMap, ARefinedRunIsABandWhereItsVelocityFalls) {
+  auto run = [](double v, double u) {
+    CollisionRun r;
+    r.v = v;
+    r.finished = true;
+    r.time = {0.0, 100.0};
+    r.centre = {u, u};
+    return r;
+  };
+  const std::vector<double> grid = {0.1, 0.2, 0.3};
+  Canvas plain, refined;
+  PaintScanMap(grid, {run(0.1, 1), run(0.2, 1), run(0.3, 1)}, 100, 16, "", plain);
+  PaintScanMap(grid, {run(0.1, 1), run(0.2, 1), run(0.27, -1), run(0.29, 1), run(0.3, 1)}, 100, 16, "", refined);
+  ASSERT_EQ(plain.Width(), refined.Width());  // the same linear axis
+  // The plot starts at x = 84 with 200 columns per grid velocity: v = 0.1 + (x - 84 + 0.5 - 100) / 2000.
+  const int row = 300;
+  auto colourAt = [&](const Canvas& c, double v) { return c.ConstRow(row)[84 + static_cast<int>((v - 0.05) * 2000)]; };
+  const uint32_t plus = colourAt(plain, 0.27);
+  EXPECT_NE(colourAt(refined, 0.27), plus);  // the run at 0.27 owns (0.235, 0.28)
+  EXPECT_EQ(colourAt(refined, 0.27), colourAt(refined, 0.24));
+  EXPECT_EQ(colourAt(refined, 0.23), plus);
+  EXPECT_EQ(colourAt(refined, 0.285), plus);
+  for (double v : {0.06, 0.15, 0.2, 0.34}) EXPECT_EQ(colourAt(refined, v), colourAt(plain, v)) << v;
 }
 
 // ---------------------------------------------------------------------------------------------
