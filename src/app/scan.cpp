@@ -21,6 +21,8 @@
 #include "app/program.h"
 #include "app/refine.h"
 #include "app/replace_file.h"
+#include "app/version.h"
+#include "records/scan_record.h"
 #include "engine/run_control.h"
 #include "interaction/colour_scale.h"
 #include "interaction/xt_png.h"
@@ -44,7 +46,7 @@ bool ScanOption(const std::string& name) {
   return name == "--scan" || name == "--separation" || name == "--scan-part" || name == "--scan-parts" ||
          name == "--jobs" ||
          name == "--scan-csv" || name == "--scan-png" || name == "--refine" || name == "--edges" ||
-         name == "--from-csv";
+         name == "--from-csv" || name == "--from-h5" || name == "--scan-h5" || name == "--scan-merge";
 }
 
 bool WholeNumber(double v, int lo, int hi, int& out) {
@@ -216,8 +218,9 @@ std::string Duration(double seconds) {
 // --- Command line ------------------------------------------------------------------------
 
 bool HasScanOption(const std::vector<std::string>& args) {
-  return std::find(args.begin(), args.end(), "--scan") != args.end() ||
-         std::find(args.begin(), args.end(), "--from-csv") != args.end();
+  for (const char* name : {"--scan", "--from-csv", "--from-h5", "--scan-merge"})
+    if (std::find(args.begin(), args.end(), name) != args.end()) return true;
+  return false;
 }
 
 bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::string& error) {
@@ -288,12 +291,19 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
       double j = 0;
       if (!ParseNumber(value, j) || !WholeNumber(j, 1, 1024, parsed.jobs))
         return bad("the number of runs at once is a whole number from 1 to 1024");
-    } else if (name == "--scan-csv" || name == "--scan-png" || name == "--edges" || name == "--from-csv") {
+    } else if (name == "--scan-merge") {
+      // The records follow up to the next option.
+      for (--k; k + 1 < args.size() && args[k + 1].rfind("--", 0) != 0;) parsed.mergeFiles.push_back(args[++k]);
+      if (parsed.mergeFiles.empty()) return bad("the records of the shares, A.h5 B.h5 ...");
+    } else if (name == "--scan-csv" || name == "--scan-png" || name == "--edges" || name == "--from-csv" ||
+               name == "--from-h5" || name == "--scan-h5") {
       if (value.empty()) return bad("a file name");
       (name == "--scan-csv"   ? parsed.csvFile
        : name == "--scan-png" ? parsed.pngFile
        : name == "--edges"    ? parsed.edgesFile
-                              : parsed.fromCsv) = value;
+       : name == "--from-csv" ? parsed.fromCsv
+       : name == "--from-h5"  ? parsed.fromH5
+                              : parsed.h5File) = value;
     } else if (name == "--refine") {
       if (!ParseNumber(value, parsed.refineTolerance) || !(parsed.refineTolerance > 0) ||
           !std::isfinite(parsed.refineTolerance))
@@ -313,7 +323,32 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
     return false;
   }
   const bool refine = parsed.refineTolerance > 0;
-  if (!parsed.fromCsv.empty()) {
+  const int sources = haveScan + !parsed.fromCsv.empty() + !parsed.fromH5.empty() + !parsed.mergeFiles.empty();
+  if (sources > 1) {
+    error = "--scan, --from-csv, --from-h5 and --scan-merge: give one of them";
+    return false;
+  }
+  if (!parsed.mergeFiles.empty() || !parsed.fromH5.empty()) {
+    // The scan's parameters come from the records.
+    for (size_t k = 0; k < runArgs.size(); k += 2)
+      if (runArgs[k] != "--threads" && runArgs[k] != "--colours") {
+        error = runArgs[k] + ": the scan's parameters come from its records";
+        return false;
+      }
+    if (parsed.separation != kScanDefaultSeparation || (parsed.parts > 1 && !parsed.mergeFiles.empty())) {
+      error = std::string(parsed.parts > 1 ? "--scan-part" : "--separation") +
+              ": the scan's parameters come from its records";
+      return false;
+    }
+    if (!parsed.mergeFiles.empty() && (refine || !parsed.edgesFile.empty())) {
+      error = "--scan-merge: joins records as they are; refine with --from-h5";
+      return false;
+    }
+    if (!parsed.fromH5.empty() && !refine) {
+      error = "--from-h5 " + parsed.fromH5 + ": needs --refine TOL";
+      return false;
+    }
+  } else if (!parsed.fromCsv.empty()) {
     if (haveScan) {
       error = "--scan: a refinement --from-csv takes its velocities from the CSV";
       return false;
@@ -322,8 +357,9 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
       error = "--from-csv " + parsed.fromCsv + ": needs --refine TOL";
       return false;
     }
-    if (!parsed.pngFile.empty()) {
-      error = "--scan-png: a scan CSV holds no u(0, t) of its runs to map";
+    if (!parsed.pngFile.empty() || !parsed.h5File.empty()) {
+      error = std::string(parsed.pngFile.empty() ? "--scan-h5" : "--scan-png") +
+              ": a scan CSV holds no u(0, t) of its runs; refine from the scan's record with --from-h5";
       return false;
     }
   } else if (!haveScan) {
@@ -343,6 +379,20 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
     return false;
   }
   if (!ParseRunnerArgs(runArgs, parsed.run, error)) return false;
+  if (!parsed.mergeFiles.empty() || !parsed.fromH5.empty()) {
+    for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
+                                      std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile},
+                                      std::pair<const char*, const std::string&>{"--scan-h5", parsed.h5File},
+                                      std::pair<const char*, const std::string&>{"--edges", parsed.edgesFile}}) {
+      std::string why;
+      if (!file.empty() && !CheckOutputPath(file, why)) {
+        error = std::string(name) + " " + file + ": " + why;
+        return false;
+      }
+    }
+    o = std::move(parsed);
+    return true;
+  }
 
   RunnerOptions& run = parsed.run;
   const double C = parsed.separation;
@@ -363,7 +413,8 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
   }
   for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
                                     std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile},
-                                    std::pair<const char*, const std::string&>{"--edges", parsed.edgesFile}}) {
+                                    std::pair<const char*, const std::string&>{"--edges", parsed.edgesFile},
+                                    std::pair<const char*, const std::string&>{"--scan-h5", parsed.h5File}}) {
     std::string why;
     if (!file.empty() && !CheckOutputPath(file, why)) {
       error = std::string(name) + " " + file + ": " + why;
@@ -388,6 +439,21 @@ std::vector<size_t> PartIndices(size_t count, int part, int parts) {
   if (part < 1 || parts < part) return indices;
   for (size_t i = static_cast<size_t>(part - 1); i < count; i += static_cast<size_t>(parts)) indices.push_back(i);
   return indices;
+}
+
+std::vector<double> TraceTimes(double tMax) {
+  std::vector<double> times(kTraceSamples);
+  for (int j = 0; j < kTraceSamples; ++j)
+    times[static_cast<size_t>(j)] = static_cast<double>(static_cast<long double>(tMax) * j / (kTraceSamples - 1));
+  return times;
+}
+
+void ResampleTrace(CollisionRun& run, double tMax) {
+  std::vector<double> times = TraceTimes(tMax), trace;
+  trace.reserve(times.size());
+  for (double t : times) trace.push_back(run.centre.empty() ? 0.0 : CentreAt(run, t));
+  run.time = std::move(times);
+  run.centre = std::move(trace);
 }
 
 // --- Reading a run ------------------------------------------------------------------------
@@ -546,9 +612,11 @@ ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, 
         return;
       }
       if (!run.finished) return;  // stopped on the way: not a result
-      if (o.pngFile.empty()) {
+      if (o.pngFile.empty() && o.h5File.empty()) {
         run.time = {};
         run.centre = {};
+      } else {
+        ResampleTrace(run, o.run.untilTime.value_or(kScanDefaultTime));
       }
       std::lock_guard<std::mutex> lock(mutex);
       slots[k] = std::move(run);
@@ -729,8 +797,14 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
     const auto it = std::lower_bound(runs.begin(), runs.end(), shown[bandOf],
                                      [](const CollisionRun& r, double v) { return r.v < v; });
     const bool ran = it != runs.end() && it->v == shown[bandOf] && !it->centre.empty();
+    // A trace on the common grid gives each row the sample nearest its time, by index, so that
+    // a map drawn from a record's traces is the map of the scan itself.
+    const bool traced = ran && it->centre.size() == static_cast<size_t>(kTraceSamples);
     for (int row = 0; row < kMapHeight; ++row) {
-      const Rgb c = ran ? AmplColor(colours, CentreAt(*it, rowTime(row))) : kNotRun;
+      const long sample = (static_cast<long>(kTraceSamples - 1) * (2 * (kMapHeight - row) - 1) + kMapHeight) /
+                          (2 * kMapHeight);
+      const double u = !ran ? 0.0 : traced ? it->centre[static_cast<size_t>(sample)] : CentreAt(*it, rowTime(row));
+      const Rgb c = ran ? AmplColor(colours, u) : kNotRun;
       uint32_t* line = canvas.Row(y0 + row);
       std::fill(line + x0 + from, line + x0 + px, PackRgb(c));
     }
@@ -814,6 +888,67 @@ bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const s
   return false;
 }
 
+ScanParameters ParametersOf(const ScanOptions& o) {
+  const RunnerOptions& r = o.run;
+  return ScanParameters{r.kind,  r.halfInterval, r.gridSize, o.separation, r.untilTime.value_or(kScanDefaultTime),
+                        PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance};
+}
+
+bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
+                   std::ostream& err) {
+  ScanRecord record;
+  record.parameters = ParametersOf(o);
+  record.part = o.part;
+  record.parts = o.parts;
+  record.program = ProgramNameAndVersion();
+  record.command = o.command;
+  record.runs = runs;
+  record.edges = edges;
+  std::string error;
+  if (WriteScanRecord(o.h5File, record, error)) return true;
+  err << "kinklab-run: " << error << '\n';
+  return false;
+}
+
+// The scan's options as its record gives them.
+void TakeParameters(const ScanParameters& p, ScanOptions& o) {
+  o.run.kind = p.kind;
+  o.run.halfInterval = p.halfInterval;
+  o.run.gridSize = p.gridSize;
+  o.run.untilTime = p.tMax;
+  ParsePrecision(p.precision, o.run.precision);
+  o.separation = p.separation;
+  o.v0 = p.v0;
+  o.v1 = p.v1;
+  o.dv = p.dv;
+}
+
+// --scan-merge: the records of a split scan joined into the whole scan's CSV, map and record.
+int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err) {
+  ScanRecord merged;
+  std::string error;
+  if (!MergeScanRecords(given.mergeFiles, merged, error)) {
+    err << "kinklab-run: --scan-merge " << error << '\n';
+    return 2;
+  }
+  ScanOptions o = given;
+  TakeParameters(merged.parameters, o);
+  o.refineTolerance = merged.parameters.refineTolerance;
+  o.part = o.parts = 1;
+  int status = 0;
+  std::string csv = ScanCsvHeader();
+  for (const CollisionRun& run : merged.runs) csv += ScanCsvRow(run);
+  if (o.csvFile.empty()) out << csv << std::flush;
+  else if (!WriteFileReplacing(o.csvFile, csv, error)) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
+  if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, err)) status = 1;
+  err << "scan: " << merged.runs.size() << " runs of " << given.mergeFiles.size() << " records joined\n";
+  return status;
+}
+
 // Reads a whole file of at most `limit` bytes.
 bool ReadSmallFile(const std::string& path, size_t limit, std::string& text, std::string& error) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -835,8 +970,18 @@ bool ReadSmallFile(const std::string& path, size_t limit, std::string& text, std
 // A scan whose edges are then bisected: the grid is run (or read from a scan CSV), every
 // neighbouring pair of different class is refined, and all rows are written at the end in
 // velocity order, with the edges and the critical velocity.
-int RunRefinedScan(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
+  ScanOptions o = given;
+  ScanRecord from;
+  if (!o.fromH5.empty()) {
+    std::string error;
+    if (!ReadScanRecord(o.fromH5, from, error)) {
+      err << "kinklab-run: --from-h5 " << error << '\n';
+      return 2;
+    }
+    TakeParameters(from.parameters, o);
+  }
   const char* start = progressInPlace ? "\r" : "";
   const char* end = progressInPlace ? "\x1b[K" : "\n";
   const auto began = std::chrono::steady_clock::now();
@@ -872,6 +1017,16 @@ int RunRefinedScan(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
       return 2;
     }
     err << start << "scan: " << runs.size() << " rows read from " << o.fromCsv << end << std::flush;
+  } else if (!o.fromH5.empty()) {
+    runs = std::move(from.runs);
+    grid = ScanVelocities(o.v0, o.v1, o.dv);
+    double fastest = 0;
+    for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
+    if (!RefinableTolerance(o.refineTolerance, fastest)) {
+      err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
+      return 2;
+    }
+    err << start << "scan: " << runs.size() << " runs read from " << o.fromH5 << end << std::flush;
   } else {
     grid = ScanVelocities(o.v0, o.v1, o.dv);
     total = grid.size();
@@ -929,6 +1084,7 @@ int RunRefinedScan(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
     }
   }
   if (!o.pngFile.empty() && !WriteScanMap(o, grid, runs, err)) status = 1;
+  if (!o.h5File.empty() && !WriteRecordOf(o, runs, edges, err)) status = 1;
 
   classes.clear();
   for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
@@ -938,7 +1094,7 @@ int RunRefinedScan(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
     err << "critical velocity: none in this scan\n";
   err << "scan: " << edges.size() << (edges.size() == 1 ? " edge" : " edges") << " located in "
       << refinement.rounds << " rounds of bisection, " << refinedCount << " runs beside the "
-      << runs.size() - refinedCount << (o.fromCsv.empty() ? " of the grid\n" : " read\n");
+      << runs.size() - refinedCount << (o.fromCsv.empty() && o.fromH5.empty() ? " of the grid\n" : " read\n");
   if (!error.empty()) {
     err << "kinklab-run: " << error << '\n';
     status = 1;
@@ -952,6 +1108,7 @@ int RunRefinedScan(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
 
 int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
+  if (!o.mergeFiles.empty()) return RunScanMerge(o, out, err);
   if (o.refineTolerance > 0) return RunRefinedScan(o, stop, out, err, progressInPlace);
   const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
   std::vector<double> mine;
@@ -992,6 +1149,7 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
     status = 1;
   }
   if (!o.pngFile.empty() && !WriteScanMap(o, mine, result.runs, err)) status = 1;
+  if (!o.h5File.empty() && !WriteRecordOf(o, result.runs, {}, err)) status = 1;
   if (!result.error.empty()) {
     err << "kinklab-run: " << result.error << '\n';
     status = 1;
@@ -1009,6 +1167,8 @@ int RunScanMain(const std::vector<std::string>& args, std::ostream& out, std::os
     err << "kinklab-run: " << error << '\n';
     return 2;
   }
+  options.command = "kinklab-run";
+  for (const std::string& a : args) options.command += " " + a;
   gStopRequested = false;
   gStopSignal = 0;
   // The first Ctrl-C (or SIGTERM) stops the scan and lets it write what it finished; the

@@ -37,6 +37,8 @@ inline constexpr int kScanMaxVelocities = 10000;
 inline constexpr double kBounceLevel = 0.5;        // |u(0, t)| past which the centre has changed side
 inline constexpr double kEscapeWidths = 4.0;       // an escaped pair is this many kink widths apart
 
+struct CollisionRun;
+
 struct ScanOptions {
   RunnerOptions run;  // kind, L, N, the time limit, precision, threads per run, colour count
   double v0 = 0, v1 = 0, dv = 0;
@@ -52,7 +54,18 @@ struct ScanOptions {
   double refineTolerance = 0;
   std::string edgesFile;
   std::string fromCsv;
+  std::string fromH5;                    // refine the scan of this record, taking its parameters
+  std::string h5File;                    // --scan-h5: the scan's record
+  std::vector<std::string> mergeFiles;   // --scan-merge: the records of a split scan to join
+  std::string command;                   // the command line, for the record
 };
+
+// The common time grid of the runs' traces u(0, t) in maps and records: kTraceSamples times
+// from 0 to the time limit, evenly spaced, each run's sample nearest to each.
+inline constexpr int kTraceSamples = 1001;
+std::vector<double> TraceTimes(double tMax);
+// Replaces a run's series by its trace on the common grid.
+void ResampleTrace(CollisionRun& run, double tMax);
 
 // True when the arguments ask for a scan (they hold "--scan" or "--from-csv").
 bool HasScanOption(const std::vector<std::string>& args);

@@ -21,6 +21,7 @@
 
 #include "app/refine.h"
 #include "interaction/colour_scale.h"
+#include "records/scan_record.h"
 #include "views/canvas.h"
 
 extern char** environ;
@@ -562,6 +563,76 @@ TEST_F(RefinedScan, NarrowsEveryEdgeTheSameWayForAnyJobsAndFromAConcatenatedSpli
   EXPECT_EQ(e.find("kinklab-run: --from-csv " + Path("bad.csv") + ": line 1: the header"), 0u) << e;
   EXPECT_FALSE(std::ifstream(Path("never.csv")).good());
   for (const char* name : {"e1.csv", "e2.csv", "map.png", "grid.csv", "a.csv", "b.csv", "bad.csv"})
+    std::remove(Path(name).c_str());
+}
+
+TEST_F(RefinedScan, RecordsOfASplitScanOrRefinementMergeIntoTheWholeByteForByte) {
+  const std::vector<std::string> grid = {"--scan", "0.1:0.32:0.02"};
+  auto with = [&](std::vector<std::string> extra) {
+    extra.insert(extra.begin(), grid.begin(), grid.end());
+    return extra;
+  };
+  std::string out, err;
+  ASSERT_EQ(Run(with({"--scan-csv", Path("w.csv"), "--scan-png", Path("w.png")}), out, err), 0) << err;
+  ASSERT_EQ(Run(with({"--refine", "0.002", "--scan-csv", Path("rw.csv"), "--scan-png", Path("rw.png")}), out, err), 0);
+  std::vector<std::string> parts;
+  for (int k = 1; k <= 3; ++k) {
+    parts.push_back(Path("p" + std::to_string(k) + ".h5"));
+    ASSERT_EQ(Run(with({"--scan-part", std::to_string(k) + "/3", "--scan-h5", parts.back()}), out, err), 0) << err;
+  }
+  auto merge = [&](std::vector<std::string> args, std::string& e) {
+    args.insert(args.begin(), "--scan-merge");
+    ScanOptions o;
+    if (!ParseScanArgs(args, o, e)) return 2;
+    std::atomic<bool> stop{false};
+    std::ostringstream o1, o2;
+    const int status = RunScanCommand(o, stop, o1, o2, false);
+    e = o2.str();
+    return status;
+  };
+  std::string e;
+  ASSERT_EQ(merge({parts[0], parts[1], parts[2], "--scan-csv", Path("m.csv"), "--scan-png", Path("m.png"),
+                   "--scan-h5", Path("grid.h5")},
+                  e),
+            0)
+      << e;
+  EXPECT_EQ(FileText(Path("m.csv")), FileText(Path("w.csv")));
+  EXPECT_EQ(FileText(Path("m.png")), FileText(Path("w.png")));
+
+  // The refinement of the merged record split in two, the two records merged again.
+  for (int k = 1; k <= 2; ++k) {
+    ScanOptions o;
+    ASSERT_TRUE(ParseScanArgs({"--from-h5", Path("grid.h5"), "--refine", "0.002", "--scan-part",
+                               std::to_string(k) + "/2", "--scan-h5", Path("r" + std::to_string(k) + ".h5")},
+                              o, e))
+        << e;
+    std::atomic<bool> stop{false};
+    std::ostringstream o1, o2;
+    ASSERT_EQ(RunScanCommand(o, stop, o1, o2, false), 0) << o2.str();
+  }
+  ASSERT_EQ(merge({Path("r1.h5"), Path("r2.h5"), "--scan-csv", Path("rm.csv"), "--scan-png", Path("rm.png")}, e), 0);
+  EXPECT_EQ(FileText(Path("rm.csv")), FileText(Path("rw.csv")));
+  EXPECT_EQ(FileText(Path("rm.png")), FileText(Path("rw.png")));
+
+  // Shares of another scan, or a velocity two shares hold with different results, are refused.
+  ScanRecord record;
+  ASSERT_TRUE(ReadScanRecord(parts[0], record, e)) << e;
+  record.parameters.tMax = 50;
+  ASSERT_TRUE(WriteScanRecord(Path("other.h5"), record, e)) << e;
+  EXPECT_EQ(merge({parts[0], parts[1], Path("other.h5"), "--scan-csv", Path("never.csv")}, e), 2);
+  EXPECT_EQ(e, "kinklab-run: --scan-merge " + Path("other.h5") + ": not a share of the scan of " + parts[0] +
+                   " (its parameters differ)\n");
+  record.parameters.tMax = 60;
+  record.runs[0].bounces += 1;
+  ASSERT_TRUE(WriteScanRecord(Path("other.h5"), record, e)) << e;
+  EXPECT_EQ(merge({parts[0], Path("other.h5"), "--scan-csv", Path("never.csv")}, e), 2);
+  EXPECT_NE(e.find(Path("other.h5") + ": v = 0.1 differs from " + parts[0] + "'s"), std::string::npos) << e;
+  { std::ofstream(Path("bad.h5")) << "not hdf5"; }
+  EXPECT_EQ(merge({Path("bad.h5"), "--scan-csv", Path("never.csv")}, e), 2);
+  EXPECT_NE(e.find(Path("bad.h5") + ": not an HDF5 file"), std::string::npos) << e;
+  EXPECT_FALSE(std::ifstream(Path("never.csv")).good());
+  for (const char* name : {"w.csv", "w.png", "rw.csv", "rw.png", "p1.h5", "p2.h5", "p3.h5", "m.csv", "m.png",
+                           "grid.h5", "r1.h5", "r2.h5", "rm.csv", "rm.png", "other.h5", "bad.h5"})
     std::remove(Path(name).c_str());
 }
 

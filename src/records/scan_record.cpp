@@ -1,0 +1,270 @@
+#include "records/scan_record.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <map>
+
+#include "records/hdf5_util.h"
+#include "records/pending_file.h"
+
+namespace kl {
+
+namespace {
+
+using h5::Handle;
+
+constexpr size_t kMaxRecordRuns = 1000000;
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+double OrNaN(const std::optional<double>& v) { return v ? *v : kNaN; }
+std::optional<double> FromNaN(double v) { return std::isnan(v) ? std::nullopt : std::optional<double>(v); }
+
+bool WriteAll(hid_t file, const ScanRecord& rec) {
+  const ScanParameters& p = rec.parameters;
+  const size_t n = rec.runs.size();
+  std::vector<double> v, first, out, distance, trace;
+  std::vector<int> bounces;
+  std::vector<std::string> classes;
+  trace.reserve(n * kTraceSamples);
+  for (const CollisionRun& run : rec.runs) {
+    v.push_back(run.v);
+    classes.push_back(RunClassName(ClassOf(run)));
+    bounces.push_back(run.bounces);
+    first.push_back(OrNaN(run.firstCollision));
+    out.push_back(OrNaN(run.outgoingSpeed));
+    distance.push_back(OrNaN(run.endDistance));
+    if (run.centre.size() != static_cast<size_t>(kTraceSamples)) return false;
+    trace.insert(trace.end(), run.centre.begin(), run.centre.end());
+  }
+  const std::vector<double> times = TraceTimes(p.tMax);
+  const int kind = p.kind, gridSize = p.gridSize, part = rec.part, parts = rec.parts;
+  bool ok = h5::WriteDataset(file, "v", H5T_NATIVE_DOUBLE, {n}, v.data(), false) &&
+            h5::WriteStrings(file, "class", classes) &&
+            h5::WriteDataset(file, "bounces", H5T_NATIVE_INT, {n}, bounces.data(), false) &&
+            h5::WriteDataset(file, "first_collision", H5T_NATIVE_DOUBLE, {n}, first.data(), false) &&
+            h5::WriteDataset(file, "v_out", H5T_NATIVE_DOUBLE, {n}, out.data(), false) &&
+            h5::WriteDataset(file, "end_distance", H5T_NATIVE_DOUBLE, {n}, distance.data(), false) &&
+            h5::WriteDataset(file, "centre_t", H5T_NATIVE_DOUBLE, {times.size()}, times.data(), false) &&
+            h5::WriteDataset(file, "centre_u", H5T_NATIVE_DOUBLE, {n, times.size()}, trace.data(), true);
+  if (ok && p.refineTolerance > 0) {
+    std::vector<double> edgeV;
+    std::vector<std::string> low, high;
+    for (const ScanEdge& e : rec.edges) {
+      edgeV.insert(edgeV.end(), {e.vLow, e.vHigh});
+      low.push_back(RunClassName(e.low));
+      high.push_back(RunClassName(e.high));
+    }
+    ok = h5::WriteDataset(file, "edge_v", H5T_NATIVE_DOUBLE, {rec.edges.size(), 2}, edgeV.data(), false) &&
+         h5::WriteStrings(file, "edge_class_low", low) && h5::WriteStrings(file, "edge_class_high", high);
+  }
+  return ok && h5::WriteAttribute(file, "kind", H5T_NATIVE_INT, {}, &kind) &&
+         h5::WriteAttribute(file, "L", H5T_NATIVE_DOUBLE, {}, &p.halfInterval) &&
+         h5::WriteAttribute(file, "N", H5T_NATIVE_INT, {}, &gridSize) &&
+         h5::WriteAttribute(file, "separation", H5T_NATIVE_DOUBLE, {}, &p.separation) &&
+         h5::WriteAttribute(file, "t", H5T_NATIVE_DOUBLE, {}, &p.tMax) &&
+         h5::WriteStringAttribute(file, "precision", p.precision) &&
+         h5::WriteAttribute(file, "v0", H5T_NATIVE_DOUBLE, {}, &p.v0) &&
+         h5::WriteAttribute(file, "v1", H5T_NATIVE_DOUBLE, {}, &p.v1) &&
+         h5::WriteAttribute(file, "dv", H5T_NATIVE_DOUBLE, {}, &p.dv) &&
+         h5::WriteAttribute(file, "refine", H5T_NATIVE_DOUBLE, {}, &p.refineTolerance) &&
+         h5::WriteAttribute(file, "part", H5T_NATIVE_INT, {}, &part) &&
+         h5::WriteAttribute(file, "parts", H5T_NATIVE_INT, {}, &parts) &&
+         h5::WriteStringAttribute(file, "program", rec.program) &&
+         h5::WriteStringAttribute(file, "command", rec.command);
+}
+
+// Reads the record's contents from an open file; `why` says what is wrong.
+bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
+  ScanParameters& p = rec.parameters;
+  double kind = 0, gridSize = 0, part = 0, parts = 0;
+  long long integer = 0;
+  auto readInt = [&](const char* name, double& value) {
+    if (!h5::ReadScalar(file, name, integer)) return false;
+    value = static_cast<double>(integer);
+    return true;
+  };
+  if (!readInt("kind", kind) || !h5::ReadScalar(file, "L", p.halfInterval) || !readInt("N", gridSize) ||
+      !h5::ReadScalar(file, "separation", p.separation) || !h5::ReadScalar(file, "t", p.tMax) ||
+      !h5::ReadScalar(file, "v0", p.v0) || !h5::ReadScalar(file, "v1", p.v1) || !h5::ReadScalar(file, "dv", p.dv) ||
+      !h5::ReadScalar(file, "refine", p.refineTolerance) || !readInt("part", part) || !readInt("parts", parts)) {
+    why = "an attribute of the scan (kind, L, N, separation, t, v0, v1, dv, refine, part, parts) is missing";
+    return false;
+  }
+  const std::optional<std::string> precision = h5::ReadStringAttribute(file, "precision");
+  if (!precision || (*precision != "extended" && *precision != "double")) {
+    why = "the precision is not extended or double";
+    return false;
+  }
+  p.precision = *precision;
+  rec.program = h5::ReadStringAttribute(file, "program").value_or("");
+  rec.command = h5::ReadStringAttribute(file, "command").value_or("");
+  if (kind < 1 || kind > 4 || (gridSize != 256 && gridSize != 512 && gridSize != 1024) ||
+      !(p.tMax > 0 && std::isfinite(p.tMax)) || !(p.separation > 0 && std::isfinite(p.separation)) ||
+      !IsUsableHalfInterval(p.halfInterval) || !(p.refineTolerance >= 0) || parts < 1 || part < 1 || part > parts) {
+    why = "the scan's parameters are out of range";
+    return false;
+  }
+  p.kind = static_cast<int>(kind);
+  p.gridSize = static_cast<int>(gridSize);
+  rec.part = static_cast<int>(part);
+  rec.parts = static_cast<int>(parts);
+
+  std::vector<double> v, bounces, first, out, distance, times, trace;
+  std::vector<std::string> classes;
+  if (!h5::ReadDoubles(file, "v", kMaxRecordRuns, v) || !h5::ReadStrings(file, "class", kMaxRecordRuns, classes) ||
+      !h5::ReadDoubles(file, "bounces", kMaxRecordRuns, bounces) ||
+      !h5::ReadDoubles(file, "first_collision", kMaxRecordRuns, first) ||
+      !h5::ReadDoubles(file, "v_out", kMaxRecordRuns, out) ||
+      !h5::ReadDoubles(file, "end_distance", kMaxRecordRuns, distance) ||
+      !h5::ReadDoubles(file, "centre_t", kTraceSamples, times)) {
+    why = "the datasets v, class, bounces, first_collision, v_out, end_distance and centre_t are not all there";
+    return false;
+  }
+  const size_t n = v.size();
+  if (classes.size() != n || bounces.size() != n || first.size() != n || out.size() != n || distance.size() != n) {
+    why = "the datasets of the table differ in length";
+    return false;
+  }
+  if (times != TraceTimes(p.tMax)) {
+    why = "centre_t is not the common time grid of " + std::to_string(kTraceSamples) + " times from 0 to t";
+    return false;
+  }
+  const std::optional<std::vector<hsize_t>> shape = h5::DatasetShape(file, "centre_u");
+  if (!shape || *shape != std::vector<hsize_t>{n, static_cast<hsize_t>(kTraceSamples)} ||
+      !h5::ReadDoubles(file, "centre_u", n * kTraceSamples, trace)) {
+    why = "centre_u is not a trace of " + std::to_string(kTraceSamples) + " values for every velocity";
+    return false;
+  }
+  rec.runs.clear();
+  for (size_t k = 0; k < n; ++k) {
+    const std::optional<RunClass> c = ParseRunClass(classes[k]);
+    const std::string at = "row " + std::to_string(k + 1) + ": ";
+    if (!(std::fabs(v[k]) < 1) || (k > 0 && !(v[k] > v[k - 1]))) {
+      why = at + "the velocities are not increasing within (-1, 1)";
+      return false;
+    }
+    if (!c || bounces[k] != std::floor(bounces[k]) || bounces[k] < 0 || bounces[k] > 1e6 ||
+        (c->kind == RunClass::Escape && c->bounces != bounces[k])) {
+      why = at + "the class and the bounces do not agree";
+      return false;
+    }
+    for (double x : {first[k], out[k], distance[k]})
+      if (std::isinf(x)) {
+        why = at + "a value is infinite";
+        return false;
+      }
+    CollisionRun run;
+    run.v = v[k];
+    run.finished = true;
+    run.outcome = c->kind == RunClass::Capture  ? CollisionOutcome::Capture
+                  : c->kind == RunClass::Escape ? CollisionOutcome::Escape
+                                                : CollisionOutcome::None;
+    run.bounces = static_cast<int>(bounces[k]);
+    run.firstCollision = FromNaN(first[k]);
+    run.outgoingSpeed = FromNaN(out[k]);
+    run.endDistance = FromNaN(distance[k]);
+    run.time = times;
+    run.centre.assign(trace.begin() + static_cast<long>(k * kTraceSamples),
+                      trace.begin() + static_cast<long>((k + 1) * kTraceSamples));
+    for (double u : run.centre)
+      if (!std::isfinite(u)) {
+        why = at + "the trace holds a value that is not finite";
+        return false;
+      }
+    rec.runs.push_back(std::move(run));
+  }
+  rec.edges.clear();
+  if (p.refineTolerance > 0) {
+    std::vector<double> edgeV;
+    std::vector<std::string> low, high;
+    const std::optional<std::vector<hsize_t>> edgeShape = h5::DatasetShape(file, "edge_v");
+    if (!edgeShape || edgeShape->size() != 2 || (*edgeShape)[1] != 2 ||
+        !h5::ReadDoubles(file, "edge_v", 2 * kMaxRecordRuns, edgeV) ||
+        !h5::ReadStrings(file, "edge_class_low", kMaxRecordRuns, low) ||
+        !h5::ReadStrings(file, "edge_class_high", kMaxRecordRuns, high) || low.size() != edgeV.size() / 2 ||
+        high.size() != low.size()) {
+      why = "a refined scan's edges (edge_v, edge_class_low, edge_class_high) are missing or differ in length";
+      return false;
+    }
+    for (size_t k = 0; k < low.size(); ++k) {
+      const std::optional<RunClass> a = ParseRunClass(low[k]), b = ParseRunClass(high[k]);
+      if (!a || !b || !(edgeV[2 * k] < edgeV[2 * k + 1])) {
+        why = "edge " + std::to_string(k + 1) + " is not a pair of increasing velocities with their classes";
+        return false;
+      }
+      rec.edges.push_back(ScanEdge{edgeV[2 * k], edgeV[2 * k + 1], *a, *b});
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error) {
+  h5::Quiet();
+  PendingFile pending(path);
+  bool ok = false;
+  {
+    Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
+    ok = file.ok() && WriteAll(file.get(), record);
+    if (!ok) error = "cannot write " + path + ": " + h5::Reason();
+  }
+  return ok && pending.Commit(error);
+}
+
+bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error) {
+  h5::Quiet();
+  if (H5Fis_hdf5(path.c_str()) <= 0) {
+    error = path + ": not an HDF5 file that can be read";
+    return false;
+  }
+  Handle file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+  std::string why;
+  ScanRecord read;
+  if (!file.ok()) why = h5::Reason();
+  else if (!ReadAll(file.get(), read, why)) why = "not a scan record: " + why;
+  if (!why.empty()) {
+    error = path + ": " + why;
+    return false;
+  }
+  record = std::move(read);
+  return true;
+}
+
+bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error) {
+  std::map<double, std::pair<CollisionRun, std::string>> runs;  // and the file that held it first
+  std::vector<ScanEdge> edges;
+  ScanRecord first;
+  for (size_t k = 0; k < paths.size(); ++k) {
+    ScanRecord rec;
+    if (!ReadScanRecord(paths[k], rec, error)) return false;
+    if (k == 0) first = rec;
+    if (!(rec.parameters == first.parameters)) {
+      error = paths[k] + ": not a share of the scan of " + paths[0] + " (its parameters differ)";
+      return false;
+    }
+    for (CollisionRun& run : rec.runs) {
+      const auto it = runs.find(run.v);
+      if (it == runs.end()) {
+        runs.emplace(run.v, std::make_pair(std::move(run), paths[k]));
+      } else if (ScanCsvRow(it->second.first) != ScanCsvRow(run) || it->second.first.centre != run.centre) {
+        error = paths[k] + ": v = " + ScanCsvRow(run).substr(0, ScanCsvRow(run).find(',')) + " differs from " +
+                it->second.second + "'s";
+        return false;
+      }
+    }
+    edges.insert(edges.end(), rec.edges.begin(), rec.edges.end());
+  }
+  merged = ScanRecord{};
+  merged.parameters = first.parameters;
+  merged.program = first.program;
+  for (auto& [v, entry] : runs) merged.runs.push_back(std::move(entry.first));
+  std::sort(edges.begin(), edges.end(), [](const ScanEdge& a, const ScanEdge& b) { return a.vLow < b.vLow; });
+  for (const ScanEdge& e : edges)
+    if (merged.edges.empty() || merged.edges.back().vLow != e.vLow || merged.edges.back().vHigh != e.vHigh)
+      merged.edges.push_back(e);
+  return true;
+}
+
+}  // namespace kl

@@ -1,0 +1,45 @@
+#pragma once
+// The record of a scan: an HDF5 file with the scan's table as datasets, the trace u(0, t) of
+// every run on one common time grid, the edges of a refinement, and the scan's parameters as
+// attributes; and the reading back that merges the records of a split scan into the whole.
+#include <string>
+#include <vector>
+
+#include "app/refine.h"
+#include "app/scan.h"
+
+namespace kl {
+
+// What decides a scan's numbers; records merge only when these agree.
+struct ScanParameters {
+  int kind = 1;
+  double halfInterval = 0;
+  int gridSize = 0;
+  double separation = 0;
+  double tMax = 0;
+  std::string precision;
+  double v0 = 0, v1 = 0, dv = 0;  // the grid
+  double refineTolerance = 0;     // 0: not refined
+  friend bool operator==(const ScanParameters&, const ScanParameters&) = default;
+};
+
+struct ScanRecord {
+  ScanParameters parameters;
+  int part = 1, parts = 1;
+  std::string program, command;
+  std::vector<CollisionRun> runs;  // in velocity order, each with its trace (time = TraceTimes)
+  std::vector<ScanEdge> edges;     // in velocity order; empty unless refined
+};
+
+// Written through a temporary name and renamed into place; false with `error` on failure.
+bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error);
+// Reads and checks a whole record: false with `error` naming the file and the reason for
+// anything that is not such a record.
+bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error);
+
+// The records of the shares of one scan as one: the same parameters (else refused naming the
+// first file that differs), every velocity once (one that two shares hold with different
+// results is refused), the edges of all shares in velocity order.
+bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error);
+
+}  // namespace kl
