@@ -3,6 +3,7 @@
 set -euo pipefail
 packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev libbenchmark-dev time
           qt6-base-dev qt6-qpa-plugins libgl-dev libpng-dev libsleef-dev
+          libhdf5-dev libgif-dev python3-numpy python3-h5py python3-matplotlib
           clang libclang-rt-14-dev)  # clang and its libFuzzer runtime: scripts/fuzz.sh
 missing=()
 for p in "${packages[@]}"; do
