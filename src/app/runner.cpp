@@ -1,5 +1,7 @@
 #include "app/runner.h"
 
+#include <signal.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -12,6 +14,8 @@
 #include "engine/run_control.h"
 #include "interaction/xt_png.h"
 #include "interaction/colour_scale.h"
+#include "records/movie.h"
+#include "records/run_record.h"
 #include "soliton/numbers.h"
 
 namespace kl {
@@ -39,7 +43,9 @@ std::string Num(double v) {
 // The runner's side of the window: no pictures, "Без" pressed, a stop at the target time.
 class RunnerUi : public RunUi {
  public:
-  RunnerUi(Program& p, const RunnerOptions& o, double target) : p_(p), options_(o), target_(target) {}
+  RunnerUi(Program& p, const RunnerOptions& o, double target, const std::atomic<bool>* stop, RunRecorder* record,
+           RunMovie* movie)
+      : p_(p), options_(o), target_(target), stop_(stop), record_(record), movie_(movie) {}
 
   void CheckWithStop() override { withStop_ = true; }
   void SelectWithoutStop() override { withStop_ = false; }
@@ -54,6 +60,7 @@ class RunnerUi : public RunUi {
     }
     if (m.MarkCount >= 2) SortSolitons(m.MarkCount, m.MarkLeft.data(), m.MarkRight.data());
     e0_ = p_.sim.EnergyTotal;
+    TakeOutputs();
   }
   void StepMade() override {
     const SimState& s = p_.sim;
@@ -61,8 +68,13 @@ class RunnerUi : public RunUi {
     points_ += s.PhaseTwo ? 2.0 * (kHistoryHalf - 1 + s.ExtraWidth - 1) + 1 : 2.0 * (kHistoryHalf - 1) + 1;
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
+    TakeOutputs();
   }
-  bool ContinueAfterStep() override { return p_.sim.TimeNow < target_; }
+  bool ContinueAfterStep() override { return p_.sim.TimeNow < target_ && !Stopped() && failure_.empty(); }
+
+  bool Stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
+  // Why an output that is written during the run failed; empty while none did.
+  const std::string& Failure() const { return failure_; }
 
   double E0() const { return e0_; }
   long Steps() const { return steps_; }
@@ -82,7 +94,34 @@ class RunnerUi : public RunUi {
   double maxDrift_ = 0;
   std::ostringstream energy_;
   std::vector<std::string> errors_;
+  const std::atomic<bool>* stop_;
+  RunRecorder* record_;
+  RunMovie* movie_;
+  std::string failure_;
+
+  // The record and the movie take the prepared level (step 0) and then every step's.
+  void TakeOutputs() {
+    if (!failure_.empty()) return;
+    std::string error;
+    if (record_ && !record_->Sample(p_.sim, p_.marks, steps_, error)) failure_ = error;
+    if (failure_.empty() && movie_ && !movie_->Sample(p_.sim, p_.marks, steps_, error)) failure_ = error;
+  }
 };
+
+// "a b" -> 'a b': the command line as a shell would take it back.
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                              "-_.,:/=+@%") == std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Steps from t = 0 to `target`, and the number of them between samples that gives about
+// `samples` of them.
+long StepsTo(double target, double dt) { return dt > 0 ? std::max(1L, std::lround(std::ceil(target / dt))) : 1; }
+long EveryFor(long steps, double samples) { return std::max(1L, std::lround(static_cast<double>(steps) / samples)); }
 
 // What a setup file sets among the runner's options; the colour count, the picture scales and
 // the adiabatic parameters have no use without the window.
@@ -140,6 +179,8 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
   RunnerOptions parsed;
   std::vector<double> v;
   bool kinksFromSetup = false;  // the first --kink after a --setup replaces the file's list
+  std::string rangeText;        // --h5-range as given
+  std::vector<std::string> seen;
   for (size_t k = 0; k < args.size(); ++k) {
     const std::string& name = args[k];
     if (name == "--energy-picture") {  // the only option without a value
@@ -150,7 +191,9 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
                        name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
                        name == "--log-period" || name == "--energy" || name == "--dump" ||
                        name == "--setup" || name == "--png" || name == "--size" || name == "--colours" ||
-                       name == "--precision" || name == "--threads";
+                       name == "--precision" || name == "--threads" || name == "--h5" || name == "--h5-every" ||
+                       name == "--h5-range" || name == "--h5-stride" || name == "--movie" ||
+                       name == "--movie-every" || name == "--movie-size";
     if (!known) {
       error = name + ": unknown option";
       return false;
@@ -160,6 +203,7 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       return false;
     }
     const std::string& value = args[++k];
+    seen.push_back(name);
     auto bad = [&](const std::string& why) {
       error = name + " " + value + ": " + why;
       return false;
@@ -225,6 +269,27 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
     } else if (name == "--threads") {
       if (!ParseInteger(value, parsed.threads) || parsed.threads < 1 || parsed.threads > kMaxStepThreads)
         return bad("the number of threads is a whole number from 1 to " + std::to_string(kMaxStepThreads));
+    } else if (name == "--h5") {
+      parsed.h5File = value;
+    } else if (name == "--h5-every" || name == "--movie-every") {
+      int every = 0;
+      if (!ParseInteger(value, every) || every < 1) return bad("the steps between samples are a whole number from 1");
+      (name == "--h5-every" ? parsed.h5Every : parsed.movieEvery) = every;
+    } else if (name == "--h5-range") {
+      if (!ParseNumberList(value, ':', 2, v)) return bad("expected A:B, two numbers");
+      parsed.h5Range.emplace(std::min(v[0], v[1]), std::max(v[0], v[1]));
+      rangeText = value;
+    } else if (name == "--h5-stride") {
+      if (!ParseInteger(value, parsed.h5Stride) || parsed.h5Stride < 1)
+        return bad("the stride is a whole number from 1");
+    } else if (name == "--movie") {
+      parsed.movieFile = value;
+    } else if (name == "--movie-size") {
+      const size_t x = value.find('x');
+      if (x == std::string::npos || !ParseInteger(value.substr(0, x), parsed.movieWidth) ||
+          !ParseInteger(value.substr(x + 1), parsed.movieHeight) || parsed.movieWidth < 64 ||
+          parsed.movieHeight < 64 || parsed.movieWidth > 4096 || parsed.movieHeight > 4096)
+        return bad("expected WxH, two whole numbers from 64 to 4096");
     } else if (name == "--setup") {
       SetupData setup;
       std::string loadError;
@@ -236,12 +301,36 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       kinksFromSetup = true;
     }
   }
+  // The options of the record and of the movie mean nothing without them.
+  for (const std::string& name : seen) {
+    const bool h5 = name.rfind("--h5-", 0) == 0, movie = name.rfind("--movie-", 0) == 0;
+    if ((h5 && parsed.h5File.empty()) || (movie && parsed.movieFile.empty())) {
+      error = name + " needs " + (h5 ? "--h5 FILE" : "--movie FILE");
+      return false;
+    }
+  }
+  // The record's points lie within what the run computes: the first phase's range, or the
+  // second phase's wider one when the run goes on into it.
+  if (!parsed.h5File.empty() && parsed.h5Range) {
+    const double dx = static_cast<double>(2.0L * parsed.halfInterval / parsed.gridSize);
+    const double firstReach = FirstPhaseReach(parsed.gridSize, parsed.halfInterval);
+    const bool secondPhase = parsed.untilTime && *parsed.untilTime > firstReach;
+    RecordPoints points;
+    std::string why;
+    if (!ChooseRecordPoints(parsed.h5Range->first, parsed.h5Range->second, parsed.h5Stride, dx,
+                            ComputedHalfReach(secondPhase), points, why)) {
+      error = "--h5-range " + rangeText + ": " + why;
+      return false;
+    }
+  }
   // Every output is checked before the run, so that hours of work never end in a file that
   // cannot be written.
   const std::pair<const char*, std::string> outputs[] = {{"--energy", parsed.energyFile},
                                                          {"--dump", parsed.dumpFile},
                                                          {"--png", parsed.pngFile},
-                                                         {"--log", parsed.logName}};
+                                                         {"--log", parsed.logName},
+                                                         {"--h5", parsed.h5File},
+                                                         {"--movie", parsed.movieFile}};
   for (const auto& [name, file] : outputs) {
     std::string why;
     if (!file.empty() && !CheckOutputPath(name == std::string("--log") ? file + ".txt" : file, why)) {
@@ -249,11 +338,16 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       return false;
     }
   }
+  parsed.command = "kinklab-run";
+  for (const std::string& arg : args) {
+    parsed.command += ' ';
+    parsed.command += ShellWord(arg);
+  }
   o = std::move(parsed);
   return true;
 }
 
-int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
+int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
   auto program = std::make_unique<Program>();
   Program& p = *program;
   ApplyPotentialKind(p.pot, o.kind);
@@ -290,7 +384,50 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   }
 
   const double target = o.untilTime ? *o.untilTime : FirstPhaseReach(o.gridSize, o.halfInterval);
-  RunnerUi ui(p, o, target);
+  // The grid decides dx and dt, which the record and the movie need before the first level.
+  SetGrid(p.sim, o.gridSize);
+  const long expectedSteps = StepsTo(target, p.sim.Dt);
+  std::string error;
+  std::unique_ptr<RunRecorder> record;
+  if (!o.h5File.empty()) {
+    RecordPoints points;
+    const auto [from, to] = o.h5Range.value_or(std::pair{-o.halfInterval, o.halfInterval});
+    if (!ChooseRecordPoints(from, to, o.h5Stride, p.sim.Dx, ComputedHalfReach(target > p.sim.ReachTime), points,
+                            error)) {
+      err << "kinklab-run: --h5-range: " << error << '\n';
+      return 2;
+    }
+    RunDescription run;
+    run.kind = o.kind;
+    run.halfInterval = o.halfInterval;
+    run.gridSize = o.gridSize;
+    run.dx = p.sim.Dx;
+    run.dt = p.sim.Dt;
+    run.precision = PrecisionName(o.precision);
+    run.kinks = o.kinks;
+    if (o.rotator) run.rotator = std::array<double, 5>{o.kF_Re, o.kF_Im, o.kD, o.qL, o.qR};
+    run.program = ProgramNameAndVersion();
+    run.command = o.command;
+    run.every = o.h5Every > 0 ? o.h5Every : EveryFor(expectedSteps, kRecordRows);
+    run.stride = o.h5Stride;
+    record = std::make_unique<RunRecorder>();
+    if (!record->Open(o.h5File, run, points, static_cast<int>(o.marks.size()), error)) {
+      err << "kinklab-run: " << error << '\n';
+      return 1;
+    }
+  }
+  std::unique_ptr<RunMovie> movie;
+  if (!o.movieFile.empty()) {
+    const long every = o.movieEvery > 0 ? o.movieEvery : EveryFor(expectedSteps, kMovieFrames);
+    movie = std::make_unique<RunMovie>();
+    if (!movie->Open(o.movieFile, o.movieWidth, o.movieHeight, every,
+                     GifDelayFor(expectedSteps / every + 1, kMovieSeconds), error)) {
+      err << "kinklab-run: " << error << '\n';
+      return 1;
+    }
+  }
+
+  RunnerUi ui(p, o, target, stop, record.get(), movie.get());
   ChooseGrid(p, ui, o.gridSize);
   const double dx = p.sim.Dx, dt = p.sim.Dt, reach = p.sim.ReachTime;
   p.sim.InitReady = true;
@@ -299,7 +436,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   double lastTime = -1;
   long lastSteps = -1;
   do {
-    if (p.sim.RunState == 4) break;
+    if (p.sim.RunState == 4 || ui.Stopped() || !ui.Failure().empty()) break;
     lastTime = p.sim.TimeNow;
     lastSteps = ui.Steps();
     ui.SelectWithoutStop();
@@ -308,7 +445,16 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
   } while (p.sim.TimeNow < target && (ui.Steps() != lastSteps || p.sim.TimeNow != lastTime));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  std::string error;
+  // A record or a movie that failed during the run leaves no file; on a stop both are kept, as
+  // what the run had made so far.
+  if (!ui.Failure().empty()) {
+    err << "kinklab-run: " << ui.Failure() << '\n';
+    return 1;
+  }
+  if ((record && !record->Finish(error)) || (movie && !movie->Finish(error))) {
+    err << "kinklab-run: " << error << '\n';
+    return 1;
+  }
   if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, ui.EnergyCsv(), error)) {
     err << "kinklab-run: " << error << '\n';
     return 1;
@@ -342,7 +488,46 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err) {
       << "precision: " << PrecisionName(p.sim.Precision) << '\n'
       << "threads: " << StepThreadsFor(p.sim.StepThreads) << '\n'
       << "points_per_second: " << Num(seconds > 0 ? ui.Points() / seconds : 0.0) << '\n';
+  if (ui.Stopped()) out << "stopped: at t = " << Num(p.sim.TimeNow) << '\n';
   return 0;
+}
+
+namespace {
+
+static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
+              "the stop flag is set from a signal handler");
+std::atomic<bool> gRunStopRequested{false};
+std::atomic<int> gRunStopSignal{0};
+
+void OnRunStopSignal(int signal) {
+  gRunStopSignal.store(signal);
+  gRunStopRequested.store(true);
+}
+
+}  // namespace
+
+int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  RunnerOptions options;
+  std::string error;
+  if (!ParseRunnerArgs(args, options, error)) {
+    err << "kinklab-run: " << error << '\n';
+    return 2;
+  }
+  gRunStopRequested = false;
+  gRunStopSignal = 0;
+  // The first Ctrl-C (or SIGTERM) stops the run after its step, and everything is written as
+  // it stands; the handler then reverts to the default, so a second one ends the program at once.
+  struct sigaction action {}, oldInt{}, oldTerm{};
+  action.sa_handler = OnRunStopSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, &oldInt);
+  sigaction(SIGTERM, &action, &oldTerm);
+  const int status = RunHeadless(options, out, err, &gRunStopRequested);
+  sigaction(SIGINT, &oldInt, nullptr);
+  sigaction(SIGTERM, &oldTerm, nullptr);
+  if (gRunStopRequested && status == 0) return 128 + gRunStopSignal;
+  return status;
 }
 
 }  // namespace kl

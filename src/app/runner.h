@@ -1,5 +1,6 @@
 #pragma once
 // The headless runner: a scripted run through the same run control the window drives.
+#include <atomic>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -30,7 +31,23 @@ struct RunnerOptions {
   int colourCount = 16;
   StepPrecision precision = StepPrecision::Extended;
   int threads = 0;  // threads sharing a wide step; 0: one per core
+  // The record of the run (HDF5): a row every h5Every steps (0: about 1000 rows to the end
+  // time) of the points in h5Range (default [-L, L]), every h5Stride-th of them.
+  std::string h5File;
+  long h5Every = 0;
+  std::optional<std::pair<double, double>> h5Range;
+  int h5Stride = 1;
+  // The movie of the run (GIF): a frame every movieEvery steps (0: about 300 frames).
+  std::string movieFile;
+  long movieEvery = 0;
+  int movieWidth = 640, movieHeight = 360;
+  std::string command;  // the command line, as the record keeps it
 };
+
+// A record's default: a row every this many steps gives about kRecordRows rows to the end.
+inline constexpr double kRecordRows = 1000;
+inline constexpr double kMovieFrames = 300;
+inline constexpr double kMovieSeconds = 15;  // the movie plays the run in about this time
 
 // Parses the command line (without the program name). On a bad argument returns false and
 // sets `error` to a one-line message naming it. "--setup FILE" loads a saved setup and sets
@@ -44,6 +61,12 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& option
 bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values);
 
 // Runs and prints "key: value" lines to `out`; problems go to `err`. Returns the exit status.
-int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err);
+// When `stop` turns true the run stops after its current step and writes what it has.
+int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err,
+                const std::atomic<bool>* stop = nullptr);
+
+// The single-run command: parses (a bad argument: one line on `err`, status 2), runs with
+// SIGINT and SIGTERM stopping the run, and returns 128 + the signal after such a stop.
+int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kl

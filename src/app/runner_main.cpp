@@ -20,21 +20,20 @@ int main(int argc, char** argv) {
                  "                   [--t T] [--log NAME --log-period P] [--energy FILE] [--dump FILE]\n"
                  "                   [--png FILE [--size WxH] [--energy-picture] [--colours N]]\n"
                  "                   [--precision extended|double] [--threads N]\n"
+                 "                   [--h5 FILE [--h5-every K] [--h5-range A:B] [--h5-stride S]]\n"
+                 "                   [--movie FILE.gif [--movie-every K] [--movie-size WxH]]\n"
                  "--setup takes kind, L, N, kinks, method, rotator and log period from a saved setup;\n"
                  "options are read in order, so those after it override the file's values.\n"
                  "--precision double computes the step in double instead of extended precision\n"
                  "(several times faster); --threads caps the threads of a wide step (default: all cores).\n"
+                 "--h5 records t, x, u, r, energy and the marks every K steps (default: about 1000 rows)\n"
+                 "on the points of [A, B] (default [-L, L]), every S-th; --movie writes an animated GIF of\n"
+                 "the two strips (default 640x360, about 300 frames). Ctrl-C stops the run and writes it.\n"
                  "   or: kinklab-run --scan V0:V1:DV [--separation C] [--kind K] [--L X] [--N N] [--t T]\n"
                  "                   [--scan-csv FILE] [--scan-png FILE [--colours N]] [--jobs J] [--scan-part K/N]\n"
                  "--scan collides a kink at -C and an antikink at +C for every speed V0, V0+DV, ..., V1.\n";
     return 0;
   }
   if (kl::HasScanOption(args)) return kl::RunScanMain(args, std::cout, std::cerr);
-  kl::RunnerOptions options;
-  std::string error;
-  if (!kl::ParseRunnerArgs(args, options, error)) {
-    std::cerr << "kinklab-run: " << error << '\n';
-    return 2;
-  }
-  return kl::RunHeadless(options, std::cout, std::cerr);
+  return kl::RunHeadlessMain(args, std::cout, std::cerr);
 }

@@ -72,6 +72,14 @@ TEST(RunnerArgs, BadArgumentsAreRefusedWithTheirName) {
       {{"--png", "no/such/folder/x.png"}, "--png no/such/folder/x.png: cannot write"},
       {{"--log", "no/such/folder/run"}, "--log no/such/folder/run: cannot write"},
       {{"--dump", "/"}, "--dump /: cannot write"},
+      {{"--h5", "r.h5", "--h5-range", "0:1e6"}, "--h5-range 0:1e6"},  // beyond the run's reach
+      {{"--h5", "r.h5", "--h5-range", "0.01:0.02"}, "--h5-range 0.01:0.02"},  // no grid point
+      {{"--h5", "r.h5", "--h5-stride", "0"}, "--h5-stride 0"},
+      {{"--h5", "r.h5", "--h5-every", "0"}, "--h5-every 0"},
+      {{"--h5-every", "5"}, "--h5-every needs --h5"},
+      {{"--h5", "no/such/folder/r.h5"}, "--h5 no/such/folder/r.h5: cannot write"},
+      {{"--movie", "no/such/folder/m.gif"}, "--movie no/such/folder/m.gif: cannot write"},
+      {{"--movie", "m.gif", "--movie-size", "10x10"}, "--movie-size 10x10"},
   };
   for (const auto& [args, named] : cases) {
     RunnerOptions o;
@@ -192,17 +200,27 @@ TEST(RunnerProgram, ABadArgumentExitsWithStatus2AndWritesNothing) {
   const char* runner = std::getenv("KINKLAB_RUNNER");
   if (!runner) GTEST_SKIP() << "KINKLAB_RUNNER is not set";
   const std::string dump = ::testing::TempDir() + "never_written.csv";
-  const std::string command = std::string(runner) + " --dump " + dump + " --N 100 2>&1";
-  FILE* pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
+  const std::string record = ::testing::TempDir() + "never_written.h5";
+  const std::string movie = ::testing::TempDir() + "never_written.gif";
+  const std::pair<std::string, std::string> cases[] = {
+      {" --dump " + dump + " --N 100", "--N 100"},
+      {" --h5 " + record + " --movie " + movie + " --h5-range 0:1e6", "--h5-range 0:1e6"},
+      {" --h5 " + record + " --h5-stride 0", "--h5-stride 0"},
+      {" --movie " + movie + " --movie-size 10x10", "--movie-size 10x10"},
+  };
   char buf[256] = {};
-  const size_t n = fread(buf, 1, sizeof buf - 1, pipe);
-  const int status = pclose(pipe);
-  EXPECT_EQ(WEXITSTATUS(status), 2);
-  const std::string message(buf, n);
-  EXPECT_NE(message.find("--N 100"), std::string::npos) << message;
-  EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1);
-  EXPECT_FALSE(std::ifstream(dump).good());
+  for (const auto& [args, named] : cases) {
+    FILE* pipe = popen((std::string(runner) + args + " 2>&1").c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    const size_t n = fread(buf, 1, sizeof buf - 1, pipe);
+    const int status = pclose(pipe);
+    EXPECT_EQ(WEXITSTATUS(status), 2) << args;
+    const std::string message(buf, n);
+    EXPECT_NE(message.find(named), std::string::npos) << message;
+    EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 1) << message;
+    for (const std::string& file : {dump, record, record + ".tmp", movie, movie + ".tmp"})
+      EXPECT_FALSE(std::ifstream(file).good()) << file;
+  }
 
   FILE* version = popen((std::string(runner) + " --version").c_str(), "r");
   ASSERT_NE(version, nullptr);

@@ -1,0 +1,99 @@
+#!/usr/bin/python3
+"""Reads a KinkLab record and plots what it holds.
+
+A run record (kinklab-run --h5 FILE) of a kink and an antikink that captured each other:
+u(0, t) over the run and the spectrum of its oscillation over the analysed part, with the
+strongest frequency marked. The frequency is printed as "frequency: F" (cycles per unit of
+time; the angular frequency is 2 pi F).
+
+    /usr/bin/python3 docs/examples/bound_pair.py run.h5 [--from T] [--png FILE]
+
+--from T analyses t >= T (default: the second half of the record, after the capture);
+--png FILE names the picture (default: the record's name with .png).
+
+Needs Debian's python3-h5py, python3-numpy and python3-matplotlib.
+"""
+import argparse
+import sys
+
+import h5py
+import matplotlib
+
+matplotlib.use("Agg")  # no display needed
+import matplotlib.pyplot as plt  # noqa: E402
+import numpy as np  # noqa: E402
+
+
+def centre_series(record):
+    """t and u(0, t) from a run record: the column nearest x = 0."""
+    x = record["x"][:]
+    column = int(np.argmin(np.abs(x)))
+    if abs(x[column]) > record.attrs["dx"] * record.attrs["stride"]:
+        sys.exit(f"the record holds no point near x = 0 (nearest: {x[column]})")
+    return record["t"][:], record["u"][:, column]
+
+
+def strongest_frequency(t, u):
+    """The frequency of the highest peak of the spectrum of u (its mean taken away), with the
+    frequencies and magnitudes of the spectrum. The series is windowed (Hann) and padded to
+    eight times its length; the peak is refined by a parabola through its three samples."""
+    step = t[1] - t[0]
+    if not np.allclose(np.diff(t), step, rtol=1e-9, atol=0):
+        sys.exit("the rows of the record are not evenly spaced in t")
+    padded = 8 * len(u)
+    magnitude = np.abs(np.fft.rfft((u - u.mean()) * np.hanning(len(u)), padded))
+    frequencies = np.fft.rfftfreq(padded, step)
+    k = 1 + int(np.argmax(magnitude[1:-1]))
+    a, b, c = np.log(magnitude[k - 1 : k + 2] + 1e-300)
+    shift = 0.5 * (a - c) / (a - 2 * b + c) if a - 2 * b + c != 0 else 0.0
+    return (k + shift) * (frequencies[1] - frequencies[0]), frequencies, magnitude
+
+
+def run_section(record, args):
+    t, u = centre_series(record)
+    start = args.start if args.start is not None else 0.5 * t[-1]
+    part = t >= start
+    if part.sum() < 16:
+        sys.exit(f"too few rows after t = {start}: {part.sum()}")
+    frequency, frequencies, magnitude = strongest_frequency(t[part], u[part])
+
+    figure, (above, below) = plt.subplots(2, 1, figsize=(8, 6), constrained_layout=True)
+    above.plot(t, u, lw=0.8, color="tab:blue")
+    above.axvspan(t[part][0], t[-1], color="0.9", zorder=0, label="analysed")
+    above.set_xlabel("t")
+    above.set_ylabel("u(0, t)")
+    above.legend(loc="lower left")
+    above.set_title(f"{record.attrs['program']}: kind {record.attrs['kind']}, N = {record.attrs['N']}")
+    below.plot(frequencies, magnitude, lw=0.8, color="tab:red")
+    below.axvline(frequency, color="k", ls="--", lw=0.8)
+    below.annotate(f"f = {frequency:.4f}", (frequency, magnitude.max()), xytext=(6, -12),
+                   textcoords="offset points")
+    below.set_xlim(0, min(frequencies[-1], 6 * frequency))
+    below.set_xlabel("frequency (cycles per unit time)")
+    below.set_ylabel("|spectrum of u(0, t)|")
+    figure.savefig(args.png, dpi=100)
+
+    print(f"frequency: {frequency:.6f}")
+    print(f"angular_frequency: {2 * np.pi * frequency:.6f}")
+    print(f"analysed: {t[part][0]:.6g} .. {t[-1]:.6g}")
+    print(f"picture: {args.png}")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("record")
+    parser.add_argument("--from", dest="start", type=float, default=None)
+    parser.add_argument("--png", default=None)
+    args = parser.parse_args()
+    if args.png is None:
+        args.png = args.record.rsplit(".", 1)[0] + ".png"
+    with h5py.File(args.record, "r") as record:
+        # A run record holds its field on the grid; other kinds of record get sections of their own.
+        if "u" in record and "t" in record and "x" in record:
+            run_section(record, args)
+        else:
+            sys.exit(f"{args.record}: not a run record (no t, x and u)")
+
+
+if __name__ == "__main__":
+    main()
