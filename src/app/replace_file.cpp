@@ -22,7 +22,11 @@ bool CheckOutputPath(const std::string& path, std::string& error) {
   if (path.back() == '/') return refuse("the name is a folder");
   std::error_code ec;
   const std::filesystem::path target(path);
-  if (std::filesystem::is_directory(target, ec)) return refuse("the name is a folder");
+  const auto existing = std::filesystem::status(target, ec);
+  if (std::filesystem::is_directory(existing)) return refuse("the name is a folder");
+  // The output replaces the file through a rename: a device or a pipe would be replaced too.
+  if (std::filesystem::exists(existing) && !std::filesystem::is_regular_file(existing))
+    return refuse("not a regular file");
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   const auto status = std::filesystem::status(folder, ec);

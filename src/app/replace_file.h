@@ -11,7 +11,8 @@ namespace kl {
 bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error);
 
 // Checks, before any work is done, that `path` can later be written through its temporary file:
-// its folder exists, is a folder, and may be written to, and the path itself is no folder. On
+// its folder exists, is a folder, and may be written to, and the path itself, if it exists, is
+// a regular file (a rename over a device such as /dev/null would replace the device). On
 // failure returns false with `error` = "cannot write PATH: <reason>". Nothing is created.
 bool CheckOutputPath(const std::string& path, std::string& error);
 

@@ -72,6 +72,7 @@ TEST(RunnerArgs, BadArgumentsAreRefusedWithTheirName) {
       {{"--png", "no/such/folder/x.png"}, "--png no/such/folder/x.png: cannot write"},
       {{"--log", "no/such/folder/run"}, "--log no/such/folder/run: cannot write"},
       {{"--dump", "/"}, "--dump /: cannot write"},
+      {{"--dump", "/dev/null"}, "--dump /dev/null: cannot write /dev/null: not a regular file"},
       {{"--h5", "r.h5", "--h5-range", "0:1e6"}, "--h5-range 0:1e6"},  // beyond the run's reach
       {{"--h5", "r.h5", "--h5-range", "0.01:0.02"}, "--h5-range 0.01:0.02"},  // no grid point
       {{"--h5", "r.h5", "--h5-stride", "0"}, "--h5-stride 0"},
