@@ -39,7 +39,7 @@ for t in "${targets[@]}"; do
     -print_final_stats=1 -artifact_prefix="$findings/$t-" "${dict[@]}" "$work/$t" \
     </dev/null >"$log" 2>&1 || status=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)  # none if a seed fails
   if [ "$status" -eq 0 ]; then
     echo "$t ${execs:-?} execs, cov ${cov:-?}: ok"
   else
