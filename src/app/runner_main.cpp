@@ -31,7 +31,10 @@ int main(int argc, char** argv) {
                  "the two strips (default 640x360, about 300 frames). Ctrl-C stops the run and writes it.\n"
                  "   or: kinklab-run --scan V0:V1:DV [--separation C] [--kind K] [--L X] [--N N] [--t T]\n"
                  "                   [--scan-csv FILE] [--scan-png FILE [--colours N]] [--jobs J] [--scan-part K/N]\n"
-                 "--scan collides a kink at -C and an antikink at +C for every speed V0, V0+DV, ..., V1.\n";
+                 "                   [--refine TOL [--edges FILE]]\n"
+                 "   or: kinklab-run --from-csv SCAN.csv --refine TOL [--edges FILE] [--scan-part K/N] [options of the scan]\n"
+                 "--scan collides a kink at -C and an antikink at +C for every speed V0, V0+DV, ..., V1;\n"
+                 "--refine bisects every pair of neighbours of different outcome until less than TOL apart.\n";
     return 0;
   }
   if (kl::HasScanOption(args)) return kl::RunScanMain(args, std::cout, std::cerr);
