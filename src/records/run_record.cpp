@@ -1,5 +1,7 @@
 #include "records/run_record.h"
 
+#include "records/hdf5_util.h"
+
 #include <hdf5.h>
 
 #include <algorithm>
@@ -18,55 +20,10 @@ constexpr unsigned kDeflateLevel = 4;
 constexpr size_t kChunkValues = 32768;
 constexpr size_t kMaxChunkRows = 4096;
 
-// An HDF5 object handle that is closed when it goes.
-class Handle {
- public:
-  Handle(hid_t id, herr_t (*close)(hid_t)) : id_(id), close_(close) {}
-  ~Handle() {
-    if (id_ >= 0) close_(id_);
-  }
-  Handle(const Handle&) = delete;
-  Handle& operator=(const Handle&) = delete;
-  hid_t get() const { return id_; }
-  bool ok() const { return id_ >= 0; }
-
- private:
-  hid_t id_;
-  herr_t (*close_)(hid_t);
-};
-
-// The most specific message on HDF5's error stack, for the one line a failure prints.
-std::string Hdf5Reason() {
-  std::string reason;
-  H5Ewalk2(
-      H5E_DEFAULT, H5E_WALK_UPWARD,
-      [](unsigned n, const H5E_error2_t* e, void* data) -> herr_t {
-        if (n == 0 && e->desc) *static_cast<std::string*>(data) = e->desc;
-        return 0;
-      },
-      &reason);
-  return reason.empty() ? "HDF5 error" : reason;
-}
-
-bool WriteAttribute(hid_t at, const char* name, hid_t type, const std::vector<hsize_t>& dims, const void* data) {
-  Handle space(dims.empty() ? H5Screate(H5S_SCALAR)
-                            : H5Screate_simple(static_cast<int>(dims.size()), dims.data(), nullptr),
-               H5Sclose);
-  if (!space.ok()) return false;
-  Handle attribute(H5Acreate2(at, name, type, space.get(), H5P_DEFAULT, H5P_DEFAULT), H5Aclose);
-  if (!attribute.ok()) return false;
-  hsize_t values = 1;
-  for (hsize_t d : dims) values *= d;
-  return values == 0 || H5Awrite(attribute.get(), type, data) >= 0;
-}
-
-bool WriteStringAttribute(hid_t at, const char* name, const std::string& text) {
-  Handle type(H5Tcopy(H5T_C_S1), H5Tclose);
-  if (!type.ok() || H5Tset_size(type.get(), H5T_VARIABLE) < 0 || H5Tset_cset(type.get(), H5T_CSET_UTF8) < 0)
-    return false;
-  const char* chars = text.c_str();
-  return WriteAttribute(at, name, type.get(), {}, &chars);
-}
+using h5::Handle;
+using h5::WriteAttribute;
+using h5::WriteStringAttribute;
+std::string Hdf5Reason() { return h5::Reason(); }
 
 }  // namespace
 
