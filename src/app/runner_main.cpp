@@ -30,9 +30,12 @@ int main(int argc, char** argv) {
                  "on the points of [A, B] (default [-L, L]), every S-th; --movie writes an animated GIF of\n"
                  "the two strips (default 640x360, about 300 frames). Ctrl-C stops the run and writes it.\n"
                  "   or: kinklab-run --scan V0:V1:DV [--separation C] [--kind K] [--L X] [--N N] [--t T]\n"
-                 "                   [--scan-csv FILE] [--scan-png FILE [--colours N]] [--jobs J] [--scan-part K/N]\n"
+                 "                   [--scan-csv FILE] [--scan-png FILE [--colours N]] [--scan-h5 FILE] [--jobs J]\n"
+                 "                   [--scan-part K/N | --scan-part auto [--scan-parts N]]\n"
                  "                   [--refine TOL [--edges FILE]]\n"
                  "   or: kinklab-run --from-csv SCAN.csv --refine TOL [--edges FILE] [--scan-part K/N] [options of the scan]\n"
+                 "   or: kinklab-run --from-h5 SCAN.h5 --refine TOL [--edges FILE] [--scan-part K/N] [outputs]\n"
+                 "   or: kinklab-run --scan-merge A.h5 B.h5 ... [--scan-csv FILE] [--scan-png FILE] [--scan-h5 FILE]\n"
                  "--scan collides a kink at -C and an antikink at +C for every speed V0, V0+DV, ..., V1;\n"
                  "--refine bisects every pair of neighbours of different outcome until less than TOL apart.\n";
     return 0;

@@ -101,7 +101,7 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   rec.command = h5::ReadStringAttribute(file, "command").value_or("");
   if (kind < 1 || kind > 4 || (gridSize != 256 && gridSize != 512 && gridSize != 1024) ||
       !(p.tMax > 0 && std::isfinite(p.tMax)) || !(p.separation > 0 && std::isfinite(p.separation)) ||
-      !IsUsableHalfInterval(p.halfInterval) || !(p.refineTolerance >= 0) || parts < 1 || part < 1 || part > parts) {
+      !IsUsableHalfInterval(p.halfInterval) || !(p.refineTolerance >= 0) || parts < 1 || parts > 1e6 || part < 1 || part > parts) {
     why = "the scan's parameters are out of range";
     return false;
   }
@@ -235,15 +235,25 @@ bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& er
 bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error) {
   std::map<double, std::pair<CollisionRun, std::string>> runs;  // and the file that held it first
   std::vector<ScanEdge> edges;
+  std::vector<bool> sharesSeen;
   ScanRecord first;
   for (size_t k = 0; k < paths.size(); ++k) {
     ScanRecord rec;
     if (!ReadScanRecord(paths[k], rec, error)) return false;
-    if (k == 0) first = rec;
+    if (k == 0) {
+      first = rec;
+      sharesSeen.assign(static_cast<size_t>(rec.parts), false);
+    }
     if (!(rec.parameters == first.parameters)) {
       error = paths[k] + ": not a share of the scan of " + paths[0] + " (its parameters differ)";
       return false;
     }
+    if (rec.parts != first.parts) {
+      error = paths[k] + ": share " + std::to_string(rec.part) + " of " + std::to_string(rec.parts) + ", but " +
+              paths[0] + " is one of " + std::to_string(first.parts);
+      return false;
+    }
+    sharesSeen[static_cast<size_t>(rec.part - 1)] = true;
     for (CollisionRun& run : rec.runs) {
       const auto it = runs.find(run.v);
       if (it == runs.end()) {
@@ -256,6 +266,13 @@ bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged,
     }
     edges.insert(edges.end(), rec.edges.begin(), rec.edges.end());
   }
+  // A share left out would leave a gap that looks like a finished scan.
+  for (size_t k = 0; k < sharesSeen.size(); ++k)
+    if (!sharesSeen[k]) {
+      error = "share " + std::to_string(k + 1) + " of " + std::to_string(sharesSeen.size()) +
+              " is missing (the records given hold the others)";
+      return false;
+    }
   merged = ScanRecord{};
   merged.parameters = first.parameters;
   merged.program = first.program;

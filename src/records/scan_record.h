@@ -38,8 +38,8 @@ bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::str
 bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error);
 
 // The records of the shares of one scan as one: the same parameters (else refused naming the
-// first file that differs), every velocity once (one that two shares hold with different
-// results is refused), the edges of all shares in velocity order.
+// first file that differs), every share of the split present, every velocity once (one that
+// two shares hold with different results is refused), the edges of all shares in velocity order.
 bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error);
 
 }  // namespace kl

@@ -627,6 +627,8 @@ TEST_F(RefinedScan, RecordsOfASplitScanOrRefinementMergeIntoTheWholeByteForByte)
   ASSERT_TRUE(WriteScanRecord(Path("other.h5"), record, e)) << e;
   EXPECT_EQ(merge({parts[0], Path("other.h5"), "--scan-csv", Path("never.csv")}, e), 2);
   EXPECT_NE(e.find(Path("other.h5") + ": v = 0.1 differs from " + parts[0] + "'s"), std::string::npos) << e;
+  EXPECT_EQ(merge({parts[0], parts[2], "--scan-csv", Path("never.csv")}, e), 2);
+  EXPECT_NE(e.find("share 2 of 3 is missing"), std::string::npos) << e;
   { std::ofstream(Path("bad.h5")) << "not hdf5"; }
   EXPECT_EQ(merge({Path("bad.h5"), "--scan-csv", Path("never.csv")}, e), 2);
   EXPECT_NE(e.find(Path("bad.h5") + ": not an HDF5 file"), std::string::npos) << e;
