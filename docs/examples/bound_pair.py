@@ -6,7 +6,12 @@ u(0, t) over the run and the spectrum of its oscillation over the analysed part,
 strongest frequency marked. The frequency is printed as "frequency: F" (cycles per unit of
 time; the angular frequency is 2 pi F).
 
+A scan record (kinklab-run --scan ... --scan-h5 FILE, or a --scan-merge of the shares): the map
+of u(0, t) over the velocities from centre_u, with the edges of a refinement marked, and a line
+"runs: N, captured: C, escaped: E" with, when the scan has one, "critical velocity: A .. B".
+
     /usr/bin/python3 docs/examples/bound_pair.py run.h5 [--from T] [--png FILE]
+    /usr/bin/python3 docs/examples/bound_pair.py scan.h5 [--png FILE]
 
 --from T analyses t >= T (default: the second half of the record, after the capture);
 --png FILE names the picture (default: the record's name with .png).
@@ -79,6 +84,43 @@ def run_section(record, args):
     print(f"picture: {args.png}")
 
 
+def scan_section(record, args):
+    v = record["v"][:]
+    t = record["centre_t"][:]
+    u = record["centre_u"][:]
+    classes = [c.decode() if isinstance(c, bytes) else c for c in record["class"][:]]
+    figure, axes = plt.subplots(figsize=(8, 5), constrained_layout=True)
+    # Each run's column spans half the way to its neighbours, so refined runs are narrow bands.
+    def bounds(centres, half):
+        inner = (centres[1:] + centres[:-1]) / 2
+        first = centres[0] - (centres[1] - centres[0]) / 2 if len(centres) > 1 else centres[0] - half
+        last = centres[-1] + (centres[-1] - centres[-2]) / 2 if len(centres) > 1 else centres[-1] + half
+        return np.concatenate(([first], inner, [last]))
+
+    mesh = axes.pcolormesh(bounds(v, 0.005), bounds(t, 0.5), u.T, cmap="coolwarm_r", vmin=-1.2, vmax=1.2,
+                           shading="flat")
+    figure.colorbar(mesh, ax=axes, label="u(0, t)")
+    if "edge_v" in record:
+        for low, high in record["edge_v"][:]:
+            axes.axvline(0.5 * (low + high), color="k", lw=0.4, alpha=0.5)
+    axes.set_xlabel("v")
+    axes.set_ylabel("t")
+    axes.set_title(f"{record.attrs['program']}: kind {record.attrs['kind']}, N = {record.attrs['N']}, "
+                   f"C = {record.attrs['separation']}")
+    figure.savefig(args.png, dpi=100)
+    captured = sum(c == "capture" for c in classes)
+    escaped = sum(c.startswith("escape") for c in classes)
+    print(f"runs: {len(v)}, captured: {captured}, escaped: {escaped}")
+    # The critical velocity: above it every run escapes after one bounce.
+    if classes and classes[-1] == "escape1":
+        k = len(classes) - 1
+        while k > 0 and classes[k - 1] == "escape1":
+            k -= 1
+        if k > 0:
+            print(f"critical velocity: {v[k - 1]:.12g} .. {v[k]:.12g}")
+    print(f"picture: {args.png}")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("record")
@@ -91,8 +133,10 @@ def main():
         # A run record holds its field on the grid; other kinds of record get sections of their own.
         if "u" in record and "t" in record and "x" in record:
             run_section(record, args)
+        elif "centre_u" in record and "v" in record:
+            scan_section(record, args)
         else:
-            sys.exit(f"{args.record}: not a run record (no t, x and u)")
+            sys.exit(f"{args.record}: neither a run record (t, x, u) nor a scan record (v, centre_u)")
 
 
 if __name__ == "__main__":

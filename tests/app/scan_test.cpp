@@ -614,6 +614,28 @@ TEST_F(RefinedScan, RecordsOfASplitScanOrRefinementMergeIntoTheWholeByteForByte)
   EXPECT_EQ(FileText(Path("rm.csv")), FileText(Path("rw.csv")));
   EXPECT_EQ(FileText(Path("rm.png")), FileText(Path("rw.png")));
 
+  // The example script reads the merged record as the CSV has it.
+  if (std::system("/usr/bin/python3 -c 'import h5py, numpy, matplotlib' >/dev/null 2>&1") == 0) {
+    const std::string script = std::string(KINKLAB_DATA_DIR) + "/../docs/examples/bound_pair.py";
+    FILE* pipe = popen(("/usr/bin/python3 " + script + " " + Path("grid.h5") + " --png " + Path("py.png")).c_str(), "r");
+    ASSERT_NE(pipe, nullptr);
+    std::string printed;
+    char buf[512];
+    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) printed.append(buf, n);
+    ASSERT_EQ(pclose(pipe), 0) << printed;
+    const std::string csv = FileText(Path("m.csv"));
+    size_t captured = 0, escaped = 0;
+    for (const std::string& line : Lines(csv)) {
+      captured += line.find(",capture,") != std::string::npos;
+      escaped += line.find(",escape,") != std::string::npos;
+    }
+    EXPECT_NE(printed.find("runs: " + std::to_string(Lines(csv).size() - 1) + ", captured: " +
+                           std::to_string(captured) + ", escaped: " + std::to_string(escaped) + "\n"),
+              std::string::npos)
+        << printed;
+    std::remove(Path("py.png").c_str());
+  }
+
   // Shares of another scan, or a velocity two shares hold with different results, are refused.
   ScanRecord record;
   ASSERT_TRUE(ReadScanRecord(parts[0], record, e)) << e;
