@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "app/data_file.h"
+#include "app/stop_signals.h"
 #include "app/version.h"
 #include "engine/run_control.h"
 #include "interaction/xt_png.h"
@@ -492,20 +493,6 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   return 0;
 }
 
-namespace {
-
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-              "the stop flag is set from a signal handler");
-std::atomic<bool> gRunStopRequested{false};
-std::atomic<int> gRunStopSignal{0};
-
-void OnRunStopSignal(int signal) {
-  gRunStopSignal.store(signal);
-  gRunStopRequested.store(true);
-}
-
-}  // namespace
-
 int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
   RunnerOptions options;
   std::string error;
@@ -513,21 +500,9 @@ int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std
     err << "kinklab-run: " << error << '\n';
     return 2;
   }
-  gRunStopRequested = false;
-  gRunStopSignal = 0;
-  // The first Ctrl-C (or SIGTERM) stops the run after its step, and everything is written as
-  // it stands; the handler then reverts to the default, so a second one ends the program at once.
-  struct sigaction action {}, oldInt{}, oldTerm{};
-  action.sa_handler = OnRunStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, &oldInt);
-  sigaction(SIGTERM, &action, &oldTerm);
-  const int status = RunHeadless(options, out, err, &gRunStopRequested);
-  sigaction(SIGINT, &oldInt, nullptr);
-  sigaction(SIGTERM, &oldTerm, nullptr);
-  if (gRunStopRequested && status == 0) return 128 + gRunStopSignal;
-  return status;
+  // Ctrl-C (or SIGTERM) stops the run after its step, and everything is written as it stands.
+  const StopOnSignals signals;
+  return signals.Status(RunHeadless(options, out, err, &signals.Flag()));
 }
 
 }  // namespace kl

@@ -21,6 +21,7 @@
 #include "app/program.h"
 #include "app/refine.h"
 #include "app/replace_file.h"
+#include "app/stop_signals.h"
 #include "app/version.h"
 #include "records/scan_record.h"
 #include "engine/run_control.h"
@@ -189,18 +190,6 @@ double CentreAt(const CollisionRun& run, double t) {
   if (k == run.time.size()) return run.centre.back();
   if (k > 0 && t - run.time[k - 1] < run.time[k] - t) --k;
   return run.centre[k];
-}
-
-// --- Signals ------------------------------------------------------------------------------
-
-static_assert(std::atomic<bool>::is_always_lock_free && std::atomic<int>::is_always_lock_free,
-              "the stop flag is set from a signal handler");
-std::atomic<bool> gStopRequested{false};
-std::atomic<int> gStopSignal{0};
-
-void OnStopSignal(int signal) {
-  gStopSignal.store(signal);
-  gStopRequested.store(true);
 }
 
 std::string Duration(double seconds) {
@@ -379,7 +368,8 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
     return false;
   }
   if (!ParseRunnerArgs(runArgs, parsed.run, error)) return false;
-  if (!parsed.mergeFiles.empty() || !parsed.fromH5.empty()) {
+  // Every output is checked before anything runs.
+  auto outputsWritable = [&] {
     for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
                                       std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile},
                                       std::pair<const char*, const std::string&>{"--scan-h5", parsed.h5File},
@@ -390,6 +380,10 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
         return false;
       }
     }
+    return true;
+  };
+  if (!parsed.mergeFiles.empty() || !parsed.fromH5.empty()) {
+    if (!outputsWritable()) return false;
     o = std::move(parsed);
     return true;
   }
@@ -411,16 +405,7 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
             Shortest(reach) + ", the reach of the second phase for this N and L";
     return false;
   }
-  for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
-                                    std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile},
-                                    std::pair<const char*, const std::string&>{"--edges", parsed.edgesFile},
-                                    std::pair<const char*, const std::string&>{"--scan-h5", parsed.h5File}}) {
-    std::string why;
-    if (!file.empty() && !CheckOutputPath(file, why)) {
-      error = std::string(name) + " " + file + ": " + why;
-      return false;
-    }
-  }
+  if (!outputsWritable()) return false;
   o = std::move(parsed);
   return true;
 }
@@ -1169,23 +1154,11 @@ int RunScanMain(const std::vector<std::string>& args, std::ostream& out, std::os
   }
   options.command = "kinklab-run";
   for (const std::string& a : args) options.command += " " + a;
-  gStopRequested = false;
-  gStopSignal = 0;
-  // The first Ctrl-C (or SIGTERM) stops the scan and lets it write what it finished; the
-  // handler then reverts to the default, so a second one ends the program at once.
-  struct sigaction action {}, oldInt{}, oldTerm{};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, &oldInt);
-  sigaction(SIGTERM, &action, &oldTerm);
+  // Ctrl-C (or SIGTERM) stops the scan and lets it write what it finished.
+  const StopOnSignals signals;
   // The progress line is rewritten in place on a terminal, unless the rows go to the same one.
   const bool inPlace = isatty(STDERR_FILENO) == 1 && !(options.csvFile.empty() && isatty(STDOUT_FILENO) == 1);
-  const int status = RunScanCommand(options, gStopRequested, out, err, inPlace);
-  sigaction(SIGINT, &oldInt, nullptr);
-  sigaction(SIGTERM, &oldTerm, nullptr);
-  if (gStopRequested && status == 0) return 128 + gStopSignal;
-  return status;
+  return signals.Status(RunScanCommand(options, signals.Flag(), out, err, inPlace));
 }
 
 }  // namespace kl
