@@ -10,11 +10,18 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<std::string> args = kl_fuzz::SplitArgs(kl_fuzz::Bytes(data, size));
-  FUZZ_CHECK(kl::HasScanOption(args) == (std::find(args.begin(), args.end(), "--scan") != args.end()));
+  auto has = [&](const char* name) { return std::find(args.begin(), args.end(), name) != args.end(); };
+  FUZZ_CHECK(kl::HasScanOption(args) ==
+             (has("--scan") || has("--from-csv") || has("--from-h5") || has("--scan-merge")));
   kl::ScanOptions options;
   std::string error;
   if (!kl::ParseScanArgs(args, options, error)) {
     FUZZ_CHECK(!error.empty() && kl_fuzz::OneLine(error));
+    return 0;
+  }
+  // A refinement of a CSV or a record, or a merge, takes its velocities from those files.
+  if (!options.fromCsv.empty() || !options.fromH5.empty() || !options.mergeFiles.empty()) {
+    FUZZ_CHECK(options.mergeFiles.empty() ? options.refineTolerance > 0 : options.refineTolerance == 0);
     return 0;
   }
   const std::vector<double> velocities = kl::ScanVelocities(options.v0, options.v1, options.dv);

@@ -1,0 +1,26 @@
+// The reader of scan CSVs (--from-csv) on arbitrary text. An accepted CSV gives runs in
+// strictly increasing velocity, each strictly between -1 and 1, whose rows read back the same.
+#include <cmath>
+
+#include "app/scan.h"
+#include "fuzz_check.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::vector<kl::CollisionRun> runs;
+  std::string error;
+  if (!kl::ParseScanCsv(kl_fuzz::Bytes(data, size), "fuzz.csv", runs, error)) {
+    FUZZ_CHECK(error.rfind("fuzz.csv: ", 0) == 0 && kl_fuzz::OneLine(error));
+    return 0;
+  }
+  std::string csv = kl::ScanCsvHeader();
+  for (size_t k = 0; k < runs.size(); ++k) {
+    FUZZ_CHECK(std::fabs(runs[k].v) < 1);
+    FUZZ_CHECK(k == 0 || runs[k].v > runs[k - 1].v);
+    csv += kl::ScanCsvRow(runs[k]);
+  }
+  // What the program writes, it reads back to the same runs.
+  std::vector<kl::CollisionRun> again;
+  FUZZ_CHECK(kl::ParseScanCsv(csv, "again.csv", again, error));
+  FUZZ_CHECK(again.size() == runs.size());
+  return 0;
+}

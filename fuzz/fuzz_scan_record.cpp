@@ -1,0 +1,30 @@
+// The reader of scan records (--scan-merge, --from-h5) on arbitrary bytes, written to a file of
+// this process's own since HDF5 reads files by name. An accepted record holds runs in strictly
+// increasing velocity, each with a trace on the common time grid.
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "fuzz_check.h"
+#include "records/scan_record.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static const std::string path = "/tmp/kinklab-fuzz-record-" + std::to_string(getpid()) + ".h5";
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  FUZZ_CHECK(f != nullptr);
+  FUZZ_CHECK(std::fwrite(data, 1, size, f) == size);
+  std::fclose(f);
+  kl::ScanRecord record;
+  std::string error;
+  if (!kl::ReadScanRecord(path, record, error)) {
+    FUZZ_CHECK(error.rfind(path + ": ", 0) == 0 && kl_fuzz::OneLine(error));
+    return 0;
+  }
+  for (size_t k = 0; k < record.runs.size(); ++k) {
+    FUZZ_CHECK(std::fabs(record.runs[k].v) < 1);
+    FUZZ_CHECK(k == 0 || record.runs[k].v > record.runs[k - 1].v);
+    FUZZ_CHECK(record.runs[k].centre.size() == static_cast<size_t>(kl::kTraceSamples));
+  }
+  return 0;
+}
