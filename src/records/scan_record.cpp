@@ -6,6 +6,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <thread>
 #include <cstdio>
 #include <cmath>
 #include <limits>
@@ -226,7 +229,7 @@ constexpr int kReadable = 10, kRefused = 11;  // the trial reader's exit codes
 // The HDF5 library that Debian ships can crash on a damaged file (the fuzzer found a use after
 // free in its attribute lookup). A record is therefore read once in a child process first; only
 // when that child ends normally is it read here. False, with `error`, when the child did not.
-bool ReadsWithoutCrashing(const std::string& path, std::string& error) {
+bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& error) {
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return true;  // no child to try in: read as it is
@@ -237,19 +240,32 @@ bool ReadsWithoutCrashing(const std::string& path, std::string& error) {
     std::string why;
     _exit(ReadScanRecordDirectly(path, record, why) ? kReadable : kRefused);
   }
+  // The library can also loop on a damaged file: the trial has a time limit.
   int status = 0;
-  while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+  pid_t done = 0;
+  while ((done = waitpid(child, &status, WNOHANG)) == 0 || (done < 0 && errno == EINTR)) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      kill(child, SIGKILL);
+      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+      error = path + ": a damaged HDF5 file, which the HDF5 library does not finish reading in " +
+              std::to_string(static_cast<int>(seconds)) + " s";
+      return false;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
   }
-  if (WIFEXITED(status) && (WEXITSTATUS(status) == kReadable || WEXITSTATUS(status) == kRefused)) return true;
+  if (done > 0 && WIFEXITED(status) && (WEXITSTATUS(status) == kReadable || WEXITSTATUS(status) == kRefused))
+    return true;
   error = path + ": a damaged HDF5 file, on which the HDF5 library fails" +
-          (WIFSIGNALED(status) ? " (signal " + std::to_string(WTERMSIG(status)) + ")" : std::string());
+          (done > 0 && WIFSIGNALED(status) ? " (signal " + std::to_string(WTERMSIG(status)) + ")" : std::string());
   return false;
 }
 
 }  // namespace
 
-bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error) {
-  return ReadsWithoutCrashing(path, error) && ReadScanRecordDirectly(path, record, error);
+bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error, double seconds) {
+  return ReadsWithoutCrashing(path, seconds, error) && ReadScanRecordDirectly(path, record, error);
 }
 
 bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::string& error) {

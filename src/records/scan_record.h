@@ -35,9 +35,10 @@ struct ScanRecord {
 bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error);
 // Reads and checks a whole record: false with `error` naming the file and the reason for
 // anything that is not such a record.
-// The file is first read in a child process, since the HDF5 library can crash on a damaged
-// one; such a file is refused like any other that is not a record.
-bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error);
+// The file is first read in a child process, since the HDF5 library can crash or loop on a
+// damaged one; such a file (or one the trial does not finish within `seconds`) is refused like
+// any other that is not a record.
+bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error, double seconds = 120);
 // The same in this process, for files that came from this program.
 bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::string& error);
 
