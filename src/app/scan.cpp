@@ -21,6 +21,7 @@
 #include "app/program.h"
 #include "app/refine.h"
 #include "app/replace_file.h"
+#include "app/side_files.h"
 #include "app/stop_signals.h"
 #include "app/version.h"
 #include "records/scan_record.h"
@@ -934,24 +935,6 @@ int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err)
   return status;
 }
 
-// Reads a whole file of at most `limit` bytes.
-bool ReadSmallFile(const std::string& path, size_t limit, std::string& text, std::string& error) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) {
-    error = path + ": " + std::strerror(errno);
-    return false;
-  }
-  text.clear();
-  char buf[65536];
-  size_t n = 0;
-  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() <= limit) text.append(buf, n);
-  const bool failed = std::ferror(f) != 0;
-  std::fclose(f);
-  if (failed) error = path + ": cannot be read";
-  else if (text.size() > limit) error = path + ": larger than " + std::to_string(limit >> 20) + " MB, not a scan CSV";
-  return error.empty();
-}
-
 // A scan whose edges are then bisected: the grid is run (or read from a scan CSV), every
 // neighbouring pair of different class is refined, and all rows are written at the end in
 // velocity order, with the edges and the critical velocity.
@@ -991,7 +974,9 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   std::string error;
   if (!o.fromCsv.empty()) {
     std::string text;
-    if (!ReadSmallFile(o.fromCsv, kMaxScanCsvBytes, text, error) || !ParseScanCsv(text, o.fromCsv, runs, error)) {
+    std::string why;
+    if (!ReadWholeFile(o.fromCsv, text, why, kMaxScanCsvBytes)) error = o.fromCsv + ": " + why;
+    if (!error.empty() || !ParseScanCsv(text, o.fromCsv, runs, error)) {
       err << "kinklab-run: --from-csv " << error << '\n';
       return 2;
     }

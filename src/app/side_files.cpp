@@ -96,42 +96,6 @@ int Cp1251Byte(char32_t cp) {
   return -1;
 }
 
-// The whole file as bytes, at most kSideFileMaxBytes of it; false with a reason that
-// follows the file's name in a message ("cannot be opened (...)", "is larger than ...").
-// A longer file is refused once its first kSideFileMaxBytes + 1 bytes are in, unread beyond.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason) {
-  bytes.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    reason = "cannot be opened (" + std::string(std::strerror(errno)) + ")";
-    return false;
-  }
-  char buffer[8192];
-  size_t n;
-  bool tooLarge = false;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-    bytes.append(buffer, n);
-    if (bytes.size() > kSideFileMaxBytes) {
-      tooLarge = true;
-      break;
-    }
-  }
-  const bool failed = !tooLarge && std::ferror(f) != 0;
-  const int readErrno = errno;
-  std::fclose(f);
-  if (tooLarge) {
-    bytes.clear();
-    reason = "is larger than " + std::to_string(kSideFileMaxBytes) + " bytes (1 MB) and is not read";
-    return false;
-  }
-  if (failed) {
-    bytes.clear();
-    reason = "cannot be read (" + std::string(std::strerror(readErrno)) + ")";
-    return false;
-  }
-  return true;
-}
-
 // Lines ended by "\n" (the last one may lack it), each without a trailing "\r".
 std::vector<std::string_view> SplitLines(std::string_view bytes) {
   std::vector<std::string_view> lines;
@@ -235,6 +199,39 @@ std::string Utf8ToCp1251(std::string_view utf8) {
     out += b < 0 ? '?' : static_cast<char>(b);
   }
   return out;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason, std::size_t limit) {
+  bytes.clear();
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    reason = "cannot be opened (" + std::string(std::strerror(errno)) + ")";
+    return false;
+  }
+  char buffer[8192];
+  size_t n;
+  bool tooLarge = false;
+  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+    bytes.append(buffer, n);
+    if (bytes.size() > limit) {
+      tooLarge = true;
+      break;
+    }
+  }
+  const bool failed = !tooLarge && std::ferror(f) != 0;
+  const int readErrno = errno;
+  std::fclose(f);
+  if (tooLarge) {
+    bytes.clear();
+    reason = "is larger than " + std::to_string(limit) + " bytes (" + std::to_string(limit >> 20) + " MB) and is not read";
+    return false;
+  }
+  if (failed) {
+    bytes.clear();
+    reason = "cannot be read (" + std::string(std::strerror(readErrno)) + ")";
+    return false;
+  }
+  return true;
 }
 
 bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& problem) {

@@ -15,18 +15,12 @@
 #include "app/version.h"
 #include "engine/marks.h"
 
+#include "support/key_lines.h"
+
 namespace kl {
 namespace {
 
-std::map<std::string, std::string> Keys(const std::string& text) {
-  std::map<std::string, std::string> keys;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    const size_t colon = line.find(": ");
-    if (colon != std::string::npos) keys[line.substr(0, colon)] = line.substr(colon + 2);
-  }
-  return keys;
-}
+using test::Keys;
 
 std::vector<std::string> Lines(const std::string& path) {
   std::ifstream in(path);

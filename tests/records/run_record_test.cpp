@@ -28,6 +28,8 @@
 
 extern char** environ;
 
+#include "support/key_lines.h"
+
 namespace kl {
 namespace {
 
@@ -95,15 +97,7 @@ class RecordFile {
   hid_t file_ = -1;
 };
 
-std::map<std::string, std::string> Keys(const std::string& text) {
-  std::map<std::string, std::string> keys;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) {
-    const size_t colon = line.find(": ");
-    if (colon != std::string::npos) keys[line.substr(0, colon)] = line.substr(colon + 2);
-  }
-  return keys;
-}
+using test::Keys;
 
 std::string RunWith(const std::vector<std::string>& args) {
   RunnerOptions o;
