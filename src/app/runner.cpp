@@ -12,12 +12,14 @@
 #include "app/data_file.h"
 #include "app/stop_signals.h"
 #include "app/version.h"
+#include "engine/integrator.h"
 #include "engine/run_control.h"
 #include "interaction/xt_png.h"
 #include "interaction/colour_scale.h"
 #include "records/movie.h"
 #include "records/run_record.h"
 #include "soliton/numbers.h"
+#include "soliton/static_kink.h"
 
 namespace kl {
 
@@ -33,6 +35,14 @@ bool ParseInteger(const std::string& text, int& value) {
 std::string Trimmed(const std::string& s) {
   const size_t first = s.find_first_not_of(' ');
   return first == std::string::npos ? std::string() : s.substr(first);
+}
+
+constexpr double kCentredEnergySamples = 2000;
+
+std::string FixedDecimals(double v, int decimals) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", decimals, v);
+  return buf;
 }
 
 std::string Num(double v) {
@@ -61,11 +71,15 @@ class RunnerUi : public RunUi {
     }
     if (m.MarkCount >= 2) SortSolitons(m.MarkCount, m.MarkLeft.data(), m.MarkRight.data());
     e0_ = p_.sim.EnergyTotal;
+    centred0_ = CentredEnergy(p_.sim, p_.pot);
     TakeOutputs();
   }
   void StepMade() override {
     const SimState& s = p_.sim;
     ++steps_;
+    if ((steps_ % centredEvery_ == 0 || !ContinueAfterStep()) && centred0_ != 0)
+      maxCentredDrift_ =
+          std::max(maxCentredDrift_, std::fabs(CentredEnergy(s, p_.pot) - centred0_) / std::fabs(centred0_));
     points_ += s.PhaseTwo ? 2.0 * (kHistoryHalf - 1 + s.ExtraWidth - 1) + 1 : 2.0 * (kHistoryHalf - 1) + 1;
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
@@ -81,6 +95,9 @@ class RunnerUi : public RunUi {
   long Steps() const { return steps_; }
   double Points() const { return points_; }
   double MaxDrift() const { return maxDrift_; }
+  double MaxCentredDrift() const { return maxCentredDrift_; }
+  // The centred energy is measured every `every` steps (and at the last one).
+  void SetCentredEvery(long every) { centredEvery_ = std::max(1L, every); }
   std::string EnergyCsv() const { return "t,E\n" + energy_.str(); }
   const std::vector<std::string>& Errors() const { return errors_; }
 
@@ -93,6 +110,9 @@ class RunnerUi : public RunUi {
   long steps_ = 0;
   double points_ = 0;
   double maxDrift_ = 0;
+  long centredEvery_ = 1;
+  double centred0_ = 0;
+  double maxCentredDrift_ = 0;
   std::ostringstream energy_;
   std::vector<std::string> errors_;
   const std::atomic<bool>* stop_;
@@ -324,6 +344,15 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       return false;
     }
   }
+  {
+    Potential pot;
+    ApplyPotentialKind(pot, parsed.kind);
+    const std::string unstable = UnstableGridMessage(pot, parsed.halfInterval, parsed.gridSize);
+    if (!unstable.empty()) {
+      error = unstable;
+      return false;
+    }
+  }
   // Every output is checked before the run, so that hours of work never end in a file that
   // cannot be written.
   const std::pair<const char*, std::string> outputs[] = {{"--energy", parsed.energyFile},
@@ -348,6 +377,19 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
   return true;
 }
 
+std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize) {
+  constexpr double kLeastPoints = 4;
+  const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
+  const double width = StaticKink(pot, pot.ParamA).HalfMaxWidth();
+  if (!(width / dx < kLeastPoints)) return {};
+  char text[240];
+  std::snprintf(text, sizeof text,
+                "warning: dx = %.4g puts %.2g points over the kink's width %.3g (fewer than %g): the grid does "
+                "not resolve the kink; take N of at least %.0f for this L",
+                dx, width / dx, width, kLeastPoints, std::ceil(kLeastPoints * 2 * halfInterval / width));
+  return text;
+}
+
 int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
   auto program = std::make_unique<Program>();
   Program& p = *program;
@@ -357,6 +399,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   p.sim.HalfInterval = o.halfInterval;
   p.profile.OduXMin = -o.halfInterval;
   const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, o.halfInterval, nullptr);
+  const std::string coarse = ResolutionWarning(p.pot, o.halfInterval, o.gridSize);
+  if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
 
   p.kinks.SolitonCount = static_cast<int>(o.kinks.size());
   for (int j = 1; j <= p.kinks.SolitonCount; ++j) {
@@ -429,6 +473,9 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   }
 
   RunnerUi ui(p, o, target, stop, record.get(), movie.get());
+  // The centred energy costs a pass over the field: about 2000 samples over the run suffice to
+  // find its largest drift, which moves smoothly.
+  ui.SetCentredEvery(EveryFor(expectedSteps, kCentredEnergySamples));
   ChooseGrid(p, ui, o.gridSize);
   const double dx = p.sim.Dx, dt = p.sim.Dt, reach = p.sim.ReachTime;
   p.sim.InitReady = true;
@@ -486,6 +533,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
       << "E0: " << Num(ui.E0()) << '\n'
       << "E: " << Num(p.sim.EnergyTotal) << '\n'
       << "max_rel_drift: " << Num(ui.MaxDrift()) << '\n'
+      << "max_rel_drift_centred: " << Num(ui.MaxCentredDrift()) << '\n'
+      << "kink_mass: " << FixedDecimals(KinkMass(p.pot, p.pot.ParamA), 10) << '\n'
       << "precision: " << PrecisionName(p.sim.Precision) << '\n'
       << "threads: " << StepThreadsFor(p.sim.StepThreads) << '\n'
       << "points_per_second: " << Num(seconds > 0 ? ui.Points() / seconds : 0.0) << '\n';

@@ -9,6 +9,7 @@
 
 #include "app/replace_file.h"
 #include "engine/sim_state.h"
+#include "soliton/potential.h"
 
 namespace kl {
 
@@ -67,6 +68,11 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
 
 // The single-run command: parses (a bad argument: one line on `err`, status 2), runs with
 // SIGINT and SIGTERM stopping the run, and returns 128 + the signal after such a stop.
+// A warning when the grid puts fewer than four points over the static kink's width (the full
+// width of its slope at half maximum), empty otherwise: such a run is not an answer about the
+// continuum, only about this grid.
+std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize);
+
 int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kl

@@ -25,6 +25,7 @@
 #include "app/stop_signals.h"
 #include "app/version.h"
 #include "records/scan_record.h"
+#include "engine/integrator.h"
 #include "engine/run_control.h"
 #include "interaction/colour_scale.h"
 #include "interaction/xt_png.h"
@@ -405,6 +406,15 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
     error = "--t " + tText + ": a scan's time limit lies above 0 and at most at " +
             Shortest(reach) + ", the reach of the second phase for this N and L";
     return false;
+  }
+  {
+    Potential pot;
+    ApplyPotentialKind(pot, run.kind);
+    const std::string unstable = UnstableGridMessage(pot, run.halfInterval, run.gridSize);
+    if (!unstable.empty()) {
+      error = unstable;
+      return false;
+    }
   }
   if (!outputsWritable()) return false;
   o = std::move(parsed);
@@ -1079,6 +1089,12 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
 int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
   if (!o.mergeFiles.empty()) return RunScanMerge(o, out, err);
+  {
+    Potential pot;
+    ApplyPotentialKind(pot, o.run.kind);
+    const std::string coarse = ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize);
+    if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
+  }
   if (o.refineTolerance > 0) return RunRefinedScan(o, stop, out, err, progressInPlace);
   const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
   std::vector<double> mine;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <type_traits>
 
@@ -224,6 +225,51 @@ bool AdvanceStep(SimState& sim, const Potential& pot) {
     return sim.PhaseTwo ? StepSecondPhase<double>(sim, pot) : StepFirstPhase<double>(sim, pot);
   return sim.PhaseTwo ? StepSecondPhase<long double>(sim, pot)
                       : StepFirstPhase<long double>(sim, pot);
+}
+
+double CentredEnergy(const SimState& sim, const Potential& pot) {
+  using T = long double;
+  const FieldPoint *newer, *older;
+  int half;
+  if (sim.PhaseTwo) {
+    newer = sim.stores.Work(1);
+    older = sim.stores.Work(0);
+    half = kHistoryHalf - 1 + (sim.ExtraWidth - 1);
+  } else {
+    newer = sim.stores.History(sim.LayerNow);
+    older = sim.stores.History(sim.LayerNow - 1);
+    half = kHistoryHalf - 1;
+  }
+  const T dx = sim.Dx, dt = sim.Dt;
+  // Beyond the computed range both levels hold the vacua: no term there.
+  T kinetic = 0, gradient = 0, potential = 0;
+  for (int i = -half; i <= half; ++i) {
+    const T du = static_cast<T>(newer[i].re) - older[i].re;
+    kinetic += du * du;
+    potential += static_cast<T>(PotW(pot, sim.RunParamA, newer[i].re)) + PotW(pot, sim.RunParamA, older[i].re);
+  }
+  for (int i = -half - 1; i <= half; ++i)
+    gradient += (static_cast<T>(newer[i + 1].re) - newer[i].re) * (static_cast<T>(older[i + 1].re) - older[i].re);
+  return static_cast<double>(dx * (kinetic / (2 * dt * dt) + gradient / (2 * dx * dx) + potential / 2));
+}
+
+double StableTimeStepBound(const Potential& pot) {
+  const long double m2 =
+      std::max(VacuumMassSquared(pot, pot.ParamA, -1.0), VacuumMassSquared(pot, pot.ParamA, 1.0));
+  return static_cast<double>(2.0L * std::sqrt(1.0L - kCourantL * kCourantL) / std::sqrt(m2));
+}
+
+std::string UnstableGridMessage(const Potential& pot, double halfInterval, int gridSize) {
+  if (gridSize <= 0) return {};
+  const double dt = TimeStepFor(static_cast<double>(2.0L * halfInterval / gridSize));
+  const double bound = StableTimeStepBound(pot);
+  if (!(dt > bound)) return {};
+  char text[320];
+  std::snprintf(text, sizeof text,
+                "The grid is unstable: dt = %.6g (L = %.6g, N = %d) exceeds %.6g, the largest time step with "
+                "which the leapfrog stays stable for this potential. Choose a larger N or a smaller L.",
+                dt, halfInterval, gridSize, bound);
+  return text;
 }
 
 }  // namespace kl

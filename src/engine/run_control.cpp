@@ -30,18 +30,28 @@ void ArmSecondPhase(Program& p, RunUi& ui) {
   s.PhaseTwoArmed = true;
   s.WindowSpan = s.MainFrame.yMax - s.MainFrame.yMin;
   s.WindowLayers = s.LayerLast - s.LayerFirst;
-  if (s.TimeNow >= s.ReachTime && s.LayerNow >= 1 && s.LayerNow < kHistoryLevels) {
+  // The work layers are cleared now and take the two newest levels after the arming press's
+  // extra step (LoadWorkLayers), so that the second phase goes on from the level the clock
+  // shows.
+  s.WorkLayersPending = s.TimeNow >= s.ReachTime && s.LayerNow >= 1 && s.LayerNow + 1 < kHistoryLevels;
+  if (s.WorkLayersPending) {
     ClearWorkLayers(s);
-    FieldStores& st = s.stores;
-    std::copy(st.History(s.LayerNow - 1) - kHistoryHalf, st.History(s.LayerNow - 1) + kHistoryHalf + 1,
-              st.Work(0) - kHistoryHalf);
-    std::copy(st.History(s.LayerNow) - kHistoryHalf, st.History(s.LayerNow) + kHistoryHalf + 1,
-              st.Work(1) - kHistoryHalf);
-    s.ExtraWidth = 1;
     s.WindowBase = 0;
   }
   s.ReachTime = SecondPhaseReach(s.GridSize, s.RunHalfInterval);
   ui.ShowReachTime();
+}
+
+// The second phase starts from the two newest first-phase levels.
+void LoadWorkLayers(SimState& s) {
+  if (!s.WorkLayersPending) return;
+  s.WorkLayersPending = false;
+  FieldStores& st = s.stores;
+  std::copy(st.History(s.LayerNow - 1) - kHistoryHalf, st.History(s.LayerNow - 1) + kHistoryHalf + 1,
+            st.Work(0) - kHistoryHalf);
+  std::copy(st.History(s.LayerNow) - kHistoryHalf, st.History(s.LayerNow) + kHistoryHalf + 1,
+            st.Work(1) - kHistoryHalf);
+  s.ExtraWidth = 1;
 }
 
 // Halts the run, as at a window boundary with stops or a stop press.
@@ -58,6 +68,14 @@ void StartPress(Program& p, RunUi& ui) {
   if (!s.InitReady) {
     ui.ShowError(kNoInitialConditions);
     return;
+  }
+  // A fresh run on a grid whose time step the leapfrog cannot take would only show garbage.
+  if (s.TimeNow < kZeroTime && s.GridSize > 0) {
+    const std::string unstable = UnstableGridMessage(p.pot, s.HalfInterval, s.GridSize);
+    if (!unstable.empty()) {
+      ui.ShowError(unstable);
+      return;
+    }
   }
   s.Running = true;
   ui.Pause(100);
@@ -139,7 +157,10 @@ void RunLoop(Program& p, RunUi& ui) {
         s.Running = false;
         break;
       }
-      if (s.RunState == 3) Halt(p, ui);  // the extra step of the arming press
+      if (s.RunState == 3) {  // the extra step of the arming press
+        LoadWorkLayers(s);
+        Halt(p, ui);
+      }
       s.RunState = 2;
       ui.ShowRunCaption(2);
       if (!ui.ContinueAfterStep()) {
@@ -231,6 +252,7 @@ void PrepareRun(Program& p, RunUi& ui) {
   s.WindowBase = 0;
   s.DensityMax = -1.0;
   s.ExtraWidth = 1;
+  s.WorkLayersPending = false;
   ui.RunPrepared();
 }
 

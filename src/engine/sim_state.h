@@ -156,6 +156,8 @@ struct SimState {
   bool ResumePending = false;
   bool PhaseTwo = false;
   bool PhaseTwoArmed = false;
+  // Set by the arming press until its extra step has copied the newest levels into WorkLayers.
+  bool WorkLayersPending = false;
   bool InitReady = false;
   bool SolutionTabShown = false;
 };

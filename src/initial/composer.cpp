@@ -36,6 +36,21 @@ double KinkProfileAt(const ProfileState& profile, double halfInterval, double xi
   return static_cast<double>((c + 1 - b) * K[ci] + (b - c) * K[ci + 1]);
 }
 
+double AntikinkProfileAt(const ProfileState& profile, double halfInterval, double xi) {
+  // The table read backwards from the position of xi: the interpolation between the nodes
+  // mirrored about the centre, with the weights KinkProfileAt gives xi. On a table that is
+  // odd about its centre this is exactly -KinkProfileAt(xi).
+  using T = long double;
+  const T L = halfInterval;
+  const T b = (static_cast<T>(xi) - (-L)) * 4100 / (L - (-L));
+  const T c = std::floor(b);
+  if (!(c > 0)) return 1.0;
+  if (c >= 4100) return -1.0;
+  const int ci = static_cast<int>(c);
+  const double* K = profile.ProfileTable.data();
+  return static_cast<double>((c + 1 - b) * K[4100 - ci] + (b - c) * K[4099 - ci]);
+}
+
 double SmoothWindow(double xLeft, double a, double x, double b, double xRight) {
   using T = long double;
   if (x <= xLeft || x >= xRight) return 0.0;
@@ -87,6 +102,7 @@ void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& 
   if (count == 0) return;  // no kinks: the base fill stands
   const double L = sim.HalfInterval;
   auto K = [&](double xi) { return KinkProfileAt(in.profile, L, xi); };
+  auto Mirror = [&](double xi) { return AntikinkProfileAt(in.profile, L, xi); };
   for (int i = -half; i <= half; ++i) {
     KinkArgs args = KinkArguments(i, list.InitSm[1], list.InitVel[1], sim.Dx, sim.Dt);
     double u0 = K(args.xi0), u1 = K(args.xi1);
@@ -96,8 +112,8 @@ void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& 
         u0 = static_cast<double>(static_cast<T>(u0) + K(args.xi0) + 1);
         u1 = static_cast<double>(static_cast<T>(u1) + K(args.xi1) + 1);
       } else {
-        u0 = static_cast<double>(static_cast<T>(u0) - K(args.xi0) - 1);
-        u1 = static_cast<double>(static_cast<T>(u1) - K(args.xi1) - 1);
+        u0 = static_cast<double>(static_cast<T>(u0) + Mirror(args.xi0) - 1);
+        u1 = static_cast<double>(static_cast<T>(u1) + Mirror(args.xi1) - 1);
       }
     }
     init[i].ReU = u0;

@@ -61,6 +61,9 @@ void AddRotator(const SimState& sim, const RotatorParams& rot, InitValues& init,
 
 // The profile at xi, the table mapped onto [-L, L]: -1 left of it, +1 right of it.
 double KinkProfileAt(const ProfileState& profile, double halfInterval, double xi);
+// The antikink at xi: the kink's mirror image K(-xi), +1 left of the interval, -1 right of
+// it. Only for a symmetric well (W(U) = W(-U)) is it -K(xi).
+double AntikinkProfileAt(const ProfileState& profile, double halfInterval, double xi);
 // 1 on [a, b], a raised cosine down to 0 at xLeft and xRight, 0 outside.
 double SmoothWindow(double xLeft, double a, double x, double b, double xRight);
 

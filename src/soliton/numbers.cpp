@@ -74,9 +74,9 @@ std::string FormatWD(double value, int width, int decimals) {
   if (decimals < 0) decimals = 0;
   std::string text;
   if (std::isnan(value)) {
-    text = "Nan";
+    text = "NaN";
   } else if (std::isinf(value)) {
-    text = value < 0 ? "-Inf" : "+Inf";
+    text = value < 0 ? "-Inf" : "Inf";
   } else {
     const bool negative = value < 0;
     char buf[64];

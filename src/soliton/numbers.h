@@ -12,7 +12,8 @@ bool ParseNumber(std::string_view text, double& value);
 
 // Fixed point with `decimals` digits, right-aligned to at least `width` characters.
 // The number is expanded to 18 significant digits first and the first dropped digit
-// rounds away from zero (0.125 in 4:2 is "0.13").
+// rounds away from zero (0.125 in 4:2 is "0.13"). A value that is not finite is "NaN",
+// "Inf" or "-Inf", right-aligned in the same width, without decimals.
 std::string FormatWD(double value, int width, int decimals);
 
 }  // namespace kl

@@ -43,4 +43,10 @@ double PotP(const Potential& pot, double a, double U) { return -PotW(pot, a, U);
 
 double PotCentre(const Potential& /*pot*/, double /*a*/) { return 0.0; }
 
+double VacuumMassSquared(const Potential& pot, double /*a*/, double vacuum) {
+  long double cs, sn;
+  Modulation<long double>(pot.ModulationK, vacuum, cs, sn);
+  return static_cast<double>(2.0L * vacuum * vacuum * (cs + 1.5L) / 2.5L);
+}
+
 }  // namespace kl

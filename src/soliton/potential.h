@@ -83,5 +83,8 @@ double PotW(const Potential& pot, double a, double U);
 double PotDW(const Potential& pot, double a, double U);
 double PotP(const Potential& pot, double a, double U);
 double PotCentre(const Potential& pot, double a);
+// m^2 = W''(U) at a vacuum U = -1 or +1, the squared mass of small waves about it. With
+// W = 0.25 (U^2 - 1)^2 g(U) only the term 2 U^2 g(U) of W'' survives there.
+double VacuumMassSquared(const Potential& pot, double a, double vacuum);
 
 }  // namespace kl

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "soliton/static_kink.h"
+
 namespace kl {
 
 namespace {
@@ -29,33 +31,39 @@ ProfileResult SolveProfile(ProfileState& profile, const Potential& pot, double a
   profile.ProfileReady = true;
   const double h = static_cast<double>((static_cast<T>(halfInterval) - profile.OduXMin) / 4100);
   profile.ProfileStep = h;
-  const T h2 = static_cast<T>(h) * h;
   double* table = profile.ProfileTable.data();
-  double energy = 0.0;
 
-  // Right sweep: the value stored at k is the current one; the dot shows the next one.
-  double uPrev = static_cast<double>(uc - static_cast<T>(s0) * h);
-  double u = uc;
+  // The table holds the kink itself at every node; one node beyond the right end serves the
+  // energy sum's last neighbour.
+  const StaticKink kink(pot, a);
+  auto nodeX = [&](int k) { return static_cast<double>(static_cast<T>(k - kProfileCentre) * h); };
+  for (int k = 0; k <= 4100; ++k) table[k] = kink.At(nodeX(k));
+  const double beyond = kink.At(nodeX(4101));
+  // The vacua are reached from within, so these guards hold the table at a vacuum from the
+  // first node that rounds to it.
+  for (int k = kProfileCentre + 1; k <= 4100; ++k)
+    if ((table[k] > 0.95 && table[k - 1] > table[k]) || table[k] > 1.0000000001) table[k] = 1.0;
+  for (int k = kProfileCentre - 1; k >= 0; --k)
+    if ((table[k] < -0.95 && table[k] > table[k + 1]) || table[k] < -1.0000000001) table[k] = -1.0;
+
+  // The energy sums the static density over both halves from the centre outward, each half
+  // starting with the centre and a neighbour on the centre's tangent (so the centre counts
+  // twice). The dots show what a sweep outward from the centre meets: on the right the value
+  // one node further out.
+  double energy = 0.0;
+  auto add = [&](double l, double c, double r) {
+    energy = static_cast<double>(static_cast<T>(energy) + static_cast<T>(h) * StaticDensity(pot, a, h, l, c, r));
+  };
   for (int k = kProfileCentre; k <= 4100; ++k) {
-    double uNext = static_cast<double>(h2 * PotDW(pot, a, u) + (static_cast<T>(2) * u - uPrev));
-    if ((uNext > 0.95 && u > uNext) || uNext > 1.0000000001) uNext = 1.0;
-    table[k] = u;
-    dot(static_cast<double>(static_cast<T>(k - kProfileCentre) * h), uNext);
-    energy = static_cast<double>(static_cast<T>(energy) + static_cast<T>(h) * StaticDensity(pot, a, h, uPrev, u, uNext));
-    uPrev = u;
-    u = uNext;
+    const double prev = k == kProfileCentre ? static_cast<double>(uc - static_cast<T>(s0) * h) : table[k - 1];
+    const double next = k == 4100 ? beyond : table[k + 1];
+    dot(nodeX(k), next);
+    add(prev, table[k], next);
   }
-  // Left sweep: the value just computed belongs to index k itself.
-  double uRight = static_cast<double>(uc + static_cast<T>(s0) * h);
-  u = uc;
   for (int k = kProfileCentre - 1; k >= 0; --k) {
-    double uNext = static_cast<double>(h2 * PotDW(pot, a, u) + (static_cast<T>(2) * u - uRight));
-    if ((uNext < -0.95 && uNext > u) || uNext < -1.0000000001) uNext = -1.0;
-    table[k] = uNext;
-    dot(static_cast<double>(static_cast<T>(k - kProfileCentre) * h), uNext);
-    energy = static_cast<double>(static_cast<T>(energy) + static_cast<T>(h) * StaticDensity(pot, a, h, uNext, u, uRight));
-    uRight = u;
-    u = uNext;
+    const double right = k == kProfileCentre - 1 ? static_cast<double>(uc + static_cast<T>(s0) * h) : table[k + 2];
+    dot(nodeX(k), table[k]);
+    add(table[k], table[k + 1], right);
   }
 
   // Height: the steepest step away from the vacua; the first maximum wins.

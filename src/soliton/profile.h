@@ -1,5 +1,5 @@
 #pragma once
-// The static kink: U'' = dW/dU(U) marched outward from the centre, pinned at the vacua.
+// The static kink sampled on the profile table, with its height, width and energy.
 #include <vector>
 
 #include "soliton/plot_frame.h"

@@ -87,8 +87,9 @@ void DrawSuperposition(Canvas& box, Program& p) {
   for (int i = -kHistoryHalf; i <= kHistoryHalf; ++i) {
     double sum = KinkProfileAt(p.profile, L, KinkArguments(i, list.InitSm[1], list.InitVel[1], s, p.sim.Dt).xi0);
     for (int j = 2; j <= count; ++j) {
-      const double k = KinkProfileAt(p.profile, L, KinkArguments(i, list.InitSm[j], list.InitVel[j], s, p.sim.Dt).xi0);
-      sum = static_cast<double>(j % 2 == 0 ? static_cast<T>(sum) - k - 1 : static_cast<T>(sum) + k + 1);
+      const double xi = KinkArguments(i, list.InitSm[j], list.InitVel[j], s, p.sim.Dt).xi0;
+      sum = static_cast<double>(j % 2 == 0 ? static_cast<T>(sum) + AntikinkProfileAt(p.profile, L, xi) - 1
+                                           : static_cast<T>(sum) + KinkProfileAt(p.profile, L, xi) + 1);
     }
     S[i] = sum;
   }

@@ -69,10 +69,11 @@ TEST(RunLoop, FirstPhaseOfN1024EndsJustPastLWithState3) {
   EXPECT_EQ(s.RunState, 2);
   EXPECT_TRUE(s.Stopped);
   EXPECT_TRUE(ui.controlsEnabled);
-  // WorkLayers hold the two newest levels from before the extra step.
+  // WorkLayers hold the two newest levels, those of the extra step and the one before, so
+  // that the second phase goes on from the level the clock shows.
   for (int i = -kHistoryHalf; i <= kHistoryHalf; i += 41) {
-    EXPECT_EQ(s.stores.Work(0)[i].re, s.stores.History(626)[i].re);
-    EXPECT_EQ(s.stores.Work(1)[i].re, s.stores.History(627)[i].re);
+    EXPECT_EQ(s.stores.Work(0)[i].re, s.stores.History(627)[i].re);
+    EXPECT_EQ(s.stores.Work(1)[i].re, s.stores.History(628)[i].re);
   }
   EXPECT_EQ(s.stores.Work(1)[-200000].re, -1.0);
   EXPECT_EQ(s.stores.Work(1)[200000].re, 1.0);

@@ -70,8 +70,11 @@ TEST(Superposition, OneKinkAtRestRedrawsTheProfileWithThickLinesToTheEdges) {
   Canvas box(300, 150);
   DrawSuperposition(box, *p);
   // Sampled at every second table point: SectionU[i] is table point 2 (i + 1025).
-  for (int i = -1025; i <= 1025; i += 205)
+  for (int i = -1025 + 205; i <= 1025 - 205; i += 205)
     EXPECT_DOUBLE_EQ(p->sim.stores.SectionU()[i], p->profile.ProfileTable[2 * (i + 1025)]) << i;
+  // The lookup takes the interval's ends as the vacua.
+  EXPECT_EQ(p->sim.stores.SectionU()[-1025], -1.0);
+  EXPECT_EQ(p->sim.stores.SectionU()[1025], 1.0);
   // The right end is +1 at x = 10 + ...: a thick blue line from there to the right edge.
   const PlotFrame f{-10, 10, -1.5, 1.5};
   const int top = FrameRow(box, f, 1.0);

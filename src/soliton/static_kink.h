@@ -1,0 +1,47 @@
+#pragma once
+// The static kink of a well: U' = sqrt(2 W(U)) through U(0) = U_c, from -1 to +1.
+//
+// The first-order equation is integrated (classical Runge-Kutta in extended precision): along
+// it a deviation decays towards either vacuum, whereas marching U'' = dW/dU outward from the
+// centre follows a separatrix, from which any error grows exponentially.
+#include <vector>
+
+#include "soliton/potential.h"
+
+namespace kl {
+
+class StaticKink {
+ public:
+  StaticKink(const Potential& pot, double a);
+
+  // U(x), to about 1e-12; exactly the vacuum where the kink is within rounding of it.
+  double At(double x) const;
+  // The antikink at x: the mirror image U(-x), which for a well without the symmetry
+  // W(U) = W(-U) is not -U(x).
+  double MirrorAt(double x) const { return At(-x); }
+  // dU/dx = sqrt(2 W(U)) at the value U.
+  long double Slope(long double U) const;
+  // The full width of the slope U' at half its maximum, read off the stored nodes (to about
+  // a node spacing).
+  double HalfMaxWidth() const;
+  // The centre value U_c and the node spacing of the stored solution.
+  double Centre() const { return centre_; }
+  double NodeStep() const { return static_cast<double>(step_); }
+
+ private:
+  Potential pot_;
+  double centre_;
+  long double step_;
+  // U at x = j * step (right) and x = -j * step (left), j = 0, 1, ..., up to the first node
+  // that rounds to the vacuum.
+  std::vector<long double> right_, left_;
+
+  // One Runge-Kutta step of length s (signed) from U.
+  long double Advance(long double U, long double s) const;
+  void Fill(std::vector<long double>& nodes, long double direction, double vacuum);
+};
+
+// The rest mass of the kink, the integral of sqrt(2 W(U)) over [-1, 1] (Gauss-Legendre).
+double KinkMass(const Potential& pot, double a);
+
+}  // namespace kl
