@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QMessageBox>
 #include <QPalette>
+#include <QScreen>
 #include <QStyle>
 #include <QTabBar>
 #include <cmath>
@@ -19,6 +20,8 @@ namespace kl {
 namespace {
 
 constexpr int kDesignedLeft = 3, kDesignedTop = 88, kDesignedWidth = 529, kDesignedHeight = 460;
+constexpr int kMaximizeWaitMs = 500;  // how long a shown window waits to be maximised
+constexpr int kLeastStripHeight = 45;  // about the strips' height in the designed window
 const QColor kButtonFace(240, 240, 240);
 
 int Round(double v) { return static_cast<int>(std::nearbyint(v)); }
@@ -202,8 +205,12 @@ class QtMessageBoxes : public MessageBoxes {
   QWidget* parent_;
 };
 
-TForm1::TForm1(MessageBoxes* messages, int pauseMs)
-    : p_(std::make_unique<Program>()), messages_(messages), runUi_(*this), pauseMs_(pauseMs) {
+TForm1::TForm1(MessageBoxes* messages, int pauseMs, Opening opening)
+    : p_(std::make_unique<Program>()),
+      messages_(messages),
+      runUi_(*this),
+      pauseMs_(pauseMs),
+      awaitingOpenedSize_(opening == Opening::Maximized) {
   setObjectName("Form1");
   if (!messages_) {
     ownMessages_ = std::make_unique<QtMessageBoxes>(this);
@@ -225,10 +232,41 @@ TForm1::TForm1(MessageBoxes* messages, int pauseMs)
   setFont(small);
   CreateControls();
   ConnectHandlers();
-  FormCreate();
+  if (!awaitingOpenedSize_) FormCreate();
 }
 
 TForm1::~TForm1() = default;
+
+// The window is laid out once, for the size it opens with: the platform maximises it
+// after the show, so `FormCreate` waits for the resize that brings the maximised size. A
+// platform without a window manager never maximises; the wait then ends after a while and
+// the window is laid out for the size it has.
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (awaitingOpenedSize_) QTimer::singleShot(kMaximizeWaitMs, this, [this] { CreateAtOpenedSize(); });
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  if (awaitingOpenedSize_ && isVisible() && isMaximized() && size() != QSize(kDesignedWidth, kDesignedHeight))
+    QMetaObject::invokeMethod(this, [this] { CreateAtOpenedSize(); }, Qt::QueuedConnection);
+}
+
+void TForm1::CreateAtOpenedSize() {
+  if (!awaitingOpenedSize_) return;
+  awaitingOpenedSize_ = false;
+  FormCreate();
+}
+
+// The window's rectangle that the notebook is sized from: the designed one, unless the
+// window opened larger. A maximised window stands at the corner of its screen's free area.
+QRect TForm1::OpenedRect() const {
+  const QRect designed(kDesignedLeft, kDesignedTop, kDesignedWidth, kDesignedHeight);
+  if (!isVisible() || (width() <= kDesignedWidth && height() <= kDesignedHeight)) return designed;
+  QPoint corner = frameGeometry().topLeft();
+  if (const QScreen* s = screen()) corner -= s->availableGeometry().topLeft();
+  return QRect(QPoint(std::max(corner.x(), 0), std::max(corner.y(), 0)), size().expandedTo(designed.size()));
+}
 
 // A name with a folder of its own from the root (a log name of the settings file) is used as
 // it is; every other name lies in the start folder.
@@ -284,6 +322,7 @@ void TForm1::CreateControls() {
   PaintBoxODU->resize(193, 100);
   auto scaleGroup = [&](const char* name, const char* editStem, std::array<QLineEdit*, 5>* four, bool profile) {
     QGroupBox* g = MakeGroup(pg, name, "Шкалы", profile ? 250 : 170, 150, false);
+    g->setAutoFillBackground(true);  // the picture under it does not show through
     const char* labels[4] = {"xMin =", "xMax =", "yMin = ", "yMax ="};
     for (int k = 1; k <= 4; ++k) {
       MakeLabel(g, (std::string(name) + "Label" + std::to_string(k)).c_str(), labels[k - 1])->move(8, 20 + 24 * (k - 1));
@@ -319,9 +358,11 @@ void TForm1::CreateControls() {
   for (QPushButton* b : {Button2, Button4, Button6}) b->move(80, 118);
   ButtonDrawOne = MakeButton(pg, "ButtonDrawOne", "Один график");
   ButtonDrawAll = MakeButton(pg, "ButtonDrawAll", "Все графики", false);
+  // The two questions wrap into at most three lines in either language.
+  const int threeLines = 3 * QFontMetrics(font()).lineSpacing() + 2;
   LabelAdd = MakeLabel(pg, "LabelAdd", "Добавить к начальным условиям?", false);
   LabelAdd->setWordWrap(true);
-  LabelAdd->resize(110, 32);
+  LabelAdd->resize(110, threeLines);
   ButtonAdd = MakeButton(pg, "ButtonAdd", ">", false);
   ButtonAdd->resize(28, ButtonAdd->height());
   LabelInitVel = MakeLabel(pg, "LabelInitVel", "  Скорость=", false);
@@ -333,7 +374,7 @@ void TForm1::CreateControls() {
   ListBoxInitVal->setVisible(false);
   LabelRemove = MakeLabel(pg, "LabelRemove", "Убрать из начальных условий?", false);
   LabelRemove->setWordWrap(true);
-  LabelRemove->resize(110, 32);
+  LabelRemove->resize(110, threeLines);
   ButtonRemove = MakeButton(pg, "ButtonRemove", "<", false);
   ButtonRemove->resize(28, ButtonRemove->height());
   GroupBoxFirstInterval = MakeGroup(pg, "GroupBoxFirstInterval", "Длина исходного интервала", 190, 52);
@@ -458,6 +499,7 @@ void TForm1::CreateControls() {
   PaintBoxCurrEnergy = new PaintBox(pg, "PaintBoxCurrEnergy", p.canvases.PaintBoxCurrEnergy, Qt::white);
   auto stripGroup = [&](const char* name, QLineEdit*& lo, const char* loName, QLineEdit*& hi, const char* hiName) {
     QGroupBox* g = MakeGroup(pg, name, "Шкала", 120, 70, false);
+    g->setAutoFillBackground(true);
     MakeLabel(g, (std::string(name) + "Min").c_str(), "yMin = ")->move(6, 22);
     lo = MakeEdit(g, loName, "");
     lo->move(56, 18);
@@ -475,7 +517,7 @@ void TForm1::CreateControls() {
   GroupBoxMicro2 = MakeGroup(pg, "GroupBoxMicro2", "Микроскоп", 90, 64);
   rbCreateMicro2 = MakeRadio(GroupBoxMicro2, "rbCreateMicro2", "Создать", 6, 18);
   rbDeleteMicro2 = MakeRadio(GroupBoxMicro2, "rbDeleteMicro2", "Удалить", 6, 40);
-  GroupBoxSearch = MakeGroup(pg, "GroupBoxSearch", "Щелчки по полю Амплитуды", 150, 64);
+  GroupBoxSearch = MakeGroup(pg, "GroupBoxSearch", "Щелчки по полю Амплитуды", 180, 64);  // holds either title
   rbScale = MakeRadio(GroupBoxSearch, "rbScale", "Scale", 6, 18);
   rbP1 = MakeRadio(GroupBoxSearch, "rbP1", "+1", 70, 18);
   rbM1 = MakeRadio(GroupBoxSearch, "rbM1", "-1", 6, 40);
@@ -487,6 +529,9 @@ void TForm1::CreateControls() {
   RadioButtonEnergy = MakeRadio(GroupBoxRadButt, "RadioButtonEnergy", "Энергия", 6, 40);
   ButtonRefreshSol = MakeButton(pg, "ButtonRefreshSol", "Обновить");
   ButtonRefreshSol->setEnabled(false);
+  // The grid list and the stop choice reach down over the main picture's top edge.
+  ListBoxN->raise();
+  GroupBoxStop->raise();
 
   // Page 3: help.
   Memo1 = Make<QPlainTextEdit>(pages_[3], "Memo1");
@@ -546,7 +591,10 @@ void TForm1::LayoutControls() {
   EditInitVel->move(Right(LabelInitVel), LabelInitVel->y());
   LabelInitSm->move(ButtonAdd->x(), LabelInitVel->y() + EditInitVel->height());
   EditInitSm->move(Right(LabelInitSm), LabelInitSm->y());
-  ListBoxInitVal->setGeometry(Right(ButtonAdd), ButtonAdd->y(), ListBoxInitVal->width(), PaintBoxODU->height());
+  // The list starts right of the fields under ">" as well: over them it would hide them, under
+  // them it would hide the start of its own lines.
+  const int listLeft = std::max({Right(ButtonAdd), Right(EditInitVel), Right(EditInitSm)});
+  ListBoxInitVal->setGeometry(listLeft, ButtonAdd->y(), ListBoxInitVal->width(), PaintBoxODU->height());
   LabelRemove->move(LabelAdd->x(), Bottom(ListBoxInitVal) - LabelRemove->height());
   ButtonRemove->move(ButtonAdd->x(), Bottom(LabelRemove) - ButtonRemove->height());
 
@@ -561,8 +609,8 @@ void TForm1::LayoutControls() {
   PanelRotator->move(RadioGroupInit->x(), Bottom(RadioGroupInit) + 10);
   ButtonInitPlants->move(Right(PanelRotator) + 10, Bottom(PanelRotator) - ButtonInitPlants->height());
   const int labelH = Label_Re_u->height();
-  const int boxH = Round((kDesignedHeight - 5 - Bottom(PanelRotator)) / 2.0) - labelH - 30;
-  const int boxW = Round((kDesignedWidth - PanelRotator->x()) / 3.0) - 40;
+  const int boxH = Round((laidOutFor_.height() - 5 - Bottom(PanelRotator)) / 2.0) - labelH - 30;
+  const int boxW = Round((laidOutFor_.width() - PanelRotator->x()) / 3.0) - 40;
   PaintBox_Re_u->setGeometry(PanelRotator->x(), Bottom(PanelRotator) + labelH, boxW, boxH);
   PaintBox_Im_u->setGeometry(Right(PaintBox_Re_u) + 10, PaintBox_Re_u->y(), 0, 0);
   PaintBox_Abs_u->setGeometry(Right(PaintBox_Im_u) + 10, PaintBox_Re_u->y(), 0, 0);
@@ -589,19 +637,7 @@ void TForm1::LayoutControls() {
   ButtonToCalc->setEnabled(true);
   ButtonStop->move(Right(ButtonToCalc) + gap, 5);
 
-  // Page 2, pictures.
-  const int mainW = W - lbNColor->width() - PaintBoxScaleColor->width() - 5;
-  const int mainH = Round(mainW / 2.0);
-  PaintBoxMain->setGeometry(lblInterv1->x(), Bottom(lblInterv2), mainW, mainH);
-  PaintBoxMicro2->setGeometry(Round(0.75 * mainW), PaintBoxMain->y() + Round(mainH / 2.0), Round(mainW / 4.0),
-                              Round(mainH / 2.0));
-  PaintBoxScaleColor->setGeometry(Right(PaintBoxMain), PaintBoxMain->y(), PaintBoxScaleColor->width(), mainH);
-  LabelDoubleColor->move(Right(PaintBoxScaleColor), PaintBoxScaleColor->y());
-  lbNColor->move(LabelDoubleColor->x(), Bottom(LabelDoubleColor));
-  LabelColorScaleHint->move(Right(PaintBoxScaleColor) - LabelColorScaleHint->width(), Bottom(PaintBoxScaleColor));
-  LabelHint2->move(PaintBoxMain->x() + Round(mainW / 2.0), LabelColorScaleHint->y());
-
-  // Page 2, bottom row.
+  // Page 2, bottom row (placed first: the pictures' heights depend on it).
   gap = (W - ListBoxOptions->width() - GroupBoxMicro2->width() - GroupBoxSearch->width() - GroupBoxRadButt->width() -
          ButtonRefreshSol->width() - 10) / 4;
   ListBoxOptions->move(0, H - 30 - ListBoxOptions->height());
@@ -609,6 +645,21 @@ void TForm1::LayoutControls() {
   GroupBoxSearch->move(Right(GroupBoxMicro2) + gap, ListBoxOptions->y());
   GroupBoxRadButt->move(Right(GroupBoxSearch) + gap, ListBoxOptions->y());
   ButtonRefreshSol->move(Right(GroupBoxRadButt) + gap, ListBoxOptions->y());
+
+  // Page 2, pictures. The main picture is half as high as wide, but on a screen wider than
+  // 4:3 that would squeeze the two strips under it to nothing: it leaves them their least height.
+  const int mainW = W - lbNColor->width() - PaintBoxScaleColor->width() - 5;
+  const int mainTop = Bottom(lblInterv2);
+  const int mainH = std::min(Round(mainW / 2.0), ButtonRefreshSol->y() - mainTop - 2 * LabelNameCurrSol->height() - 10 -
+                                                   2 * kLeastStripHeight);
+  PaintBoxMain->setGeometry(lblInterv1->x(), mainTop, mainW, mainH);
+  PaintBoxMicro2->setGeometry(Round(0.75 * mainW), PaintBoxMain->y() + Round(mainH / 2.0), Round(mainW / 4.0),
+                              Round(mainH / 2.0));
+  PaintBoxScaleColor->setGeometry(Right(PaintBoxMain), PaintBoxMain->y(), PaintBoxScaleColor->width(), mainH);
+  LabelDoubleColor->move(Right(PaintBoxScaleColor), PaintBoxScaleColor->y());
+  lbNColor->move(LabelDoubleColor->x(), Bottom(LabelDoubleColor));
+  LabelColorScaleHint->move(Right(PaintBoxScaleColor) - LabelColorScaleHint->width(), Bottom(PaintBoxScaleColor));
+  LabelHint2->move(PaintBoxMain->x() + Round(mainW / 2.0), LabelColorScaleHint->y());
 
   // Page 2, strips.
   LabelNameCurrSol->move(PaintBoxMain->x(), Bottom(PaintBoxMain));
@@ -631,8 +682,10 @@ namespace kl {
 
 void TForm1::FormCreate() {
   Program& p = *p_;
-  TabbedNotebook1->setGeometry(kDesignedLeft, kDesignedTop, kDesignedWidth - 20 - cmdExit->width(),
-                               kDesignedHeight - 30);
+  const QRect opened = OpenedRect();
+  laidOutFor_ = opened.size();
+  TabbedNotebook1->setGeometry(opened.x(), opened.y(), opened.width() - 20 - cmdExit->width(), opened.height() - 30);
+  setMinimumSize(laidOutFor_);  // the layout holds for this size and no smaller
   // Settings: a missing or broken file is reported; the reader leaves what to use.
   std::string problem;
   // A bad precision line is one of the problems reported here; the reader then leaves extended.
@@ -703,6 +756,7 @@ void TForm1::FormCreate() {
   p.log.SetErrorSink([this](const std::string& m) { Error(m); });
   if (!p.log.Create()) p.log.SetPath("");  // the run goes on without records
   TimerForPaintBox->start();
+  created_ = true;
 }
 
 void TForm1::TabbedNotebook1Change(int page) {

@@ -16,6 +16,9 @@ void SetControlText(QWidget* w, const QString& text) {
   if (auto* l = qobject_cast<QLabel*>(w)) {
     l->setText(text);
     if (!l->wordWrap()) l->adjustSize();
+  } else if (auto* r = qobject_cast<QRadioButton*>(w)) {
+    r->setText(text);
+    r->adjustSize();  // a choice is as wide as its text in either language
   } else if (auto* b = qobject_cast<QAbstractButton*>(w)) {
     b->setText(text);
   } else if (auto* g = qobject_cast<QGroupBox*>(w)) {
@@ -38,7 +41,7 @@ void TForm1::ApplyEntry(int entry, const std::string& text) {
       const std::string owner = target.substr(0, hash);
       const int index = std::stoi(target.substr(hash + 1));
       if (owner == "TabbedNotebook1") TabbedNotebook1->setTabText(index, q);
-      else if (owner == "RadioGroupInit") RadioGroupInitItems.at(index)->setText(q);
+      else if (owner == "RadioGroupInit") SetControlText(RadioGroupInitItems.at(index), q);
       else if (owner == "ListBoxOptions" && ListBoxOptions->item(index)) ListBoxOptions->item(index)->setText(q);
     } else if (QWidget* w = findChild<QWidget*>(QString::fromStdString(target))) {
       SetControlText(w, q);

@@ -64,10 +64,17 @@ class WindowRunUi : public RunUi {
 class TForm1 : public QWidget {
   Q_OBJECT
  public:
+  // How the window takes the size it is laid out for: the size it is created with, or the
+  // size it has once shown maximised (the program's way; `FormCreate` then waits for it).
+  enum class Opening { AtCreationSize, Maximized };
+
   // `messages` answers the message boxes (the window's own boxes when null); `pauseMs` is
   // the pause of a start press (100 in the program).
-  explicit TForm1(MessageBoxes* messages = nullptr, int pauseMs = 100);
+  explicit TForm1(MessageBoxes* messages = nullptr, int pauseMs = 100, Opening opening = Opening::AtCreationSize);
   ~TForm1() override;
+
+  // `FormCreate` has run: the controls are laid out and the defaults are in place.
+  bool Created() const { return created_; }
 
   Program& program() { return *p_; }
   const KeptTexts& kept() const { return kept_; }
@@ -215,6 +222,9 @@ class TForm1 : public QWidget {
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  bool focusNextPrevChild(bool next) override;
 
  private:
   friend class WindowRunUi;
@@ -229,6 +239,8 @@ class TForm1 : public QWidget {
   void ShowConcl2();
   void ShowInterv2();
   void Error(const std::string& text);
+  QRect OpenedRect() const;
+  void CreateAtOpenedSize();
 
   std::unique_ptr<Program> p_;
   WindowCanvases canvases_;
@@ -240,6 +252,8 @@ class TForm1 : public QWidget {
   std::unique_ptr<MessageBoxes> ownMessages_;
   WindowRunUi runUi_;
   int pauseMs_;
+  bool awaitingOpenedSize_ = false, created_ = false;
+  QSize laidOutFor_{529, 460};  // the window's size that the layout is made for
   std::array<QWidget*, 4> pages_{};
 };
 

@@ -19,6 +19,7 @@ void ShowRange(QLineEdit* lo, QLineEdit* hi, const PlotFrame& frame, QGroupBox* 
     pal.setColor(QPalette::Base, pal.color(QPalette::Window));
     e->setPalette(pal);
   }
+  group->raise();
   group->setVisible(true);
 }
 

@@ -20,14 +20,25 @@ void ShowScales(const ScaleFields& fields, const std::array<double, 4>& values, 
     fields[k]->setText(k < 2 ? WD(values[k], 4, 2) : WD(values[k], yWidth, yDecimals));
 }
 
-// An opened group shows its scales on the window colour (not the white of a read field).
+// The fields and buttons of a group that Tab visits, in their order.
+QList<QWidget*> TabStops(QGroupBox* group) {
+  QList<QWidget*> stops;
+  for (QWidget* w : group->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (w->isEnabled() && w->isVisibleTo(group) && (w->focusPolicy() & Qt::TabFocus)) stops << w;
+  return stops;
+}
+
+// An opened group shows its scales on the window colour (not the white of a read field). It
+// lies above the picture and the buttons under it, and takes the keyboard at its first field.
 void OpenGroup(QGroupBox* group, const ScaleFields& fields) {
   for (QLineEdit* e : fields) {
     QPalette pal = e->palette();
     pal.setColor(QPalette::Base, pal.color(QPalette::Window));
     e->setPalette(pal);
   }
+  group->raise();
   group->setVisible(true);
+  if (const QList<QWidget*> stops = TabStops(group); !stops.isEmpty()) stops.front()->setFocus(Qt::OtherFocusReason);
 }
 
 bool ReadMaximum(QLineEdit* edit, double& value) {
@@ -54,6 +65,20 @@ void TForm1::ConnectScaleDialogs() {
   connect(Button4, &QPushButton::clicked, this, [this] { Button4Click(); });
   connect(Button5, &QPushButton::clicked, this, [this] { Button5Click(); });
   connect(Button6, &QPushButton::clicked, this, [this] { Button6Click(); });
+}
+
+// Tab and Shift+Tab go round the open group that holds the keyboard, never to the fields behind it.
+bool TForm1::focusNextPrevChild(bool next) {
+  QWidget* focus = focusWidget();
+  for (QGroupBox* group : {GroupBoxPot, GroupBoxPhas, GroupBoxODU}) {
+    if (!focus || !group->isVisible() || !group->isAncestorOf(focus)) continue;
+    const QList<QWidget*> stops = TabStops(group);
+    if (stops.isEmpty()) break;
+    const qsizetype at = stops.indexOf(focus), n = stops.size();
+    stops[at < 0 ? 0 : (at + (next ? 1 : n - 1)) % n]->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+    return true;
+  }
+  return QWidget::focusNextPrevChild(next);
 }
 
 void TForm1::PaintBoxPotEnClick() {
