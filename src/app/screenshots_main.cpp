@@ -1,6 +1,9 @@
 // kinklab-screenshots: pictures of the real window, for the documentation.
 // Run it in a folder with the side files: kinklab-screenshots OUTPUT_FOLDER
 //
+// The window opens maximised, as the program opens it, on a virtual 1920 x 1080 screen of
+// Qt's offscreen platform (set up here, whatever QT_QPA_PLATFORM says).
+//
 // It writes tab0.png .. tab3.png (the four tabs, for docs/window.md) and then drives the
 // window through the session of docs/user-guide.md with its own controls, saving one
 // picture per step worth showing (guide-01-*.png .. guide-11-*.png). The session saves the
@@ -35,11 +38,18 @@ class PrintedMessages : public kl::MessageBoxes {
   }
 };
 
+constexpr int kScreenWidth = 1920, kScreenHeight = 1080;
+
+// Shows the window maximised and waits until it is laid out for that size.
+void OpenMaximized(TForm1& form) {
+  form.showMaximized();
+  for (int k = 0; k < 5000 && !form.Created(); ++k) QTest::qWait(1);
+}
+
 // The four tabs as docs/window.md shows them.
 void TabPictures(const QString& out) {
-  kl::TForm1 form;
-  form.resize(640, 560);
-  form.show();
+  kl::TForm1 form(nullptr, 100, TForm1::Opening::Maximized);
+  OpenMaximized(form);
   // The solution tab shows a run: a kink and an antikink at -4 and +4 approaching at 0.3,
   // halted at the end of the first display window.
   kl::Program& p = form.program();
@@ -74,21 +84,19 @@ class Session {
 
  private:
   TForm1& Start() {
-    form_ = std::make_unique<TForm1>(&messages_);
-    form_->resize(640, 560);
-    form_->show();
+    form_ = std::make_unique<TForm1>(&messages_, 100, TForm1::Opening::Maximized);
+    OpenMaximized(*form_);
     Pump(100);
     return *form_;
   }
   static void Pump(int ms = 60) { QTest::qWait(ms); }
-  // The notebook with the language and close buttons beside it, without the empty margin
-  // that the designed window position leaves above it.
+  // The notebook with the language and close buttons beside it.
   void Save(const char* name) {
     TForm1& f = *form_;
     Pump(30);
     const QRect nb = f.TabbedNotebook1->geometry();
     const int right = std::max(f.cmdLang->geometry().right(), f.cmdExit->geometry().right()) + 6;
-    const QRect area(0, nb.y() - 2, right, nb.height() + 4);
+    const QRect area(0, std::max(nb.y() - 2, 0), right, nb.height() + 4);
     const QString path = QStringLiteral("%1/guide-%2.png").arg(out_, QString::fromLatin1(name));
     f.grab(area).save(path);
     std::printf("picture %s: t=%.4f RunState=%d caption \"%s\"\n", qPrintable(path), f.program().sim.TimeNow,
@@ -266,6 +274,16 @@ void Session::Run() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const QString config = QDir::temp().filePath(QStringLiteral("kinklab_screenshots_screen.json"));
+  QFile screen(config);
+  if (screen.open(QIODevice::WriteOnly))
+    screen.write(QStringLiteral(R"({"windowFrameMargins": false, "screens": [{"name": "screen", "x": 0, "y": 0, )"
+                                R"("width": %1, "height": %2}]})")
+                     .arg(kScreenWidth)
+                     .arg(kScreenHeight)
+                     .toUtf8());
+  screen.close();
+  qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config).toLocal8Bit());
   QApplication app(argc, argv);
   const QString out = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(".");
   QDir().mkpath(out);
