@@ -75,6 +75,9 @@ TEST(RunnerArgs, BadArgumentsAreRefusedWithTheirName) {
       {{"--h5", "no/such/folder/r.h5"}, "--h5 no/such/folder/r.h5: cannot write"},
       {{"--movie", "no/such/folder/m.gif"}, "--movie no/such/folder/m.gif: cannot write"},
       {{"--movie", "m.gif", "--movie-size", "10x10"}, "--movie-size 10x10"},
+      // dt = 1.599 against the stability bound 0.8124 of kind 1: the run would blow up.
+      {{"--L", "1000", "--N", "1024", "--kink", "0:0"}, "The grid is unstable: dt = 1.5987 (L = 1000, N = 1024) exceeds 0.812404"},
+      {{"--kind", "4", "--L", "520", "--N", "1024", "--kink", "0:0"}, "The grid is unstable: dt = 0.831"},
   };
   for (const auto& [args, named] : cases) {
     RunnerOptions o;
@@ -123,7 +126,24 @@ TEST(Runner, ReportsTheProfileTheGridAndTheRun) {
   EXPECT_EQ(keys.at("steps"), "626");  // the default stops at the first-phase limit
   EXPECT_EQ(keys.at("phase"), "1");
   EXPECT_LT(std::stod(keys.at("max_rel_drift")), 1e-6);
+  EXPECT_LT(std::stod(keys.at("max_rel_drift_centred")), 1e-8);
+  EXPECT_EQ(keys.at("kink_mass"), "0.9428090416");  // 2 sqrt(2) / 3
   EXPECT_GT(std::stod(keys.at("points_per_second")), 0);
+}
+
+TEST(Runner, WarnsOfAGridThatDoesNotResolveTheKink) {
+  // Kind 4's kink is 1.67 wide: dx = 0.5 leaves about 3.3 points over it. The run goes on.
+  RunnerOptions o;
+  std::string error;
+  ASSERT_TRUE(ParseRunnerArgs({"--kind", "4", "--L", "64", "--N", "256", "--kink", "0:0", "--t", "1"}, o, error))
+      << error;
+  std::ostringstream out, err;
+  EXPECT_EQ(RunHeadless(o, out, err), 0);
+  EXPECT_EQ(err.str().find("kinklab-run: warning: dx = 0.5 puts 3.3 points over the kink's width 1.67"), 0u)
+      << err.str();
+  EXPECT_EQ(Keys(out.str()).at("t").substr(0, 1), "1");
+  const Potential four{4, 5.0, 0.0};
+  EXPECT_EQ(ResolutionWarning(four, 64, 512), "");  // 6.7 points
 }
 
 TEST(Runner, RunsIntoTheSecondPhaseUntilTheRequestedTime) {

@@ -114,6 +114,7 @@ TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
       {{"--from-csv", "s.csv", "--refine", "1e-3", "--scan", "0.1:0.5:0.1"}, "--scan"},
       {{"--from-csv", "s.csv", "--refine", "1e-3", "--scan-png", "m.png"}, "--scan-png"},
       {{"--scan", "0.1:0.2:0.1", "--scan-png", "no/such/folder/s.png"}, "--scan-png no/such/folder/s.png"},
+      {{"--scan", "0.1:0.2:0.1", "--separation", "150", "--N", "256"}, "The grid is unstable: dt = 1.02317 (L = 160"},
   };
   for (const auto& [args, named] : cases) {
     ScanOptions o;
@@ -431,6 +432,17 @@ TEST(ScanStop, AStoppedScanKeepsTheRunsItFinishedAndDropsTheOneOnTheWay) {
   const CollisionRun cut = RunCollision(o, 0.35, stop);  // stopped at its first step
   EXPECT_FALSE(cut.finished);
   EXPECT_LE(cut.time.size(), 1u);
+}
+
+TEST(ScanRun, TheFirstCollisionComesWhenTheSchemeSaysItDoes) {
+  // A kink-antikink pair of kind 1 at +-10 meeting at v = 0.26 (N = 1024, L = 20): an
+  // independent leapfrog of the same scheme puts the first collision at 33.183; a second
+  // phase one step behind its clock put it at 33.214.
+  std::atomic<bool> stop{false};
+  const ScanOptions o = Parsed({"--scan", "0.26:0.26:0.01", "--N", "1024", "--t", "40", "--precision", "double"});
+  const CollisionRun run = RunCollision(o, 0.26, stop);
+  ASSERT_TRUE(run.firstCollision);
+  EXPECT_NEAR(*run.firstCollision, 33.183, 0.003);
 }
 
 TEST(ScanCsv, ReadsConcatenatedSharesAndRefusesWhatIsNoScanCsvNamingTheLine) {

@@ -97,6 +97,23 @@ TEST(RunLoop, FirstPhaseOfN1024EndsJustPastLWithState3) {
   for (int i = -kHistoryHalf; i <= kHistoryHalf; i += 37) EXPECT_EQ(s.stores.History(1)[i].re, s.stores.Work(1)[i].re);
 }
 
+TEST(StartPress, AGridTooCoarseForTheLeapfrogStartsNoRun) {
+  // L = 130 on N = 256 gives dt = 0.83, beyond kind 1's bound 2 sqrt(1 - c^2) / sqrt(2) = 0.81.
+  FakeRunUi ui;
+  auto p = MakeProgram(ui, 1, 130, 256, {{0.0, 0.0}});
+  StartPress(*p, ui);
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_EQ(ui.errors[0].find("The grid is unstable: dt = 0.831"), 0u) << ui.errors[0];
+  EXPECT_FALSE(p->sim.Running);
+  EXPECT_EQ(p->sim.TimeNow, 0.0);
+  EXPECT_EQ(ui.steps, 0);
+  // A stable L typed afterwards runs.
+  p->sim.HalfInterval = 100;
+  StartPress(*p, ui);
+  EXPECT_EQ(ui.errors.size(), 1u);
+  EXPECT_GT(ui.steps, 0);
+}
+
 TEST(RunLoop, WithoutStopsN256PassesTheWindowEndsAndHaltsAt70) {
   FakeRunUi ui;
   auto p = MakeProgram(ui, 1, 10, 256, {{-2.0, 0.2}});

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include <string>
 
 #include "engine/marks.h"
@@ -71,6 +73,10 @@ TEST(FormatWD, CarriesPadsAndNeverCuts) {
   EXPECT_EQ(FormatWD(123456.5, 4, 1), "123456.5");
   EXPECT_EQ(FormatWD(1e20, 1, 2), "100000000000000000000.00");
   EXPECT_EQ(FormatWD(-1234.5678, 2, 3), "-1234.568");
+  // A value that is not finite stands alone in its width, without decimals.
+  EXPECT_EQ(FormatWD(std::nan(""), 5, 3), "  NaN");
+  EXPECT_EQ(FormatWD(HUGE_VAL, 6, 3), "   Inf");
+  EXPECT_EQ(FormatWD(-HUGE_VAL, 2, 3), "-Inf");
 }
 
 TEST(LogField, FixedTenDecimalsWithCommaAndSeparator) {

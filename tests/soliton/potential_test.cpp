@@ -1,6 +1,8 @@
 // The four double wells: values, vacua, the force as the slope of the well, kind selection.
 #include "soliton/potential.h"
 
+#include "engine/integrator.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -92,6 +94,29 @@ TEST(Potential, FormulaLabels) {
   EXPECT_EQ(PotentialFormulaLabel(2), "P( U ) = 0.25 * ( U^2 - 1 )^2 * ( Cos(   0.9*(U-0.3) ) + 1.5 ) / 2.5");
   EXPECT_EQ(PotentialFormulaLabel(3), "P( U ) = 0.25 * ( U^2 - 1 )^2 * ( Cos(   1.1*(U-0.3) ) + 1.5 ) / 2.5");
   EXPECT_EQ(PotentialFormulaLabel(4), "P( U ) = 0.25 * ( U^2 - 1 )^2 * ( Cos(   5.0*(U-0.3) ) + 1.5 ) / 2.5");
+}
+
+TEST(Potential, VacuumMassesAndTheStabilityBound) {
+  // W'' at each vacuum against a central difference of the force, for every kind; the bound
+  // 2 sqrt(1 - c^2) / m with the larger m, which for kind 1 (m^2 = 2) is 0.8124.
+  for (int kind = kMinKind; kind <= kMaxKind; ++kind) {
+    Potential pot;
+    ApplyPotentialKind(pot, kind);
+    double largest = 0;
+    for (double vacuum : {-1.0, 1.0}) {
+      const double h = 1e-5;
+      const double difference = (PotDW(pot, 0, vacuum + h) - PotDW(pot, 0, vacuum - h)) / (2 * h);
+      EXPECT_NEAR(VacuumMassSquared(pot, 0, vacuum), difference, 1e-8) << "kind " << kind << " at " << vacuum;
+      largest = std::max(largest, VacuumMassSquared(pot, 0, vacuum));
+    }
+    const double c = 0.818535277187;
+    EXPECT_NEAR(StableTimeStepBound(pot), 2 * std::sqrt(1 - c * c) / std::sqrt(largest), 1e-14);
+  }
+  Potential one;
+  EXPECT_NEAR(StableTimeStepBound(one), 0.812404, 1e-6);
+  Potential four;
+  ApplyPotentialKind(four, 4);
+  EXPECT_NEAR(VacuumMassSquared(four, 0, 1.0), 0.4508, 1e-4);  // the slow tail of kind 4
 }
 
 }  // namespace
