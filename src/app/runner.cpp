@@ -344,15 +344,7 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
       return false;
     }
   }
-  {
-    Potential pot;
-    ApplyPotentialKind(pot, parsed.kind);
-    const std::string unstable = UnstableGridMessage(pot, parsed.halfInterval, parsed.gridSize);
-    if (!unstable.empty()) {
-      error = unstable;
-      return false;
-    }
-  }
+  if (!CheckGridIsStable(parsed, error)) return false;
   // Every output is checked before the run, so that hours of work never end in a file that
   // cannot be written.
   const std::pair<const char*, std::string> outputs[] = {{"--energy", parsed.energyFile},
@@ -375,6 +367,13 @@ bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std
   }
   o = std::move(parsed);
   return true;
+}
+
+bool CheckGridIsStable(const RunnerOptions& o, std::string& error) {
+  Potential pot;
+  ApplyPotentialKind(pot, o.kind);
+  error = UnstableGridMessage(pot, o.halfInterval, o.gridSize);
+  return error.empty();
 }
 
 std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize) {

@@ -68,6 +68,9 @@ int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& e
 
 // The single-run command: parses (a bad argument: one line on `err`, status 2), runs with
 // SIGINT and SIGTERM stopping the run, and returns 128 + the signal after such a stop.
+// False, with the reason, when the options' grid is too coarse for the leapfrog to be stable.
+bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
+
 // A warning when the grid puts fewer than four points over the static kink's width (the full
 // width of its slope at half maximum), empty otherwise: such a run is not an answer about the
 // continuum, only about this grid.

@@ -25,7 +25,6 @@
 #include "app/stop_signals.h"
 #include "app/version.h"
 #include "records/scan_record.h"
-#include "engine/integrator.h"
 #include "engine/run_control.h"
 #include "interaction/colour_scale.h"
 #include "interaction/xt_png.h"
@@ -407,15 +406,7 @@ bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::st
             Shortest(reach) + ", the reach of the second phase for this N and L";
     return false;
   }
-  {
-    Potential pot;
-    ApplyPotentialKind(pot, run.kind);
-    const std::string unstable = UnstableGridMessage(pot, run.halfInterval, run.gridSize);
-    if (!unstable.empty()) {
-      error = unstable;
-      return false;
-    }
-  }
+  if (!CheckGridIsStable(run, error)) return false;
   if (!outputsWritable()) return false;
   o = std::move(parsed);
   return true;
