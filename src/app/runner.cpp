@@ -80,7 +80,9 @@ class RunnerUi : public RunUi {
     if ((steps_ % centredEvery_ == 0 || !ContinueAfterStep()) && centred0_ != 0)
       maxCentredDrift_ =
           std::max(maxCentredDrift_, std::fabs(CentredEnergy(s, p_.pot) - centred0_) / std::fabs(centred0_));
-    points_ += s.PhaseTwo ? 2.0 * (kHistoryHalf - 1 + s.ExtraWidth - 1) + 1 : 2.0 * (kHistoryHalf - 1) + 1;
+    int half;
+    NewestLevel(s, half);
+    points_ += 2.0 * half + 1;
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
     TakeOutputs();
@@ -164,15 +166,8 @@ void TakeSetup(const SetupData& s, RunnerOptions& o) {
 std::string DumpNewestLevel(const SimState& s) {
   std::ostringstream csv;
   csv << "x,u,r\n";
-  const FieldPoint* level;
   int half;
-  if (s.PhaseTwo) {
-    level = s.stores.Work(1);
-    half = kHistoryHalf - 1 + (s.ExtraWidth - 1);
-  } else {
-    level = s.stores.History(s.LayerNow);
-    half = kHistoryHalf - 1;
-  }
+  const FieldPoint* level = NewestLevel(s, half);
   for (int i = -half; i <= half; ++i)
     csv << Num(static_cast<double>(static_cast<long double>(i) * s.Dx)) << ',' << Num(level[i].re) << ','
         << Num(level[i].r) << '\n';

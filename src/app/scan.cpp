@@ -80,16 +80,6 @@ std::string Trim(const std::string& s) {
 
 // --- One run ----------------------------------------------------------------------------
 
-// The newest level: History's in the first phase, the current work slot in the second.
-const FieldPoint* NewestLevel(const SimState& s, int& half) {
-  if (s.PhaseTwo) {
-    half = kHistoryHalf - 1 + (s.ExtraWidth - 1);
-    return s.stores.Work(1);
-  }
-  half = kHistoryHalf - 1;
-  return s.stores.History(s.LayerNow);
-}
-
 // The window's side of a run in a scan: no pictures, no stops, a halt at the time limit or
 // when the scan is stopped; every step leaves u(0, t) and the kinks' half distance.
 class ScanRunUi : public RunUi {

@@ -229,17 +229,9 @@ bool AdvanceStep(SimState& sim, const Potential& pot) {
 
 double CentredEnergy(const SimState& sim, const Potential& pot) {
   using T = long double;
-  const FieldPoint *newer, *older;
   int half;
-  if (sim.PhaseTwo) {
-    newer = sim.stores.Work(1);
-    older = sim.stores.Work(0);
-    half = kHistoryHalf - 1 + (sim.ExtraWidth - 1);
-  } else {
-    newer = sim.stores.History(sim.LayerNow);
-    older = sim.stores.History(sim.LayerNow - 1);
-    half = kHistoryHalf - 1;
-  }
+  const FieldPoint* newer = NewestLevel(sim, half);
+  const FieldPoint* older = PreviousLevel(sim);
   const T dx = sim.Dx, dt = sim.Dt;
   // Beyond the computed range both levels hold the vacua: no term there.
   T kinetic = 0, gradient = 0, potential = 0;

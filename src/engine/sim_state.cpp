@@ -70,6 +70,19 @@ double SecondPhaseReach(int gridSize, double halfInterval) {
   return ReachFor(-kWorkLo + kHistoryHalf, gridSize, halfInterval);
 }
 
+const FieldPoint* NewestLevel(const SimState& sim, int& half) {
+  if (sim.PhaseTwo) {
+    half = kHistoryHalf - 1 + (sim.ExtraWidth - 1);
+    return sim.stores.Work(1);
+  }
+  half = kHistoryHalf - 1;
+  return sim.stores.History(sim.LayerNow);
+}
+
+const FieldPoint* PreviousLevel(const SimState& sim) {
+  return sim.PhaseTwo ? sim.stores.Work(0) : sim.stores.History(sim.LayerNow - 1);
+}
+
 bool RunInProgress(const SimState& sim) { return sim.TimeNow >= kZeroTime; }
 
 double GridHalfInterval(const SimState& sim) {

@@ -170,6 +170,11 @@ double FirstPhaseReach(int gridSize, double halfInterval);
 double SecondPhaseReach(int gridSize, double halfInterval);
 // Sets GridSize, Dx, Dt and the first-phase ReachTime from N and HalfInterval.
 void SetGrid(SimState& sim, int gridSize);
+// The newest level, History's in the first phase and the current work slot in the second, and
+// the half-width of its computed range, i = -half .. half.
+const FieldPoint* NewestLevel(const SimState& sim, int& half);
+// The level before the newest, over the same range.
+const FieldPoint* PreviousLevel(const SimState& sim);
 // True while a run has computed levels (TimeNow at or above the zero bound).
 bool RunInProgress(const SimState& sim);
 // The half-length that decides the grid: the run's own while a run is in progress, otherwise

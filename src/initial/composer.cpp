@@ -24,31 +24,35 @@ double InitRecord::Component(int c) const {
   }
 }
 
-double KinkProfileAt(const ProfileState& profile, double halfInterval, double xi) {
+namespace {
+
+// The table's linear interpolation at the position of xi on [-L, L], read forwards (the kink)
+// or backwards from the mirrored nodes with the same weights (its mirror image). Left of the
+// table's first interval the shape is at its left vacuum, from the table's end on at its right.
+double TableAt(const ProfileState& profile, double halfInterval, double xi, bool mirrored) {
   using T = long double;
   const T L = halfInterval;
   const T b = (static_cast<T>(xi) - (-L)) * 4100 / (L - (-L));
   const T c = std::floor(b);
-  if (!(c > 0)) return -1.0;  // also a position that is not a number
-  if (c >= 4100) return 1.0;
+  const double sign = mirrored ? -1.0 : 1.0;
+  if (!(c > 0)) return -sign;  // also a position that is not a number
+  if (c >= 4100) return sign;
   const int ci = static_cast<int>(c);
   const double* K = profile.ProfileTable.data();
-  return static_cast<double>((c + 1 - b) * K[ci] + (b - c) * K[ci + 1]);
+  const double lower = mirrored ? K[4100 - ci] : K[ci], upper = mirrored ? K[4099 - ci] : K[ci + 1];
+  return static_cast<double>((c + 1 - b) * lower + (b - c) * upper);
 }
 
+}  // namespace
+
+double KinkProfileAt(const ProfileState& profile, double halfInterval, double xi) {
+  return TableAt(profile, halfInterval, xi, false);
+}
+
+// The mirrored table read with the weights KinkProfileAt gives xi: on a table that is odd
+// about its centre this is exactly -KinkProfileAt(xi).
 double AntikinkProfileAt(const ProfileState& profile, double halfInterval, double xi) {
-  // The table read backwards from the position of xi: the interpolation between the nodes
-  // mirrored about the centre, with the weights KinkProfileAt gives xi. On a table that is
-  // odd about its centre this is exactly -KinkProfileAt(xi).
-  using T = long double;
-  const T L = halfInterval;
-  const T b = (static_cast<T>(xi) - (-L)) * 4100 / (L - (-L));
-  const T c = std::floor(b);
-  if (!(c > 0)) return 1.0;
-  if (c >= 4100) return -1.0;
-  const int ci = static_cast<int>(c);
-  const double* K = profile.ProfileTable.data();
-  return static_cast<double>((c + 1 - b) * K[4100 - ci] + (b - c) * K[4099 - ci]);
+  return TableAt(profile, halfInterval, xi, true);
 }
 
 double SmoothWindow(double xLeft, double a, double x, double b, double xRight) {

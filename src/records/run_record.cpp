@@ -63,15 +63,8 @@ bool ChooseRecordPoints(double from, double to, int stride, double dx, int reach
 }
 
 void SampleNewestLevel(const SimState& sim, const RecordPoints& points, double* u, double* r) {
-  const FieldPoint* level;
   int half;
-  if (sim.PhaseTwo) {
-    level = sim.stores.Work(1);
-    half = kHistoryHalf - 1 + (sim.ExtraWidth - 1);
-  } else {
-    level = sim.stores.History(sim.LayerNow);
-    half = kHistoryHalf - 1;
-  }
+  const FieldPoint* level = NewestLevel(sim, half);
   for (int k = 0; k < points.count; ++k) {
     const int i = points.first + k * points.stride;
     if (i >= -half && i <= half) {

@@ -27,10 +27,19 @@ StaticKink::StaticKink(const Potential& pot, double a)
   Fill(left_, -1.0L, -1.0);
 }
 
-long double StaticKink::Slope(long double U) const {
+namespace {
+
+// sqrt(2 W(U)) in extended precision, not rounded to a double as PotW would.
+long double RootTwoW(const Potential& pot, long double U) {
   long double cs, sn;
-  Modulation<long double>(pot_.ModulationK, U, cs, sn);
-  const long double slope = std::sqrt(2.0L * WellW<long double>(U, cs));
+  Modulation<long double>(pot.ModulationK, U, cs, sn);
+  return std::sqrt(2.0L * WellW<long double>(U, cs));
+}
+
+}  // namespace
+
+long double StaticKink::Slope(long double U) const {
+  const long double slope = RootTwoW(pot_, U);
   // Past a vacuum the continuation leads back to it, so that a step that rounds beyond the
   // vacuum is pulled back rather than carried away.
   return std::fabs(U) < 1 ? slope : -slope;
@@ -87,11 +96,7 @@ double KinkMass(const Potential& pot, double a) {
   (void)a;
   constexpr int panels = 1 << 14;
   const long double h = 2.0L / panels;
-  auto f = [&](long double U) {
-    long double cs, sn;
-    Modulation<long double>(pot.ModulationK, U, cs, sn);
-    return std::sqrt(2.0L * WellW<long double>(U, cs));
-  };
+  auto f = [&](long double U) { return RootTwoW(pot, U); };
   long double sum = f(-1.0L) + f(1.0L);
   for (int j = 1; j < panels; ++j) sum += (j % 2 == 1 ? 4 : 2) * f(-1.0L + j * h);
   return static_cast<double>(sum * h / 3);

@@ -66,15 +66,10 @@ class RunTo : public FakeRunUi {
   const Program* p_ = nullptr;
 };
 
-// The newest level over its computed range, i = -half .. half.
-std::pair<const FieldPoint*, int> NewestLevel(const SimState& s) {
-  if (s.PhaseTwo) return {s.stores.Work(1), kHistoryHalf - 1 + (s.ExtraWidth - 1)};
-  return {s.stores.History(s.LayerNow), kHistoryHalf - 1};
-}
-
 // The zero of Re u on the newest level nearest to x, by linear interpolation.
 double ZeroNear(const SimState& s, double x) {
-  const auto [u, half] = NewestLevel(s);
+  int half;
+  const FieldPoint* u = NewestLevel(s, half);
   double best = std::numeric_limits<double>::quiet_NaN();
   for (int i = -half; i < half; ++i) {
     const double a = u[i].re, b = u[i + 1].re;
@@ -160,7 +155,8 @@ TEST(Physics, TheSecondPhaseGoesOnFromTheLevelItsClockShows) {
     t = static_cast<double>(static_cast<T>(t) + s.Dt);
   }
   EXPECT_EQ(s.TimeNow, t);
-  const auto [u, half] = NewestLevel(s);
+  int half;
+  const FieldPoint* u = NewestLevel(s, half);
   double worst = 0;
   for (int i = -half; i <= half; ++i) worst = std::max(worst, std::fabs(u[i].re - newer[i + wide]));
   EXPECT_LT(worst, 1e-15);
