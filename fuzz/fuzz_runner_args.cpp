@@ -3,7 +3,7 @@
 // number it is given. What it accepts is a run the runner can start.
 #include <cmath>
 
-#include "app/runner.h"
+#include "cli/run_command.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -5,7 +5,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/scan.h"
+#include "cli/collision.h"
+#include "cli/options.h"
+#include "cli/scan_command.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_map.h"
+#include "cli/scan_runs.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

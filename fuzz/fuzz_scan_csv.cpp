@@ -2,7 +2,12 @@
 // strictly increasing velocity, each strictly between -1 and 1, whose rows read back the same.
 #include <cmath>
 
-#include "app/scan.h"
+#include "cli/collision.h"
+#include "cli/options.h"
+#include "cli/scan_command.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_map.h"
+#include "cli/scan_runs.h"
 #include "fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

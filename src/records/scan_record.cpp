@@ -14,6 +14,7 @@
 #include <limits>
 #include <map>
 
+#include "cli/scan_csv.h"
 #include "records/hdf5_util.h"
 #include "records/pending_file.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/refine.h"
-#include "app/scan.h"
+#include "cli/refine.h"
+#include "cli/collision.h"
 
 namespace kl {
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <sstream>
 
-#include "app/runner.h"
+#include "cli/run_command.h"
 
 namespace kl {
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/runner.h"
+#include "cli/run_command.h"
 #include "support/fake_run_ui.h"
 
 namespace kl {

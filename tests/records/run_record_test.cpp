@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/runner.h"
+#include "cli/run_command.h"
 #include "app/version.h"
 #include "records/movie.h"
 

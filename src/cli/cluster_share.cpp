@@ -1,4 +1,4 @@
-#include "app/cluster_share.h"
+#include "cli/cluster_share.h"
 
 #include <sched.h>
 

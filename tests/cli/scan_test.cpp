@@ -1,4 +1,9 @@
-#include "app/scan.h"
+#include "cli/collision.h"
+#include "cli/options.h"
+#include "cli/scan_command.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_map.h"
+#include "cli/scan_runs.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -19,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "app/refine.h"
+#include "cli/refine.h"
 #include "interaction/colour_scale.h"
 #include "records/scan_record.h"
 #include "views/canvas.h"

@@ -1,4 +1,4 @@
-#include "app/runner.h"
+#include "cli/run_command.h"
 
 #include <gtest/gtest.h>
 

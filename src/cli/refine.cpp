@@ -1,4 +1,4 @@
-#include "app/refine.h"
+#include "cli/refine.h"
 
 #include <algorithm>
 #include <charconv>
@@ -110,6 +110,14 @@ std::optional<ScanEdge> CriticalEdge(const std::vector<std::pair<double, RunClas
     if (!(runs[k].second == escape1))
       return ScanEdge{runs[k].first, runs[k + 1].first, runs[k].second, runs[k + 1].second};
   return std::nullopt;
+}
+
+constexpr double kFinestRelativeTolerance = 1e-12;
+
+bool RefinableTolerance(double tolerance, double fastest) { return tolerance >= kFinestRelativeTolerance * fastest; }
+
+std::string TooFineMessage() {
+  return "the tolerance must be at least 1e-12 times the largest |v| (velocities have 12 significant digits)";
 }
 
 }  // namespace kl

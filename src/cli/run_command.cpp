@@ -1,4 +1,4 @@
-#include "app/runner.h"
+#include "cli/run_command.h"
 
 #include <signal.h>
 
@@ -10,7 +10,9 @@
 #include <sstream>
 
 #include "app/data_file.h"
-#include "app/stop_signals.h"
+#include "app/replace_file.h"
+#include "cli/stop_signals.h"
+#include "cli/text_out.h"
 #include "app/version.h"
 #include "engine/integrator.h"
 #include "engine/run_control.h"
@@ -24,18 +26,6 @@
 namespace kl {
 
 namespace {
-
-bool ParseInteger(const std::string& text, int& value) {
-  double v = 0;
-  if (!ParseNumber(text, v) || v != std::floor(v) || std::fabs(v) > 2147483647.0) return false;
-  value = static_cast<int>(v);
-  return true;
-}
-
-std::string Trimmed(const std::string& s) {
-  const size_t first = s.find_first_not_of(' ');
-  return first == std::string::npos ? std::string() : s.substr(first);
-}
 
 constexpr double kCentredEnergySamples = 2000;
 
@@ -131,37 +121,10 @@ class RunnerUi : public RunUi {
   }
 };
 
-// "a b" -> 'a b': the command line as a shell would take it back.
-std::string ShellWord(const std::string& word) {
-  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                              "-_.,:/=+@%") == std::string::npos)
-    return word;
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
 // Steps from t = 0 to `target`, and the number of them between samples that gives about
 // `samples` of them.
 long StepsTo(double target, double dt) { return dt > 0 ? std::max(1L, std::lround(std::ceil(target / dt))) : 1; }
 long EveryFor(long steps, double samples) { return std::max(1L, std::lround(static_cast<double>(steps) / samples)); }
-
-// What a setup file sets among the runner's options; the colour count, the picture scales and
-// the adiabatic parameters have no use without the window.
-void TakeSetup(const SetupData& s, RunnerOptions& o) {
-  o.kind = s.PotentialKind;
-  o.halfInterval = s.HalfInterval;
-  o.gridSize = GridSizeFromList(s.GridIndex);
-  o.kinks.clear();
-  for (int i = 0; i < s.SolitonCount; ++i) o.kinks.emplace_back(s.Kinks[i].Displacement, s.Kinks[i].Velocity);
-  o.rotator = s.InitMethod == 1;
-  o.kF_Re = s.kF_Re;
-  o.kF_Im = s.kF_Im;
-  o.kD = s.kD;
-  o.qL = s.qL;
-  o.qR = s.qR;
-  o.logPeriod = s.LogPeriod;
-}
 
 std::string DumpNewestLevel(const SimState& s) {
   std::ostringstream csv;
@@ -175,194 +138,6 @@ std::string DumpNewestLevel(const SimState& s) {
 }
 
 }  // namespace
-
-bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values) {
-  values.clear();
-  size_t start = 0;
-  for (;;) {
-    const size_t end = text.find(sep, start);
-    double v = 0;
-    if (!ParseNumber(text.substr(start, end == std::string::npos ? std::string::npos : end - start), v))
-      return false;
-    values.push_back(v);
-    if (end == std::string::npos) break;
-    start = end + 1;
-  }
-  return values.size() == count;
-}
-
-bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std::string& error) {
-  RunnerOptions parsed;
-  std::vector<double> v;
-  bool kinksFromSetup = false;  // the first --kink after a --setup replaces the file's list
-  std::string rangeText;        // --h5-range as given
-  std::vector<std::string> seen;
-  for (size_t k = 0; k < args.size(); ++k) {
-    const std::string& name = args[k];
-    if (name == "--energy-picture") {  // the only option without a value
-      parsed.energyPicture = true;
-      continue;
-    }
-    const bool known = name == "--kind" || name == "--L" || name == "--N" || name == "--kink" ||
-                       name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
-                       name == "--log-period" || name == "--energy" || name == "--dump" ||
-                       name == "--setup" || name == "--png" || name == "--size" || name == "--colours" ||
-                       name == "--precision" || name == "--threads" || name == "--h5" || name == "--h5-every" ||
-                       name == "--h5-range" || name == "--h5-stride" || name == "--movie" ||
-                       name == "--movie-every" || name == "--movie-size";
-    if (!known) {
-      error = name + ": unknown option";
-      return false;
-    }
-    if (k + 1 >= args.size()) {
-      error = name + " needs a value";
-      return false;
-    }
-    const std::string& value = args[++k];
-    seen.push_back(name);
-    auto bad = [&](const std::string& why) {
-      error = name + " " + value + ": " + why;
-      return false;
-    };
-    if (name == "--kind") {
-      if (!ParseInteger(value, parsed.kind)) return bad("not an integer");
-      if (!IsValidKind(parsed.kind)) return bad("the potential kind must be 1, 2, 3 or 4");
-    } else if (name == "--L") {
-      if (!ParseNumber(value, parsed.halfInterval)) return bad("not a number");
-      if (!IsUsableHalfInterval(parsed.halfInterval))
-        return bad(std::string("the half-length must lie ") + kHalfIntervalRange);
-    } else if (name == "--N") {
-      if (!ParseInteger(value, parsed.gridSize)) return bad("not an integer");
-      if (parsed.gridSize != 256 && parsed.gridSize != 512 && parsed.gridSize != 1024)
-        return bad("N must be 256, 512 or 1024");
-    } else if (name == "--kink") {
-      if (!ParseNumberList(value, ':', 2, v)) return bad("expected C:V, two numbers");
-      if (!(std::fabs(v[1]) < 1)) return bad("the velocity must lie strictly between -1 and 1");
-      if (kinksFromSetup) parsed.kinks.clear();
-      kinksFromSetup = false;
-      if (parsed.kinks.size() >= 9) return bad("at most nine kinks");
-      parsed.kinks.emplace_back(v[0], v[1]);
-    } else if (name == "--rotator") {
-      if (!ParseNumberList(value, ',', 5, v)) return bad("expected kF_Re,kF_Im,kD,qL,qR, five numbers");
-      parsed.rotator = true;
-      parsed.kF_Re = v[0];
-      parsed.kF_Im = v[1];
-      parsed.kD = v[2];
-      parsed.qL = v[3];
-      parsed.qR = v[4];
-    } else if (name == "--mark") {
-      if (!ParseNumberList(value, ':', 2, v)) return bad("expected A:B, two numbers");
-      if (parsed.marks.size() >= 9) return bad("at most nine marks");
-      parsed.marks.emplace_back(std::min(v[0], v[1]), std::max(v[0], v[1]));
-    } else if (name == "--t") {
-      double t = 0;
-      if (!ParseNumber(value, t)) return bad("not a number");
-      if (t < 0) return bad("the time must not be negative");
-      parsed.untilTime = t;
-    } else if (name == "--log") {
-      if (value.empty() || value.find(' ') != std::string::npos) return bad("a log name without blanks");
-      parsed.logName = value;
-    } else if (name == "--log-period") {
-      if (!ParseInteger(value, parsed.logPeriod)) return bad("not an integer");
-    } else if (name == "--energy") {
-      parsed.energyFile = value;
-    } else if (name == "--dump") {
-      parsed.dumpFile = value;
-    } else if (name == "--png") {
-      parsed.pngFile = value;
-    } else if (name == "--size") {
-      const size_t x = value.find('x');
-      if (x == std::string::npos || !ParseInteger(value.substr(0, x), parsed.pngWidth) ||
-          !ParseInteger(value.substr(x + 1), parsed.pngHeight) || parsed.pngWidth < 1 || parsed.pngHeight < 1 ||
-          parsed.pngWidth > 16384 || parsed.pngHeight > 16384)
-        return bad("expected WxH, two whole numbers from 1 to 16384");
-    } else if (name == "--colours") {
-      if (!ParseInteger(value, parsed.colourCount) || parsed.colourCount < 16 || parsed.colourCount > 200 ||
-          parsed.colourCount % 8 != 0)
-        return bad("the number of colours is one of 16, 24, ..., 200");
-    } else if (name == "--precision") {
-      if (!ParsePrecision(value, parsed.precision)) return bad("the precision is extended or double");
-    } else if (name == "--threads") {
-      if (!ParseInteger(value, parsed.threads) || parsed.threads < 1 || parsed.threads > kMaxStepThreads)
-        return bad("the number of threads is a whole number from 1 to " + std::to_string(kMaxStepThreads));
-    } else if (name == "--h5") {
-      parsed.h5File = value;
-    } else if (name == "--h5-every" || name == "--movie-every") {
-      int every = 0;
-      if (!ParseInteger(value, every) || every < 1) return bad("the steps between samples are a whole number from 1");
-      (name == "--h5-every" ? parsed.h5Every : parsed.movieEvery) = every;
-    } else if (name == "--h5-range") {
-      if (!ParseNumberList(value, ':', 2, v)) return bad("expected A:B, two numbers");
-      parsed.h5Range.emplace(std::min(v[0], v[1]), std::max(v[0], v[1]));
-      rangeText = value;
-    } else if (name == "--h5-stride") {
-      if (!ParseInteger(value, parsed.h5Stride) || parsed.h5Stride < 1)
-        return bad("the stride is a whole number from 1");
-    } else if (name == "--movie") {
-      parsed.movieFile = value;
-    } else if (name == "--movie-size") {
-      const size_t x = value.find('x');
-      if (x == std::string::npos || !ParseInteger(value.substr(0, x), parsed.movieWidth) ||
-          !ParseInteger(value.substr(x + 1), parsed.movieHeight) || parsed.movieWidth < 64 ||
-          parsed.movieHeight < 64 || parsed.movieWidth > 4096 || parsed.movieHeight > 4096)
-        return bad("expected WxH, two whole numbers from 64 to 4096");
-    } else if (name == "--setup") {
-      SetupData setup;
-      std::string loadError;
-      if (!LoadSetupFile(value, setup, loadError)) {
-        error = name + ": " + loadError;
-        return false;
-      }
-      TakeSetup(setup, parsed);
-      kinksFromSetup = true;
-    }
-  }
-  // The options of the record and of the movie mean nothing without them.
-  for (const std::string& name : seen) {
-    const bool h5 = name.rfind("--h5-", 0) == 0, movie = name.rfind("--movie-", 0) == 0;
-    if ((h5 && parsed.h5File.empty()) || (movie && parsed.movieFile.empty())) {
-      error = name + " needs " + (h5 ? "--h5 FILE" : "--movie FILE");
-      return false;
-    }
-  }
-  // The record's points lie within what the run computes: the first phase's range, or the
-  // second phase's wider one when the run goes on into it.
-  if (!parsed.h5File.empty() && parsed.h5Range) {
-    const double dx = static_cast<double>(2.0L * parsed.halfInterval / parsed.gridSize);
-    const double firstReach = FirstPhaseReach(parsed.gridSize, parsed.halfInterval);
-    const bool secondPhase = parsed.untilTime && *parsed.untilTime > firstReach;
-    RecordPoints points;
-    std::string why;
-    if (!ChooseRecordPoints(parsed.h5Range->first, parsed.h5Range->second, parsed.h5Stride, dx,
-                            ComputedHalfReach(secondPhase), points, why)) {
-      error = "--h5-range " + rangeText + ": " + why;
-      return false;
-    }
-  }
-  if (!CheckGridIsStable(parsed, error)) return false;
-  // Every output is checked before the run, so that hours of work never end in a file that
-  // cannot be written.
-  const std::pair<const char*, std::string> outputs[] = {{"--energy", parsed.energyFile},
-                                                         {"--dump", parsed.dumpFile},
-                                                         {"--png", parsed.pngFile},
-                                                         {"--log", parsed.logName},
-                                                         {"--h5", parsed.h5File},
-                                                         {"--movie", parsed.movieFile}};
-  for (const auto& [name, file] : outputs) {
-    std::string why;
-    if (!file.empty() && !CheckOutputPath(name == std::string("--log") ? file + ".txt" : file, why)) {
-      error = std::string(name) + " " + file + ": " + why;
-      return false;
-    }
-  }
-  parsed.command = "kinklab-run";
-  for (const std::string& arg : args) {
-    parsed.command += ' ';
-    parsed.command += ShellWord(arg);
-  }
-  o = std::move(parsed);
-  return true;
-}
 
 bool CheckGridIsStable(const RunnerOptions& o, std::string& error) {
   Potential pot;
@@ -515,9 +290,9 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   }
 
   out << "version: " << ProgramVersion() << '\n'
-      << "height: " << Trimmed(FormatWD(profile.Height, 5, 3)) << '\n'
-      << "width: " << Trimmed(FormatWD(profile.Width, 5, 3)) << '\n'
-      << "energy: " << Trimmed(FormatWD(profile.Energy, 5, 3)) << '\n'
+      << "height: " << Trim(FormatWD(profile.Height, 5, 3)) << '\n'
+      << "width: " << Trim(FormatWD(profile.Width, 5, 3)) << '\n'
+      << "energy: " << Trim(FormatWD(profile.Energy, 5, 3)) << '\n'
       << "dx: " << Num(dx) << '\n'
       << "dt: " << Num(dt) << '\n'
       << "reach_time: " << Num(reach) << '\n'

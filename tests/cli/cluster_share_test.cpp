@@ -1,4 +1,4 @@
-#include "app/cluster_share.h"
+#include "cli/cluster_share.h"
 
 #include <gtest/gtest.h>
 #include <fcntl.h>
@@ -15,7 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "app/scan.h"
+#include "cli/collision.h"
+#include "cli/options.h"
+#include "cli/scan_command.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_map.h"
+#include "cli/scan_runs.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "app/refine.h"
+#include "cli/refine.h"
 
 #include <gtest/gtest.h>
 

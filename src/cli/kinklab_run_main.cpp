@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "app/runner.h"
-#include "app/scan.h"
+#include "cli/run_command.h"
+#include "cli/scan_command.h"
 #include "app/version.h"
 
 int main(int argc, char** argv) {

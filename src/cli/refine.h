@@ -62,4 +62,9 @@ double RoundToScanDigits(long double v);
 // The velocity halfway between, so rounded.
 double Midpoint(double a, double b);
 
+// Velocities are written to 12 significant digits: a tolerance finer than that relative to the
+// fastest velocity cannot be reached.
+bool RefinableTolerance(double tolerance, double fastest);
+std::string TooFineMessage();  // why such a tolerance is refused
+
 }  // namespace kl

@@ -1,0 +1,216 @@
+#include "cli/collision.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+#include "app/program.h"
+#include "engine/run_control.h"
+
+namespace kl {
+
+namespace {
+
+// The window's side of a run in a scan: no pictures, no stops, a halt at the time limit or
+// when the scan is stopped; every step leaves u(0, t) and the kinks' half distance.
+class ScanRunUi : public RunUi {
+ public:
+  ScanRunUi(Program& p, double target, const std::atomic<bool>& stop, CollisionRun& run)
+      : p_(p), target_(target), stop_(stop), run_(run) {}
+
+  void CheckWithStop() override { withStop_ = true; }
+  void SelectWithoutStop() override { withStop_ = false; }
+  bool WithStopChecked() const override { return withStop_; }
+  void StepMade() override {
+    const SimState& s = p_.sim;
+    int half = 0;
+    const FieldPoint* level = NewestLevel(s, half);
+    run_.time.push_back(s.TimeNow);
+    run_.centre.push_back(level[0].re);
+    const std::optional<PairPositions> pair = LocatePair(level, half, s.Dx);
+    run_.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
+  }
+  bool ContinueAfterStep() override {
+    return p_.sim.TimeNow < target_ && !stop_.load(std::memory_order_relaxed);
+  }
+
+ private:
+  Program& p_;
+  double target_;
+  const std::atomic<bool>& stop_;
+  CollisionRun& run_;
+  bool withStop_ = false;
+};
+
+// Least-squares slope of y over x.
+std::optional<double> Slope(const std::vector<double>& x, const std::vector<double>& y, size_t from, size_t to) {
+  const size_t n = to - from;
+  if (n < 2) return std::nullopt;
+  long double mx = 0, my = 0;
+  for (size_t k = from; k < to; ++k) {
+    mx += x[k];
+    my += y[k];
+  }
+  mx /= n;
+  my /= n;
+  long double sxy = 0, sxx = 0;
+  for (size_t k = from; k < to; ++k) {
+    sxy += (x[k] - mx) * (y[k] - my);
+    sxx += (x[k] - mx) * (x[k] - mx);
+  }
+  if (!(sxx > 0)) return std::nullopt;
+  return static_cast<double>(sxy / sxx);
+}
+
+}  // namespace
+
+// u(0, t) of a run at the sample nearest t.
+double CentreAt(const CollisionRun& run, double t) {
+  const auto it = std::lower_bound(run.time.begin(), run.time.end(), t);
+  size_t k = static_cast<size_t>(it - run.time.begin());
+  if (k == run.time.size()) return run.centre.back();
+  if (k > 0 && t - run.time[k - 1] < run.time[k] - t) --k;
+  return run.centre[k];
+}
+
+std::vector<double> TraceTimes(double tMax) {
+  std::vector<double> times(kTraceSamples);
+  for (int j = 0; j < kTraceSamples; ++j)
+    times[static_cast<size_t>(j)] = static_cast<double>(static_cast<long double>(tMax) * j / (kTraceSamples - 1));
+  return times;
+}
+
+void ResampleTrace(CollisionRun& run, double tMax) {
+  std::vector<double> times = TraceTimes(tMax), trace;
+  trace.reserve(times.size());
+  for (double t : times) trace.push_back(run.centre.empty() ? 0.0 : CentreAt(run, t));
+  run.time = std::move(times);
+  run.centre = std::move(trace);
+}
+
+// --- Reading a run ------------------------------------------------------------------------
+
+BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>& centre) {
+  BounceCount b;
+  std::optional<double> lastFall;  // the latest fall of u(0, t) through zero
+  for (size_t k = 0; k < centre.size() && k < t.size(); ++k) {
+    const double u = centre[k];
+    if (u < 0 && (k == 0 || centre[k - 1] >= 0))
+      lastFall = k == 0 ? t[0] : t[k - 1] + (t[k] - t[k - 1]) * centre[k - 1] / (centre[k - 1] - u);
+    if (!b.inBounce && u < -kBounceLevel) {
+      b.inBounce = true;
+      if (!b.firstCollision) b.firstCollision = lastFall;
+    } else if (b.inBounce && u > kBounceLevel) {
+      b.inBounce = false;
+      ++b.bounces;
+      b.lastBounceEnd = t[k];
+    }
+  }
+  return b;
+}
+
+std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx) {
+  auto zeroBetween = [&](int i) {  // the zero between i and i + 1, if u changes sign there
+    const double a = level[i].re, b = level[i + 1].re;
+    if ((a < 0) == (b < 0)) return std::optional<double>();
+    return std::optional<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
+  };
+  int first = -half;
+  std::optional<double> left;
+  for (; first < half && !(left = zeroBetween(first)); ++first) {
+  }
+  int last = half - 1;
+  std::optional<double> right;
+  for (; last > first && !(right = zeroBetween(last)); --last) {
+  }
+  if (!left || !right) return std::nullopt;
+  return PairPositions{*left, *right};
+}
+
+const char* OutcomeName(CollisionOutcome outcome) {
+  switch (outcome) {
+    case CollisionOutcome::Capture: return "capture";
+    case CollisionOutcome::Escape: return "escape";
+    default: return "none";
+  }
+}
+
+void ClassifyCollision(CollisionRun& run, double kinkWidth) {
+  const BounceCount b = CountBounces(run.time, run.centre);
+  run.bounces = b.bounces;
+  run.firstCollision = b.firstCollision;
+  run.outgoingSpeed.reset();
+  run.endDistance.reset();
+  if (!run.halfDistance.empty() && run.halfDistance.back() > 0) run.endDistance = 2 * run.halfDistance.back();
+  if (!b.firstCollision) {
+    run.outcome = CollisionOutcome::None;
+    return;
+  }
+  run.outcome = CollisionOutcome::Capture;
+  if (b.bounces == 0 || b.inBounce || run.time.empty() || run.halfDistance.size() != run.time.size()) return;
+  if (!(2 * run.halfDistance.back() > kEscapeWidths * kinkWidth)) return;
+  // Fit over the later half of the time since the last bounce ended, where the kinks' shape
+  // oscillation has had time to average out.
+  const double tEnd = run.time.back();
+  const double from = *b.lastBounceEnd + 0.5 * (tEnd - *b.lastBounceEnd);
+  const size_t k0 = static_cast<size_t>(std::lower_bound(run.time.begin(), run.time.end(), from) - run.time.begin());
+  const std::optional<double> speed = Slope(run.time, run.halfDistance, k0, run.time.size());
+  if (!speed || !(*speed > 0)) return;
+  run.outcome = CollisionOutcome::Escape;
+  run.outgoingSpeed = speed;
+}
+
+CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool>& stop) {
+  const RunnerOptions& r = o.run;
+  auto program = std::make_unique<Program>();
+  Program& p = *program;
+  ApplyPotentialKind(p.pot, r.kind);
+  p.sim.Precision = r.precision;
+  p.sim.StepThreads = r.threads;
+  p.sim.HalfInterval = r.halfInterval;
+  p.profile.OduXMin = -r.halfInterval;
+  const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, r.halfInterval, nullptr);
+  p.kinks.SolitonCount = 2;
+  p.kinks.InitSm[1] = -o.separation;
+  p.kinks.InitVel[1] = v;
+  p.kinks.InitSm[2] = o.separation;
+  p.kinks.InitVel[2] = -v;
+  p.rot.InitMethod = 0;
+
+  CollisionRun run;
+  run.v = v;
+  const double target = r.untilTime.value_or(kScanDefaultTime);
+  ScanRunUi ui(p, target, stop, run);
+  ChooseGrid(p, ui, r.gridSize);
+  p.sim.InitReady = true;
+  const size_t expected = static_cast<size_t>(target / p.sim.Dt) + 8;
+  run.time.reserve(expected);
+  run.centre.reserve(expected);
+  run.halfDistance.reserve(expected);
+
+  // As the runner does: press on through the phase limits until the time limit.
+  double lastTime = -1;
+  size_t lastSteps = static_cast<size_t>(-1);
+  do {
+    if (p.sim.RunState == 4 || stop.load(std::memory_order_relaxed)) break;
+    lastTime = p.sim.TimeNow;
+    lastSteps = run.time.size();
+    ui.SelectWithoutStop();
+    StartPress(p, ui);
+    while (p.sim.Running) SliceTimerTick(p, ui);
+  } while (p.sim.TimeNow < target && (run.time.size() != lastSteps || p.sim.TimeNow != lastTime));
+  run.finished = p.sim.TimeNow >= target;
+  ClassifyCollision(run, profile.Width);
+  run.halfDistance = {};
+  return run;
+}
+
+RunClass ClassOf(const CollisionRun& run) {
+  switch (run.outcome) {
+    case CollisionOutcome::Capture: return RunClass{RunClass::Capture, 0};
+    case CollisionOutcome::Escape: return RunClass{RunClass::Escape, run.bounces};
+    default: return RunClass{RunClass::None, 0};
+  }
+}
+
+}  // namespace kl

@@ -1,0 +1,94 @@
+#pragma once
+// The options of kinklab-run: what a single run and a scan are told on the command line.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/sim_state.h"
+
+namespace kl {
+
+struct RunnerOptions {
+  int kind = 1;
+  double halfInterval = 10.0;
+  int gridSize = 256;
+  std::vector<std::pair<double, double>> kinks;  // displacement, velocity
+  bool rotator = false;
+  double kF_Re = 0.5, kF_Im = 0.2, kD = 0.1, qL = 0.3, qR = 2.0;
+  std::vector<std::pair<double, double>> marks;  // left, right
+  std::optional<double> untilTime;               // default: the first-phase limit
+  std::string logName;                           // empty: no log file
+  int logPeriod = 0;
+  std::string energyFile;  // CSV t,E, one row per step
+  std::string dumpFile;    // CSV x,u,r of the newest level
+  std::string pngFile;     // the x-t colour picture as the refresh paints it
+  bool energyPicture = false;
+  int pngWidth = 800, pngHeight = 400;
+  int colourCount = 16;
+  StepPrecision precision = StepPrecision::Extended;
+  int threads = 0;  // threads sharing a wide step; 0: one per core
+  // The record of the run (HDF5): a row every h5Every steps (0: about 1000 rows to the end
+  // time) of the points in h5Range (default [-L, L]), every h5Stride-th of them.
+  std::string h5File;
+  long h5Every = 0;
+  std::optional<std::pair<double, double>> h5Range;
+  int h5Stride = 1;
+  // The movie of the run (GIF): a frame every movieEvery steps (0: about 300 frames).
+  std::string movieFile;
+  long movieEvery = 0;
+  int movieWidth = 640, movieHeight = 360;
+  std::string command;  // the command line, as the record keeps it
+};
+
+inline constexpr double kScanDefaultTime = 200.0;
+inline constexpr double kScanDefaultSeparation = 10.0;
+inline constexpr double kScanDefaultSpare = 10.0;  // default L = C + this
+inline constexpr double kScanMinSpare = 5.0;       // L >= C + this: the kink's tail fits
+inline constexpr int kScanMaxVelocities = 10000;
+
+
+struct ScanOptions {
+  RunnerOptions run;  // kind, L, N, the time limit, precision, threads per run, colour count
+  double v0 = 0, v1 = 0, dv = 0;
+  double separation = kScanDefaultSeparation;  // C
+  int part = 1, parts = 1;                     // the part-th of `parts` interleaved shares: --scan-part
+                                               // K/N, or auto for a job array's (cluster_share.h)
+  int jobs = 0;                                // runs at once; 0: DefaultJobs(), the CPUs granted
+  std::string csvFile;                         // empty: standard output
+  std::string pngFile;                         // empty: no map
+  // Refinement: the edges between runs of different class bisected until narrower than
+  // `refineTolerance` (0: none), the edges written to `edgesFile`; with `fromCsv` the grid's
+  // rows are read from that scan CSV instead of being run, and `part`/`parts` deal out the edges.
+  double refineTolerance = 0;
+  std::string edgesFile;
+  std::string fromCsv;
+  std::string fromH5;                    // refine the scan of this record, taking its parameters
+  std::string h5File;                    // --scan-h5: the scan's record
+  std::vector<std::string> mergeFiles;   // --scan-merge: the records of a split scan to join
+  std::string command;                   // the command line, for the record
+};
+
+// Parses the command line (without the program name). On a bad argument returns false and
+// sets `error` to a one-line message naming it. "--setup FILE" loads a saved setup and sets
+// every option the file holds (kind, L, N, the kinks, the rotator and its parameters, the
+// log period); options are taken in order, so one given after it overrides the file's value
+// and the first --kink after it starts a new kink list. A file that does not load is a bad
+// argument, its message naming the file and the reason.
+bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& options, std::string& error);
+
+// Reads "A:B" or "A,B,C,..." (separator `sep`) into exactly `count` numbers.
+bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values);
+
+// True when the arguments ask for a scan (they hold "--scan" or "--from-csv").
+bool HasScanOption(const std::vector<std::string>& args);
+
+// Reads a scan's command line: --scan V0:V1:DV, --separation C, --scan-part K/N or auto [--scan-parts N], --jobs J,
+// --scan-csv FILE, --scan-png FILE, --refine TOL, --edges FILE, --from-csv FILE and the runner's options that apply to every run (kind, L,
+// N, t, colours, precision, threads); the options that describe a single run (kinks, marks,
+// log, pictures of a run) are refused. Without --L, L = C + 10; without --t the runs go to
+// t = 200; without --threads each run steps on one thread (the runs share the cores). On a
+// bad argument returns false with a one-line `error` naming it.
+bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& options, std::string& error);
+
+}  // namespace kl

@@ -1,0 +1,16 @@
+#pragma once
+// A scan whose edges are then bisected.
+#include <atomic>
+#include <iosfwd>
+
+#include "cli/options.h"
+
+namespace kl {
+
+// The grid is run (or read from a scan CSV or record), every neighbouring pair of different
+// class is bisected to the tolerance, and all rows are written at the end in velocity order,
+// with the edges and the critical velocity on `err`.
+int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+                   bool progressInPlace);
+
+}  // namespace kl

@@ -1,0 +1,39 @@
+#pragma once
+// The headless runner: a scripted run through the same run control the window drives.
+#include <atomic>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "cli/options.h"
+#include "engine/sim_state.h"
+#include "soliton/potential.h"
+
+namespace kl {
+
+
+// A record's default: a row every this many steps gives about kRecordRows rows to the end.
+inline constexpr double kRecordRows = 1000;
+inline constexpr double kMovieFrames = 300;
+inline constexpr double kMovieSeconds = 15;  // the movie plays the run in about this time
+
+// Runs and prints "key: value" lines to `out`; problems go to `err`. Returns the exit status.
+// When `stop` turns true the run stops after its current step and writes what it has.
+int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err,
+                const std::atomic<bool>* stop = nullptr);
+
+// The single-run command: parses (a bad argument: one line on `err`, status 2), runs with
+// SIGINT and SIGTERM stopping the run, and returns 128 + the signal after such a stop.
+// False, with the reason, when the options' grid is too coarse for the leapfrog to be stable.
+bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
+
+// A warning when the grid puts fewer than four points over the static kink's width (the full
+// width of its slope at half maximum), empty otherwise: such a run is not an answer about the
+// continuum, only about this grid.
+std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize);
+
+int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace kl

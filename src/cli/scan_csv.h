@@ -1,0 +1,28 @@
+#pragma once
+// The scan's CSV (a row per run) and the refinement's edges CSV, written and read back.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/collision.h"
+#include "cli/refine.h"
+
+namespace kl {
+
+// Far above the 10 000 rows of a grid and their refinement.
+inline constexpr size_t kMaxScanCsvBytes = 64u << 20;
+
+std::string ScanCsvHeader();  // "v,outcome,bounces,first_collision,v_out,end_distance\n"
+std::string ScanCsvRow(const CollisionRun& run);
+
+// Reads the rows of a scan CSV, or of several concatenated (each with its header), into runs
+// in velocity order without their series; a velocity listed twice with the same row counts
+// once. False with `error` naming `name` and the line for anything that is not such a CSV.
+bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<CollisionRun>& runs,
+                  std::string& error);
+
+std::string EdgesCsvHeader();  // "v_low,v_high,class_low,class_high\n"
+std::string EdgesCsvRow(const ScanEdge& edge);
+
+}  // namespace kl

@@ -1,0 +1,39 @@
+#include "cli/scan_merge.h"
+
+#include <ostream>
+#include <string>
+
+#include "app/replace_file.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_outputs.h"
+#include "cli/scan_runs.h"
+#include "records/scan_record.h"
+
+namespace kl {
+
+int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err) {
+  ScanRecord merged;
+  std::string error;
+  if (!MergeScanRecords(given.mergeFiles, merged, error)) {
+    err << "kinklab-run: --scan-merge " << error << '\n';
+    return 2;
+  }
+  ScanOptions o = given;
+  TakeParameters(merged.parameters, o);
+  o.refineTolerance = merged.parameters.refineTolerance;
+  o.part = o.parts = 1;
+  int status = 0;
+  std::string csv = ScanCsvHeader();
+  for (const CollisionRun& run : merged.runs) csv += ScanCsvRow(run);
+  if (o.csvFile.empty()) out << csv << std::flush;
+  else if (!WriteFileReplacing(o.csvFile, csv, error)) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
+  if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, err)) status = 1;
+  err << "scan: " << merged.runs.size() << " runs of " << given.mergeFiles.size() << " records joined\n";
+  return status;
+}
+
+}  // namespace kl

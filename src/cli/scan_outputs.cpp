@@ -1,0 +1,74 @@
+#include "cli/scan_outputs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+
+#include "app/version.h"
+#include "cli/scan_map.h"
+#include "cli/text_out.h"
+#include "interaction/xt_png.h"
+
+namespace kl {
+
+bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const std::vector<CollisionRun>& runs,
+                  std::ostream& err) {
+  const RunnerOptions& r = o.run;
+  std::string title = "u(0,t)  kind " + std::to_string(r.kind) + "  N=" + std::to_string(r.gridSize) +
+                      "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
+  if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
+  Canvas canvas;
+  PaintScanMap(grid, runs, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas);
+  std::string error;
+  if (WriteCanvasPng(canvas, o.pngFile, error)) return true;
+  err << "kinklab-run: " << error << '\n';
+  return false;
+}
+
+ScanParameters ParametersOf(const ScanOptions& o) {
+  const RunnerOptions& r = o.run;
+  return ScanParameters{r.kind,  r.halfInterval, r.gridSize, o.separation, r.untilTime.value_or(kScanDefaultTime),
+                        PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance};
+}
+
+bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
+                   std::ostream& err) {
+  ScanRecord record;
+  record.parameters = ParametersOf(o);
+  record.part = o.part;
+  record.parts = o.parts;
+  record.program = ProgramNameAndVersion();
+  record.command = o.command;
+  record.runs = runs;
+  record.edges = edges;
+  std::string error;
+  if (WriteScanRecord(o.h5File, record, error)) return true;
+  err << "kinklab-run: " << error << '\n';
+  return false;
+}
+
+// The scan's options as its record gives them.
+void TakeParameters(const ScanParameters& p, ScanOptions& o) {
+  o.run.kind = p.kind;
+  o.run.halfInterval = p.halfInterval;
+  o.run.gridSize = p.gridSize;
+  o.run.untilTime = p.tMax;
+  ParsePrecision(p.precision, o.run.precision);
+  o.separation = p.separation;
+  o.v0 = p.v0;
+  o.v1 = p.v1;
+  o.dv = p.dv;
+}
+
+std::string Duration(double seconds) {
+  const long s = std::lround(std::max(seconds, 0.0));
+  char buf[32];
+  if (s >= 3600)
+    std::snprintf(buf, sizeof buf, "%ld:%02ld:%02ld", s / 3600, s / 60 % 60, s % 60);
+  else
+    std::snprintf(buf, sizeof buf, "%ld:%02ld", s / 60, s % 60);
+  return buf;
+}
+
+}  // namespace kl

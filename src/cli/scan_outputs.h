@@ -1,0 +1,28 @@
+#pragma once
+// What a scan writes beside its CSV (the map and the record), the record's parameters, and
+// the time left on the progress line.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "cli/collision.h"
+#include "cli/options.h"
+#include "cli/refine.h"
+#include "records/scan_record.h"
+
+namespace kl {
+
+// The map of the runs over the velocities of `grid` to --scan-png, titled with the scan's
+// parameters; a failure is told on `err`.
+bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const std::vector<CollisionRun>& runs,
+                  std::ostream& err);
+ScanParameters ParametersOf(const ScanOptions& o);
+// The record of the runs and edges to --scan-h5; a failure is told on `err`.
+bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
+                   std::ostream& err);
+// The scan's options as its record gives them.
+void TakeParameters(const ScanParameters& p, ScanOptions& o);
+// "m:ss" or "h:mm:ss".
+std::string Duration(double seconds);
+
+}  // namespace kl

@@ -1,0 +1,102 @@
+#include "cli/scan_runs.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <exception>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+#include "cli/cluster_share.h"
+#include "cli/refine.h"
+#include "cli/text_out.h"
+
+namespace kl {
+
+double VelocityCount(double v0, double v1, double dv) { return std::floor((v1 - v0) / dv + 1e-9) + 1; }
+
+std::vector<double> ScanVelocities(double v0, double v1, double dv) {
+  std::vector<double> velocities;
+  if (!(dv > 0) || v1 < v0) return velocities;
+  const long count = static_cast<long>(VelocityCount(v0, v1, dv));
+  for (long i = 0; i < count; ++i)
+    velocities.push_back(RoundToScanDigits(static_cast<long double>(v0) + static_cast<long double>(i) * dv));
+  return velocities;
+}
+
+std::vector<size_t> PartIndices(size_t count, int part, int parts) {
+  std::vector<size_t> indices;
+  if (part < 1 || parts < part) return indices;
+  for (size_t i = static_cast<size_t>(part - 1); i < count; i += static_cast<size_t>(parts)) indices.push_back(i);
+  return indices;
+}
+
+ScanResult RunScan(const ScanOptions& o, const std::atomic<bool>& stop, const ScanCallbacks& callbacks) {
+  const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
+  std::vector<double> mine;
+  for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
+  return RunVelocities(o, mine, stop, callbacks);
+}
+
+ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, const std::atomic<bool>& stop,
+                         const ScanCallbacks& callbacks) {
+  const size_t granted = static_cast<size_t>(DefaultJobs());  // the CPUs this task may use
+  const size_t jobs = std::clamp<size_t>(o.jobs > 0 ? static_cast<size_t>(o.jobs) : granted, 1,
+                                         std::max<size_t>(mine.size(), 1));
+
+  std::vector<std::optional<CollisionRun>> slots(mine.size());
+  std::atomic<size_t> next{0};
+  std::atomic<bool> failed{false};
+  std::mutex mutex;  // guards the slots, the counts, the callbacks and `error`
+  size_t reported = 0, done = 0;
+  std::string error;
+  const auto start = std::chrono::steady_clock::now();
+
+  auto worker = [&] {
+    for (;;) {
+      if (stop.load() || failed.load()) return;
+      const size_t k = next.fetch_add(1);
+      if (k >= mine.size()) return;
+      const double v = mine[k];
+      CollisionRun run;
+      try {
+        run = RunCollision(o, v, stop);
+      } catch (const std::exception& e) {
+        std::lock_guard<std::mutex> lock(mutex);
+        if (error.empty()) error = "the run at v = " + Shortest(v) + " failed: " + e.what();
+        failed = true;
+        return;
+      }
+      if (!run.finished) return;  // stopped on the way: not a result
+      if (o.pngFile.empty() && o.h5File.empty()) {
+        run.time = {};
+        run.centre = {};
+      } else {
+        ResampleTrace(run, o.run.untilTime.value_or(kScanDefaultTime));
+      }
+      std::lock_guard<std::mutex> lock(mutex);
+      slots[k] = std::move(run);
+      ++done;
+      for (; reported < slots.size() && slots[reported]; ++reported)
+        if (callbacks.finished) callbacks.finished(*slots[reported]);
+      if (callbacks.progress)
+        callbacks.progress(ScanProgress{
+            done, mine.size(), std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()});
+    }
+  };
+  std::vector<std::thread> threads;
+  for (size_t j = 1; j < jobs; ++j) threads.emplace_back(worker);
+  worker();
+  for (std::thread& t : threads) t.join();
+
+  ScanResult result;
+  result.error = error;
+  for (size_t k = 0; k < slots.size(); ++k) {
+    if (!slots[k]) continue;
+    if (k >= reported && callbacks.finished) callbacks.finished(*slots[k]);  // after a gap left by a stop
+    result.runs.push_back(std::move(*slots[k]));
+  }
+  return result;
+}
+}  // namespace kl

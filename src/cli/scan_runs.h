@@ -1,0 +1,46 @@
+#pragma once
+// A scan's runs: its velocities, a share of them, and running them several at once.
+#include <atomic>
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/collision.h"
+#include "cli/options.h"
+
+namespace kl {
+
+// How many velocities V0, V0 + DV, ... lie in [V0, V1], allowing for the rounding of DV.
+double VelocityCount(double v0, double v1, double dv);
+// v_i = V0 + i DV (i = 0, 1, ... while v_i <= V1 up to a rounding slack), each rounded to 12
+// significant digits, which is the velocity run and written.
+std::vector<double> ScanVelocities(double v0, double v1, double dv);
+// The indices of the part-th (1-based) of `parts` interleaved shares of `count` velocities.
+std::vector<size_t> PartIndices(size_t count, int part, int parts);
+
+struct ScanProgress {
+  size_t done = 0, total = 0;
+  double elapsedSeconds = 0;
+};
+struct ScanCallbacks {
+  // Each finished run, in velocity order: a run is reported once every run before it has
+  // finished, and at the end (after a stop) the finished runs that still wait, in order.
+  std::function<void(const CollisionRun&)> finished;
+  std::function<void(const ScanProgress&)> progress;
+};
+
+// Runs the part's velocities, `options.jobs` at once, each in a Program of its own, so that
+// a run's result does not depend on how many run together. Returns the finished runs in
+// velocity order; a run that fails (for instance for want of memory) stops the others from
+// starting and leaves its message in `error`.
+struct ScanResult {
+  std::vector<CollisionRun> runs;
+  std::string error;
+};
+ScanResult RunScan(const ScanOptions& options, const std::atomic<bool>& stop, const ScanCallbacks& callbacks);
+// The same for the given velocities (any order is run as given; the results come in it).
+ScanResult RunVelocities(const ScanOptions& options, const std::vector<double>& velocities,
+                         const std::atomic<bool>& stop, const ScanCallbacks& callbacks);
+
+}  // namespace kl
