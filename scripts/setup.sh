@@ -6,6 +6,7 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
           libhdf5-dev libgif-dev python3-numpy python3-h5py python3-matplotlib
           clang libclang-rt-14-dev)  # clang and its libFuzzer runtime: scripts/fuzz.sh
 packages+=(munge slurmctld slurmd slurm-client)  # the one-node cluster of tests/cluster
+packages+=(libcli11-dev)  # the runner's option declarations
 packages+=(help2man)  # the runner's man page, made from its --help at build time
 missing=()
 for p in "${packages[@]}"; do

@@ -1,5 +1,6 @@
 #include "app/replace_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,18 @@
 #endif
 
 namespace kl {
+
+namespace {
+
+long ProcessId() {
+#ifdef KINKLAB_HAVE_FSYNC
+  return static_cast<long>(getpid());
+#else
+  return 0;
+#endif
+}
+
+}  // namespace
 
 bool CheckOutputPath(const std::string& path, std::string& error) {
   auto refuse = [&](const std::string& why) {
@@ -35,6 +48,15 @@ bool CheckOutputPath(const std::string& path, std::string& error) {
 #ifdef KINKLAB_HAVE_FSYNC
   if (access(folder.c_str(), W_OK | X_OK) != 0) return refuse(std::strerror(errno));
 #endif
+  // The permission bits do not tell everything (a read-only or virtual file system, a quota, a
+  // folder that takes no new files even from root): a file is made there and removed again.
+  static std::atomic<unsigned> probes{0};
+  const std::filesystem::path probe =
+      folder / (".kinklab-probe-" + std::to_string(ProcessId()) + "-" + std::to_string(probes++));
+  std::FILE* f = std::fopen(probe.c_str(), "wx");
+  if (!f) return refuse(std::strerror(errno));
+  std::fclose(f);
+  std::filesystem::remove(probe, ec);
   return true;
 }
 

@@ -12,8 +12,10 @@ bool WriteFileReplacing(const std::string& path, const std::string& content, std
 
 // Checks, before any work is done, that `path` can later be written through its temporary file:
 // its folder exists, is a folder, and may be written to, and the path itself, if it exists, is
-// a regular file (a rename over a device such as /dev/null would replace the device). On
-// failure returns false with `error` = "cannot write PATH: <reason>". Nothing is created.
+// a regular file (a rename over a device such as /dev/null would replace the device); a probe
+// file is then made in the folder and removed at once, since permissions do not tell whether a
+// file system takes new files. On failure returns false with `error` = "cannot write PATH:
+// <reason>". Nothing is left behind.
 bool CheckOutputPath(const std::string& path, std::string& error);
 
 }  // namespace kl

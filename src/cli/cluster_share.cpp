@@ -8,6 +8,8 @@
 #include <cstring>
 #include <thread>
 
+#include "engine/step_pool.h"
+
 namespace kl {
 namespace {
 
@@ -161,13 +163,6 @@ int DefaultJobs(const EnvironmentReader& getenv, int affinityCpus) {
 
 int DefaultJobs() {
   return DefaultJobs([](const char* name) -> const char* { return std::getenv(name); }, AffinityCpus());
-}
-
-int AffinityCpus() {
-  cpu_set_t set;
-  CPU_ZERO(&set);
-  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
-  return std::max(static_cast<int>(std::thread::hardware_concurrency()), 1);
 }
 
 }  // namespace kl

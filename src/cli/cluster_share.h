@@ -21,6 +21,7 @@
 // the numbering when only some indices are submitted again.
 //
 // Slurm is looked at first, then PBS, then SGE: the first whose task variable is set decides.
+#include "engine/step_pool.h"  // AffinityCpus
 #include <functional>
 #include <optional>
 #include <string>
@@ -40,8 +41,5 @@ bool ShareFromEnvironment(const EnvironmentReader& getenv, std::optional<int> pa
 int DefaultJobs(const EnvironmentReader& getenv, int affinityCpus);
 // The same with the process's own environment and CPU affinity.
 int DefaultJobs();
-
-// The CPUs this process may run on (sched_getaffinity), at least 1.
-int AffinityCpus();
 
 }  // namespace kl

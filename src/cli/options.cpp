@@ -1,41 +1,67 @@
 #include "cli/options.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
+#include <sstream>
 
 #include "app/data_file.h"
-#include "app/replace_file.h"
-#include "cli/cluster_share.h"
-#include "cli/refine.h"
-#include "cli/run_command.h"
+#include "cli/option_table.h"
 #include "cli/scan_runs.h"
-#include "cli/text_out.h"
-#include "engine/integrator.h"
+#include "engine/step_pool.h"
 #include "interaction/colour_scale.h"
-#include "engine/run_control.h"
-#include "records/run_record.h"
 #include "soliton/numbers.h"
+#include "soliton/potential.h"
 
 namespace kl {
 
-namespace {
+namespace cli {
 
-bool ParseInteger(const std::string& text, int& value) {
-  double v = 0;
-  if (!ParseNumber(text, v) || v != std::floor(v) || std::fabs(v) > 2147483647.0) return false;
-  value = static_cast<int>(v);
-  return true;
+std::string Reading::Named(const std::string& name) const {
+  const auto it = given.find(name);
+  return it == given.end() || it->second.empty() ? name : name + " " + it->second;
 }
 
-// "a b" -> 'a b': the command line as a shell would take it back.
-std::string ShellWord(const std::string& word) {
-  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
-                                              "-_.,:/=+@%") == std::string::npos)
-    return word;
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
+namespace {
+
+// --- Values --------------------------------------------------------------------------------
+
+double Number(const std::string& text) {
+  double v = 0;
+  if (!ParseNumber(text, v)) throw Refused{"not a number"};
+  return v;
+}
+
+int Whole(const std::string& text, int lo, int hi, const std::string& why) {
+  double v = 0;
+  if (!ParseNumber(text, v) || v != std::floor(v) || v < lo || v > hi) throw Refused{why};
+  return static_cast<int>(v);
+}
+
+std::vector<double> Numbers(const std::string& text, char sep, size_t count, const char* form) {
+  std::vector<double> v;
+  if (!ParseNumberList(text, sep, count, v)) throw Refused{std::string("expected ") + form};
+  return v;
+}
+
+std::pair<int, int> Size(const std::string& text, int lo, int hi) {
+  const std::string why = "expected WxH, two whole numbers from " + std::to_string(lo) + " to " + std::to_string(hi);
+  const size_t x = text.find('x');
+  if (x == std::string::npos) throw Refused{why};
+  return {Whole(text.substr(0, x), lo, hi, why), Whole(text.substr(x + 1), lo, hi, why)};
+}
+
+std::string FileName(const std::string& text) {
+  if (text.empty()) throw Refused{"a file name"};
+  return text;
+}
+
+// A range A:B whose ends are in order.
+std::pair<double, double> Range(const std::string& text) {
+  const std::vector<double> v = Numbers(text, ':', 2, "A:B, two numbers");
+  if (v[0] > v[1]) throw Refused{"the range's start A lies above its end B"};
+  return {v[0], v[1]};
 }
 
 // What a setup file sets among the runner's options; the colour count, the picture scales and
@@ -55,27 +81,476 @@ void TakeSetup(const SetupData& s, RunnerOptions& o) {
   o.logPeriod = s.LogPeriod;
 }
 
-// Options of the runner that describe one run and have no meaning for a scan.
-bool SingleRunOption(const std::string& name) {
-  return name == "--kink" || name == "--rotator" || name == "--mark" || name == "--log" ||
-         name == "--log-period" || name == "--energy" || name == "--dump" || name == "--png" ||
-         name == "--size" || name == "--energy-picture" || name == "--setup";
+// --- The declarations -------------------------------------------------------------------------
+
+constexpr const char* kCommon = "Single runs and scans";
+constexpr const char* kSingle = "Single run";
+constexpr const char* kScan = "Scan";
+constexpr const char* kRefine = "Refinement";
+constexpr const char* kMergeGroup = "Merge";
+
+std::vector<OptionDecl> MakeDeclarations() {
+  using R = Reading;
+  using S = const std::string&;
+  return {
+      // Both modes.
+      {"--kind", "K", kCommon, kRun | kGrid | kFromCsv, "1", nullptr, "potential kind 1, 2, 3 or 4",
+       false, [](S v, R& r) {
+         r.run.kind = Whole(v, 1, 4, "the potential kind must be 1, 2, 3 or 4");
+       }},
+      {"--L", "X", kCommon, kRun | kGrid | kFromCsv, "10; in a scan C + 10", nullptr,
+       "half-length of the initial interval [-L, L], 1e-6 ... 1e6", false, [](S v, R& r) {
+         const double L = Number(v);
+         if (!IsUsableHalfInterval(L)) throw Refused{std::string("the half-length must lie ") + kHalfIntervalRange};
+         r.run.halfInterval = L;
+       }},
+      {"--N", "N", kCommon, kRun | kGrid | kFromCsv, "256", nullptr, "grid parts of [-L, L]: 256, 512 or 1024",
+       false, [](S v, R& r) {
+         const int n = Whole(v, 0, 1 << 30, "not an integer");
+         if (n != 256 && n != 512 && n != 1024) throw Refused{"N must be 256, 512 or 1024"};
+         r.run.gridSize = n;
+       }},
+      {"--t", "T", kCommon, kRun | kGrid | kFromCsv, "the first-phase limit; in a scan 200", nullptr,
+       "run until t reaches T, at most the reach of the second phase", false, [](S v, R& r) {
+         const double t = Number(v);
+         if (t < 0) throw Refused{"the time must not be negative"};
+         r.run.untilTime = t;
+       }},
+      {"--precision", "P", kCommon, kRun | kGrid | kFromCsv, "extended", nullptr,
+       "the arithmetic of the step: extended (long double) or double (several times faster)", false,
+       [](S v, R& r) {
+         if (!ParsePrecision(v, r.run.precision)) throw Refused{"the precision is extended or double"};
+       }},
+      {"--threads", "N", kCommon, kRun | kRunsScans, "the CPUs this process may use; in a scan 1", nullptr,
+       "threads that share a wide step, 1 ... 16; the results are the same bits for any N", false,
+       [](S v, R& r) {
+         r.run.threads = Whole(v, 1, kMaxStepThreads,
+                               "the number of threads is a whole number from 1 to " + std::to_string(kMaxStepThreads));
+       }},
+      {"--colours", "N", kCommon, kRun | kGrid | kFromH5 | kMerge, "16", nullptr,
+       "colours of the x-t picture (--png) or of the scan's map (--scan-png): 16, 24, ... 200", false,
+       [](S v, R& r) {
+         const int n = Whole(v, 16, 200, "the number of colours is one of 16, 24, ..., 200");
+         if (n % 8 != 0) throw Refused{"the number of colours is one of 16, 24, ..., 200"};
+         r.run.colourCount = n;
+       }},
+
+      // A single run.
+      {"--setup", "FILE.kq1", kSingle, kRun, nullptr, nullptr,
+       "start from a setup saved by the window (kind, L, N, kinks, rotator, log period); options after it "
+       "override the file's, and the first --kink after it starts a new kink list",
+       false, [](S v, R& r) {
+         SetupData setup;
+         std::string why;
+         if (!LoadSetupFile(v, setup, why)) throw Refused{why, true};
+         TakeSetup(setup, r.run);
+         r.kinksFromSetup = true;
+       }},
+      {"--kink", "C:V", kSingle, kRun, nullptr, nullptr,
+       "a kink at C in [-L, L] with velocity V, |V| < 1; up to nine; sorted by C they alternate kink, antikink, ...",
+       false, [](S v, R& r) {
+         const std::vector<double> k = Numbers(v, ':', 2, "C:V, two numbers");
+         if (!(std::fabs(k[1]) < 1)) throw Refused{"the velocity must lie strictly between -1 and 1"};
+         if (r.kinksFromSetup) r.run.kinks.clear();
+         r.kinksFromSetup = false;
+         if (r.run.kinks.size() >= 9) throw Refused{"at most nine kinks"};
+         r.run.kinks.emplace_back(k[0], k[1]);
+       }},
+      {"--rotator", "kF_Re,kF_Im,kD,qL,qR", kSingle, kRun, nullptr, nullptr,
+       "add the localised oscillation with these values (otherwise a plain chain)", false, [](S v, R& r) {
+         const std::vector<double> q = Numbers(v, ',', 5, "kF_Re,kF_Im,kD,qL,qR, five numbers");
+         r.run.rotator = true;
+         r.run.kF_Re = q[0];
+         r.run.kF_Im = q[1];
+         r.run.kD = q[2];
+         r.run.qL = q[3];
+         r.run.qR = q[4];
+       }},
+      {"--mark", "A:B", kSingle, kRun, nullptr, nullptr, "a marked interval [A, B] followed by the run; up to nine",
+       false, [](S v, R& r) {
+         const auto m = Range(v);
+         if (r.run.marks.size() >= 9) throw Refused{"at most nine marks"};
+         r.run.marks.push_back(m);
+       }},
+      {"--log", "NAME", kSingle, kRun, nullptr, nullptr,
+       "write NAME.txt: the header line and a record per mark every --log-period steps", false, [](S v, R& r) {
+         if (v.empty() || v.find(' ') != std::string::npos) throw Refused{"a log name without blanks"};
+         r.run.logName = v;
+       }},
+      {"--log-period", "P", kSingle, kRun, "0, or the setup's", "--log", "a log record every P steps", false,
+       [](S v, R& r) {
+         r.run.logPeriod = Whole(v, 0, 2147483647, "the period is a whole number of steps from 0");
+       }},
+      {"--energy", "FILE", kSingle, kRun, nullptr, nullptr, "CSV t,E, one row per step", false,
+       [](S v, R& r) { r.run.energyFile = FileName(v); }},
+      {"--dump", "FILE", kSingle, kRun, nullptr, nullptr, "CSV x,u,r of the newest level over its computed range",
+       false, [](S v, R& r) { r.run.dumpFile = FileName(v); }},
+      {"--png", "FILE", kSingle, kRun, nullptr, nullptr,
+       "the x-t colour picture of the run as the window's refresh paints it", false,
+       [](S v, R& r) { r.run.pngFile = FileName(v); }},
+      {"--size", "WxH", kSingle, kRun, "800x400", "--png", "the size of that picture, 1 ... 16384 each way", false,
+       [](S v, R& r) { std::tie(r.run.pngWidth, r.run.pngHeight) = Size(v, 1, 16384); }},
+      {"--energy-picture", nullptr, kSingle, kRun, nullptr, "--png",
+       "paint the energy density instead of the amplitude", false, [](S, R& r) { r.run.energyPicture = true; }},
+      {"--h5", "FILE", kSingle, kRun, nullptr, nullptr,
+       "the record of the run (HDF5): t, x, u, r, energy and the marks, growing as the run goes", false,
+       [](S v, R& r) { r.run.h5File = FileName(v); }},
+      {"--h5-every", "K", kSingle, kRun, "about 1000 rows to --t", "--h5", "a record row every K steps", false,
+       [](S v, R& r) { r.run.h5Every = Whole(v, 1, 2147483647, "the steps between samples are a whole number from 1"); }},
+      {"--h5-range", "A:B", kSingle, kRun, "-L:L", "--h5",
+       "the record's points in [A, B], within what the run computes", false, [](S v, R& r) { r.run.h5Range = Range(v); }},
+      {"--h5-stride", "S", kSingle, kRun, "1", "--h5", "every S-th grid point of that range", false,
+       [](S v, R& r) { r.run.h5Stride = Whole(v, 1, 2147483647, "the stride is a whole number from 1"); }},
+      {"--movie", "FILE.gif", kSingle, kRun, nullptr, nullptr,
+       "an animated GIF of the profile above the log energy density, with t and E", false,
+       [](S v, R& r) { r.run.movieFile = FileName(v); }},
+      {"--movie-every", "K", kSingle, kRun, "about 300 frames", "--movie", "a frame every K steps", false,
+       [](S v, R& r) {
+         r.run.movieEvery = Whole(v, 1, 2147483647, "the steps between samples are a whole number from 1");
+       }},
+      {"--movie-size", "WxH", kSingle, kRun, "640x360", "--movie", "the movie's size, 64 ... 4096 each way", false,
+       [](S v, R& r) { std::tie(r.run.movieWidth, r.run.movieHeight) = Size(v, 64, 4096); }},
+
+      // A scan.
+      {"--scan", "V0:V1:DV", kScan, kGrid, nullptr, nullptr,
+       "collide a kink at -C moving right with v and an antikink at +C moving left with v, for v = V0, "
+       "V0 + DV, ..., V1 (|v| < 1, at most 10000); a CSV row per v",
+       false, [](S v, R& r) {
+         const std::vector<double> s = Numbers(v, ':', 3, "V0:V1:DV, three numbers");
+         if (!(std::fabs(s[0]) < 1) || !(std::fabs(s[1]) < 1))
+           throw Refused{"the velocities must lie strictly between -1 and 1"};
+         if (s[1] < s[0]) throw Refused{"the last velocity V1 is below the first V0"};
+         if (!(s[2] > 0)) throw Refused{"the step DV must be positive"};
+         if (VelocityCount(s[0], s[1], s[2]) > kScanMaxVelocities)
+           throw Refused{"more than " + std::to_string(kScanMaxVelocities) + " velocities"};
+         // The velocities are run as rounded to 12 significant digits, which may reach 1.
+         const std::vector<double> run = ScanVelocities(s[0], s[1], s[2]);
+         if (!run.empty() && (!(std::fabs(run.front()) < 1) || !(std::fabs(run.back()) < 1)))
+           throw Refused{"the velocities, rounded to 12 significant digits, must lie strictly between -1 and 1"};
+         r.scan.v0 = s[0];
+         r.scan.v1 = s[1];
+         r.scan.dv = s[2];
+       }},
+      {"--separation", "C", kScan, kGrid | kFromCsv, "10", nullptr,
+       "the pair starts at -C and +C: C is half their distance; L must be at least C + 5", false, [](S v, R& r) {
+         r.scan.separation = Number(v);
+         if (!(r.scan.separation > 0)) throw Refused{"the half-distance C must be positive"};
+       }},
+      {"--jobs", "J", kScan, kRunsScans, "the CPUs this process may use (SLURM_CPUS_PER_TASK within them)", nullptr,
+       "runs at once", false,
+       [](S v, R& r) { r.scan.jobs = Whole(v, 1, 1024, "the number of runs at once is a whole number from 1 to 1024"); }},
+      {"--scan-csv", "FILE", kScan, kAnyScan, "standard output", nullptr,
+       "the scan's CSV v,outcome,bounces,first_collision,v_out,end_distance, through a temporary file", false,
+       [](S v, R& r) { r.scan.csvFile = FileName(v); }},
+      {"--scan-png", "FILE", kScan, kGrid | kFromH5 | kMerge, nullptr, nullptr,
+       "the map of u(0, t): a band of columns per velocity, t upward, with axes and a colour key", false,
+       [](S v, R& r) { r.scan.pngFile = FileName(v); }},
+      {"--scan-h5", "FILE", kScan, kGrid | kFromH5 | kMerge, nullptr, nullptr,
+       "the scan's record (HDF5): its table, u(0, t) of every run, the edges and the parameters", false,
+       [](S v, R& r) { r.scan.h5File = FileName(v); }},
+      {"--scan-part", "K/N|auto", kScan, kRunsScans, nullptr, nullptr,
+       "only the K-th of N interleaved shares (of the velocities, or of a refinement's edges); auto: a job "
+       "array's task",
+       false, [](S v, R& r) {
+         r.autoPart = v == "auto";  // the share of a job-array task, read after all options
+         if (r.autoPart) return;
+         const std::string why = "expected K/N, whole numbers with 1 <= K <= N, or auto";
+         const std::vector<double> k = Numbers(v, '/', 2, "K/N, whole numbers with 1 <= K <= N, or auto");
+         if (k[1] != std::floor(k[1]) || k[1] < 1 || k[1] > 1000000 || k[0] != std::floor(k[0]) || k[0] < 1 ||
+             k[0] > k[1])
+           throw Refused{why};
+         r.scan.part = static_cast<int>(k[0]);
+         r.scan.parts = static_cast<int>(k[1]);
+       }},
+      {"--scan-parts", "N", kScan, kRunsScans, "the job array's size", nullptr,
+       "the number of shares of --scan-part auto, the array numbered 1 ... N", false, [](S v, R& r) {
+         r.partsOption = Whole(v, 1, 1000000, "the number of shares is a whole number from 1 to 1000000");
+       }},
+
+      // Refinement.
+      {"--refine", "TOL", kRefine, kRunsScans, nullptr, nullptr,
+       "bisect every pair of neighbouring velocities of different class until less than TOL apart", false,
+       [](S v, R& r) {
+         double tol = 0;
+         if (!ParseNumber(v, tol) || !(tol > 0)) throw Refused{"the tolerance must be a positive number"};
+         r.scan.refineTolerance = tol;
+       }},
+      {"--edges", "FILE", kRefine, kRunsScans, nullptr, "--refine",
+       "a CSV v_low,v_high,class_low,class_high, one row per located edge", false,
+       [](S v, R& r) { r.scan.edgesFile = FileName(v); }},
+      {"--from-csv", "FILE", kRefine, kFromCsv, nullptr, "--refine",
+       "refine a finished (or concatenated split) scan CSV: only the bisection runs", false,
+       [](S v, R& r) { r.scan.fromCsv = FileName(v); }},
+      {"--from-h5", "FILE", kRefine, kFromH5, nullptr, "--refine",
+       "refine a recorded scan, taking its parameters from the record", false,
+       [](S v, R& r) { r.scan.fromH5 = FileName(v); }},
+
+      // Merge.
+      {"--scan-merge", "A.h5 B.h5 ...", kMergeGroup, kMerge, nullptr, nullptr,
+       "join the records of a split scan's shares into the whole scan's --scan-csv, --scan-png and --scan-h5",
+       true, [](S v, R& r) { r.scan.mergeFiles.push_back(FileName(v)); }},
+  };
 }
 
-bool ScanOption(const std::string& name) {
-  return name == "--scan" || name == "--separation" || name == "--scan-part" || name == "--scan-parts" ||
-         name == "--jobs" ||
-         name == "--scan-csv" || name == "--scan-png" || name == "--refine" || name == "--edges" ||
-         name == "--from-csv" || name == "--from-h5" || name == "--scan-h5" || name == "--scan-merge";
+// --- The parser --------------------------------------------------------------------------------
+
+// The usage lines come first in the help; CLI11 lays out the groups of options below them.
+class HelpLayout : public CLI::Formatter {
+ public:
+  static constexpr size_t kNameColumn = 30, kTextWidth = 68;
+
+  HelpLayout() { column_width(kNameColumn); }
+
+  // The option and its value's name; what it needs is said in its text.
+  std::string make_option_opts(const CLI::Option* o) const override {
+    return o->get_type_size() == 0 ? std::string() : " " + o->get_type_name();
+  }
+  // The text wrapped into lines of kTextWidth characters at most.
+  std::string make_option_desc(const CLI::Option* o) const override {
+    std::string text, line;
+    std::istringstream words(o->get_description());
+    for (std::string word; words >> word;) {
+      if (!line.empty() && line.size() + 1 + word.size() > kTextWidth) {
+        text += line + '\n';
+        line.clear();
+      }
+      line += (line.empty() ? "" : " ") + word;
+    }
+    return text + line;
+  }
+  std::string make_usage(const CLI::App*, std::string) const override {
+    return "Usage: kinklab-run [--setup FILE.kq1] [--kink C:V]... [OPTIONS]      a single run\n"
+           "   or: kinklab-run --scan V0:V1:DV [--refine TOL] [OPTIONS]       a collision scan\n"
+           "   or: kinklab-run --from-csv SCAN.csv --refine TOL [OPTIONS]     refine a scan's CSV\n"
+           "   or: kinklab-run --from-h5 SCAN.h5 --refine TOL [OPTIONS]       refine a scan's record\n"
+           "   or: kinklab-run --scan-merge A.h5 B.h5 ... [OPTIONS]           join a split scan\n"
+           "   or: kinklab-run --help | --version\n";
+  }
+};
+
+std::string Described(const OptionDecl& d) {
+  std::string text = d.meaning;
+  if (d.needs) text += "; needs " + std::string(d.needs);
+  if (d.fallback) text += " (default: " + std::string(d.fallback) + ")";
+  return text;
 }
 
-bool WholeNumber(double v, int lo, int hi, int& out) {
-  if (v != std::floor(v) || v < lo || v > hi) return false;
-  out = static_cast<int>(v);
-  return true;
+// The CLI11 application of the declarations; `options` gets each declaration's option.
+std::unique_ptr<CLI::App> MakeApp(const std::vector<OptionDecl>& decls, std::vector<CLI::Option*>& options) {
+  auto app = std::make_unique<CLI::App>(
+      "kinklab-run: runs of kinks and antikinks of u_tt - u_xx = -dW/du, and collision scans, without the "
+      "window. Units: c = 1, lengths and times dimensionless.",
+      "kinklab-run");
+  app->formatter(std::make_shared<HelpLayout>());
+  app->set_help_flag();  // --help is seen before parsing, wherever it stands
+  app->add_flag(std::string("--help,-h"))->description("print this help and exit")->group("General");
+  app->add_flag(std::string("--version"))->description("print the version and exit")->group("General");
+  app->allow_extras();  // unknown words are told in the program's own words
+  app->footer(
+      "A bad argument prints one line naming it and exits with status 2; nothing is written then. Ctrl-C or "
+      "SIGTERM stops a run or a scan, writes what is finished, and exits with 130 or 143.");
+  options.clear();
+  for (const OptionDecl& d : decls) {
+    CLI::Option* o = d.value ? app->add_option(std::string(d.name)) : app->add_flag(std::string(d.name));
+    o->description(Described(d));
+    o->group(d.group);
+    if (d.value) {
+      o->type_name(d.value);
+      o->multi_option_policy(CLI::MultiOptionPolicy::TakeAll);
+      if (d.many) o->expected(1, CLI::detail::expected_max_vector_size)->allow_extra_args(true);
+    } else {
+      o->disable_flag_override();
+    }
+    options.push_back(o);
+  }
+  for (size_t k = 0; k < decls.size(); ++k)
+    if (decls[k].needs) options[k]->needs(app->get_option(decls[k].needs));
+  for (const char* a : kSources)
+    for (const char* b : kSources)
+      if (std::string(a) < b) app->get_option(a)->excludes(app->get_option(b));
+  return app;
+}
+
+// CLI11's messages in the program's words.
+std::string Translated(const CLI::ParseError& e) {
+  const std::string what = e.what();
+  const std::string name = what.substr(0, what.find_first_of(" :"));
+  if (what.find(" required ") != std::string::npos && what.size() > 8 && what.compare(what.size() - 8, 8, " missing") == 0)
+    return name + " needs a value";
+  if (const size_t at = what.find(" requires "); at != std::string::npos)
+    return name + " needs " + what.substr(at + 10);
+  if (what.find(" excludes ") != std::string::npos) return "--scan, --from-csv, --from-h5 and --scan-merge: give one of them";
+  return what;
+}
+
+bool IsDeclared(const std::vector<OptionDecl>& decls, const std::string& word) {
+  const std::string name = word.substr(0, word.find('='));
+  return name == "--help" || name == "--version" ||
+         std::any_of(decls.begin(), decls.end(), [&](const OptionDecl& d) { return name == d.name; });
+}
+
+// "a b" -> 'a b': the command line as a shell would take it back.
+std::string ShellWord(const std::string& word) {
+  if (!word.empty() && word.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789"
+                                              "-_.,:/=+@%") == std::string::npos)
+    return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+// Why an option may not be given in mode `mode`.
+std::string NotInMode(const OptionDecl& d, unsigned mode) {
+  const std::string name = d.name;
+  if (mode == kRun) {
+    std::vector<std::string> sources;
+    const unsigned modes[] = {kGrid, kFromCsv, kFromH5, kMerge};
+    for (size_t k = 0; k < 4; ++k)
+      if (d.modes & modes[k]) sources.push_back(kSources[k]);
+    std::string list;
+    for (size_t k = 0; k < sources.size(); ++k)
+      list += (k == 0 ? "" : k + 1 == sources.size() ? " or " : ", ") + sources[k];
+    return name + ": needs " + list;
+  }
+  if (d.modes == kRun) return name + ": not used by a scan, whose runs are all the same pair at their own velocity";
+  if ((mode & (kFromH5 | kMerge)) && (d.modes & kFromCsv)) return name + ": the scan's parameters come from its records";
+  if (mode == kFromCsv && name == "--scan-png")
+    return name + ": a scan CSV holds no u(0, t) of its runs; refine from the scan's record with --from-h5";
+  if (mode == kFromCsv && name == "--scan-h5")
+    return name + ": a scan CSV holds no u(0, t) of its runs; refine from the scan's record with --from-h5";
+  if (mode == kMerge && name == "--refine") return name + ": --scan-merge joins records as they are; refine with --from-h5";
+  if (mode == kMerge) return name + ": --scan-merge joins records as they are";
+  return name + ": not used with " + (mode == kGrid ? "--scan" : mode == kFromCsv ? "--from-csv" : "--from-h5");
 }
 
 }  // namespace
+
+const std::vector<OptionDecl>& Declarations() {
+  static const std::vector<OptionDecl> decls = MakeDeclarations();
+  return decls;
+}
+
+}  // namespace cli
+
+bool ReadCommandLine(const std::vector<std::string>& args, Command& command, std::string& error) {
+  using namespace cli;
+  for (const std::string& a : args) {
+    if (a == "--help" || a == "-h") {
+      command.kind = CommandKind::Help;
+      return true;
+    }
+    if (a == "--version") {
+      command.kind = CommandKind::Version;
+      return true;
+    }
+  }
+  const std::vector<OptionDecl>& decls = Declarations();
+  std::vector<CLI::Option*> options;
+  const std::unique_ptr<CLI::App> app = MakeApp(decls, options);
+  try {
+    std::vector<std::string> reversed(args.rbegin(), args.rend());
+    app->parse(reversed);
+  } catch (const CLI::ParseError& e) {
+    error = Translated(e);
+    return false;
+  }
+  // A missing value, taken from the next option: "--N --kink 0:0.5".
+  for (size_t k = 0; k < decls.size(); ++k)
+    for (const std::string& value : options[k]->results())
+      if (decls[k].value && IsDeclared(decls, value)) {
+        error = std::string(decls[k].name) + " needs a value";
+        return false;
+      }
+  for (const std::string& word : app->remaining()) {
+    error = word.rfind("-", 0) == 0 ? word + ": unknown option"
+                                    : word + ": not an option (a value follows the option it belongs to)";
+    return false;
+  }
+
+  Reading r;
+  for (size_t k = 0; k < 4; ++k)
+    if (app->get_option(kSources[k])->count() > 0) r.mode = (k == 0 ? kGrid : k == 1 ? kFromCsv : k == 2 ? kFromH5 : kMerge);
+  for (size_t k = 0; k < decls.size(); ++k)
+    if (options[k]->count() > 0 && !(decls[k].modes & r.mode)) {
+      error = NotInMode(decls[k], r.mode);
+      return false;
+    }
+  // The values, in the order given: a --setup's values yield to the options after it.
+  std::map<const CLI::Option*, size_t> used;
+  for (const CLI::Option* o : app->parse_order()) {
+    const size_t k = static_cast<size_t>(std::find(options.begin(), options.end(), o) - options.begin());
+    if (k == decls.size()) continue;  // --help and --version were seen before
+    const OptionDecl& d = decls[k];
+    const std::vector<std::string>& results = o->results();
+    const std::string value = d.value && used[o] < results.size() ? results[used[o]] : std::string();
+    ++used[o];
+    r.given[d.name] = value;
+    try {
+      d.read(value, r);
+    } catch (const Refused& refused) {
+      const bool named = d.value && !refused.namesValue;
+      error = (named ? std::string(d.name) + " " + value : std::string(d.name)) + ": " + refused.why;
+      return false;
+    }
+  }
+  if (!(r.mode == kRun ? CheckRun(r, error) : CheckScan(r, error))) return false;
+
+  std::string line = "kinklab-run";
+  for (const std::string& arg : args) line += ' ' + ShellWord(arg);
+  command.kind = r.mode == kRun ? CommandKind::Run : CommandKind::Scan;
+  command.run = std::move(r.run);
+  command.scan = std::move(r.scan);
+  command.run.command = command.scan.command = line;
+  return true;
+}
+
+std::string HelpText() {
+  std::vector<CLI::Option*> options;
+  return cli::MakeApp(cli::Declarations(), options)->help();
+}
+
+std::string OptionsMarkdown(const std::vector<std::string>& groups) {
+  auto cell = [](std::string text) {
+    for (size_t k = 0; (k = text.find('|', k)) != std::string::npos; k += 2) text.insert(k, "\\");
+    return text;
+  };
+  std::string table = "| option | meaning | default |\n|---|---|---|\n";
+  for (const std::string& group : groups)
+    for (const cli::OptionDecl& d : cli::Declarations()) {
+      if (group != d.group) continue;
+      std::string meaning = d.meaning;
+      if (d.needs) meaning += "; needs `" + std::string(d.needs) + "`";
+      table += "| `" + cell(std::string(d.name) + (d.value ? " " + std::string(d.value) : "")) + "` | " +
+               cell(meaning) + " | " + cell(d.fallback ? d.fallback : "") + " |\n";
+    }
+  return table;
+}
+
+bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& options, std::string& error) {
+  Command c;
+  if (!ReadCommandLine(args, c, error)) return false;
+  if (c.kind != CommandKind::Run) {
+    error = c.kind == CommandKind::Scan ? "a scan, not a single run" : "--help and --version run nothing";
+    return false;
+  }
+  options = std::move(c.run);
+  return true;
+}
+
+bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& options, std::string& error) {
+  Command c;
+  if (!ReadCommandLine(args, c, error)) return false;
+  if (c.kind == CommandKind::Run) {
+    error = "--scan V0:V1:DV is missing";
+    return false;
+  }
+  if (c.kind != CommandKind::Scan) {
+    error = "--help and --version run nothing";
+    return false;
+  }
+  options = std::move(c.scan);
+  return true;
+}
 
 bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values) {
   values.clear();
@@ -92,382 +567,10 @@ bool ParseNumberList(const std::string& text, char sep, size_t count, std::vecto
   return values.size() == count;
 }
 
-bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& o, std::string& error) {
-  RunnerOptions parsed;
-  std::vector<double> v;
-  bool kinksFromSetup = false;  // the first --kink after a --setup replaces the file's list
-  std::string rangeText;        // --h5-range as given
-  std::vector<std::string> seen;
-  for (size_t k = 0; k < args.size(); ++k) {
-    const std::string& name = args[k];
-    if (name == "--energy-picture") {  // the only option without a value
-      parsed.energyPicture = true;
-      continue;
-    }
-    const bool known = name == "--kind" || name == "--L" || name == "--N" || name == "--kink" ||
-                       name == "--rotator" || name == "--mark" || name == "--t" || name == "--log" ||
-                       name == "--log-period" || name == "--energy" || name == "--dump" ||
-                       name == "--setup" || name == "--png" || name == "--size" || name == "--colours" ||
-                       name == "--precision" || name == "--threads" || name == "--h5" || name == "--h5-every" ||
-                       name == "--h5-range" || name == "--h5-stride" || name == "--movie" ||
-                       name == "--movie-every" || name == "--movie-size";
-    if (!known) {
-      error = name + ": unknown option";
-      return false;
-    }
-    if (k + 1 >= args.size()) {
-      error = name + " needs a value";
-      return false;
-    }
-    const std::string& value = args[++k];
-    seen.push_back(name);
-    auto bad = [&](const std::string& why) {
-      error = name + " " + value + ": " + why;
-      return false;
-    };
-    if (name == "--kind") {
-      if (!ParseInteger(value, parsed.kind)) return bad("not an integer");
-      if (!IsValidKind(parsed.kind)) return bad("the potential kind must be 1, 2, 3 or 4");
-    } else if (name == "--L") {
-      if (!ParseNumber(value, parsed.halfInterval)) return bad("not a number");
-      if (!IsUsableHalfInterval(parsed.halfInterval))
-        return bad(std::string("the half-length must lie ") + kHalfIntervalRange);
-    } else if (name == "--N") {
-      if (!ParseInteger(value, parsed.gridSize)) return bad("not an integer");
-      if (parsed.gridSize != 256 && parsed.gridSize != 512 && parsed.gridSize != 1024)
-        return bad("N must be 256, 512 or 1024");
-    } else if (name == "--kink") {
-      if (!ParseNumberList(value, ':', 2, v)) return bad("expected C:V, two numbers");
-      if (!(std::fabs(v[1]) < 1)) return bad("the velocity must lie strictly between -1 and 1");
-      if (kinksFromSetup) parsed.kinks.clear();
-      kinksFromSetup = false;
-      if (parsed.kinks.size() >= 9) return bad("at most nine kinks");
-      parsed.kinks.emplace_back(v[0], v[1]);
-    } else if (name == "--rotator") {
-      if (!ParseNumberList(value, ',', 5, v)) return bad("expected kF_Re,kF_Im,kD,qL,qR, five numbers");
-      parsed.rotator = true;
-      parsed.kF_Re = v[0];
-      parsed.kF_Im = v[1];
-      parsed.kD = v[2];
-      parsed.qL = v[3];
-      parsed.qR = v[4];
-    } else if (name == "--mark") {
-      if (!ParseNumberList(value, ':', 2, v)) return bad("expected A:B, two numbers");
-      if (parsed.marks.size() >= 9) return bad("at most nine marks");
-      parsed.marks.emplace_back(std::min(v[0], v[1]), std::max(v[0], v[1]));
-    } else if (name == "--t") {
-      double t = 0;
-      if (!ParseNumber(value, t)) return bad("not a number");
-      if (t < 0) return bad("the time must not be negative");
-      parsed.untilTime = t;
-    } else if (name == "--log") {
-      if (value.empty() || value.find(' ') != std::string::npos) return bad("a log name without blanks");
-      parsed.logName = value;
-    } else if (name == "--log-period") {
-      if (!ParseInteger(value, parsed.logPeriod)) return bad("not an integer");
-    } else if (name == "--energy") {
-      parsed.energyFile = value;
-    } else if (name == "--dump") {
-      parsed.dumpFile = value;
-    } else if (name == "--png") {
-      parsed.pngFile = value;
-    } else if (name == "--size") {
-      const size_t x = value.find('x');
-      if (x == std::string::npos || !ParseInteger(value.substr(0, x), parsed.pngWidth) ||
-          !ParseInteger(value.substr(x + 1), parsed.pngHeight) || parsed.pngWidth < 1 || parsed.pngHeight < 1 ||
-          parsed.pngWidth > 16384 || parsed.pngHeight > 16384)
-        return bad("expected WxH, two whole numbers from 1 to 16384");
-    } else if (name == "--colours") {
-      if (!ParseInteger(value, parsed.colourCount) || parsed.colourCount < 16 || parsed.colourCount > 200 ||
-          parsed.colourCount % 8 != 0)
-        return bad("the number of colours is one of 16, 24, ..., 200");
-    } else if (name == "--precision") {
-      if (!ParsePrecision(value, parsed.precision)) return bad("the precision is extended or double");
-    } else if (name == "--threads") {
-      if (!ParseInteger(value, parsed.threads) || parsed.threads < 1 || parsed.threads > kMaxStepThreads)
-        return bad("the number of threads is a whole number from 1 to " + std::to_string(kMaxStepThreads));
-    } else if (name == "--h5") {
-      parsed.h5File = value;
-    } else if (name == "--h5-every" || name == "--movie-every") {
-      int every = 0;
-      if (!ParseInteger(value, every) || every < 1) return bad("the steps between samples are a whole number from 1");
-      (name == "--h5-every" ? parsed.h5Every : parsed.movieEvery) = every;
-    } else if (name == "--h5-range") {
-      if (!ParseNumberList(value, ':', 2, v)) return bad("expected A:B, two numbers");
-      parsed.h5Range.emplace(std::min(v[0], v[1]), std::max(v[0], v[1]));
-      rangeText = value;
-    } else if (name == "--h5-stride") {
-      if (!ParseInteger(value, parsed.h5Stride) || parsed.h5Stride < 1)
-        return bad("the stride is a whole number from 1");
-    } else if (name == "--movie") {
-      parsed.movieFile = value;
-    } else if (name == "--movie-size") {
-      const size_t x = value.find('x');
-      if (x == std::string::npos || !ParseInteger(value.substr(0, x), parsed.movieWidth) ||
-          !ParseInteger(value.substr(x + 1), parsed.movieHeight) || parsed.movieWidth < 64 ||
-          parsed.movieHeight < 64 || parsed.movieWidth > 4096 || parsed.movieHeight > 4096)
-        return bad("expected WxH, two whole numbers from 64 to 4096");
-    } else if (name == "--setup") {
-      SetupData setup;
-      std::string loadError;
-      if (!LoadSetupFile(value, setup, loadError)) {
-        error = name + ": " + loadError;
-        return false;
-      }
-      TakeSetup(setup, parsed);
-      kinksFromSetup = true;
-    }
-  }
-  // The options of the record and of the movie mean nothing without them.
-  for (const std::string& name : seen) {
-    const bool h5 = name.rfind("--h5-", 0) == 0, movie = name.rfind("--movie-", 0) == 0;
-    if ((h5 && parsed.h5File.empty()) || (movie && parsed.movieFile.empty())) {
-      error = name + " needs " + (h5 ? "--h5 FILE" : "--movie FILE");
-      return false;
-    }
-  }
-  // The record's points lie within what the run computes: the first phase's range, or the
-  // second phase's wider one when the run goes on into it.
-  if (!parsed.h5File.empty() && parsed.h5Range) {
-    const double dx = static_cast<double>(2.0L * parsed.halfInterval / parsed.gridSize);
-    const double firstReach = FirstPhaseReach(parsed.gridSize, parsed.halfInterval);
-    const bool secondPhase = parsed.untilTime && *parsed.untilTime > firstReach;
-    RecordPoints points;
-    std::string why;
-    if (!ChooseRecordPoints(parsed.h5Range->first, parsed.h5Range->second, parsed.h5Stride, dx,
-                            ComputedHalfReach(secondPhase), points, why)) {
-      error = "--h5-range " + rangeText + ": " + why;
-      return false;
-    }
-  }
-  if (!CheckGridIsStable(parsed, error)) return false;
-  // Every output is checked before the run, so that hours of work never end in a file that
-  // cannot be written.
-  const std::pair<const char*, std::string> outputs[] = {{"--energy", parsed.energyFile},
-                                                         {"--dump", parsed.dumpFile},
-                                                         {"--png", parsed.pngFile},
-                                                         {"--log", parsed.logName},
-                                                         {"--h5", parsed.h5File},
-                                                         {"--movie", parsed.movieFile}};
-  for (const auto& [name, file] : outputs) {
-    std::string why;
-    if (!file.empty() && !CheckOutputPath(name == std::string("--log") ? file + ".txt" : file, why)) {
-      error = std::string(name) + " " + file + ": " + why;
-      return false;
-    }
-  }
-  parsed.command = "kinklab-run";
-  for (const std::string& arg : args) {
-    parsed.command += ' ';
-    parsed.command += ShellWord(arg);
-  }
-  o = std::move(parsed);
-  return true;
-}
-
 bool HasScanOption(const std::vector<std::string>& args) {
-  for (const char* name : {"--scan", "--from-csv", "--from-h5", "--scan-merge"})
+  for (const char* name : cli::kSources)
     if (std::find(args.begin(), args.end(), name) != args.end()) return true;
   return false;
-}
-
-bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& o, std::string& error) {
-  ScanOptions parsed;
-  std::vector<std::string> runArgs;
-  bool haveScan = false, haveL = false, haveThreads = false;
-  std::string lText, tText, refineText;  // --L, --t and --refine as given, for the messages
-  std::vector<double> v;
-  bool autoPart = false;
-  std::optional<int> partsOption;  // --scan-parts N
-  for (size_t k = 0; k < args.size(); ++k) {
-    const std::string& name = args[k];
-    if (SingleRunOption(name)) {
-      error = name + ": not used by a scan, whose runs are all the same pair at their own velocity";
-      return false;
-    }
-    if (!ScanOption(name)) {  // the runner's own options, read by the runner's reader below
-      haveL = haveL || name == "--L";
-      haveThreads = haveThreads || name == "--threads";
-      runArgs.push_back(name);
-      if (k + 1 < args.size()) {
-        runArgs.push_back(args[++k]);
-        if (name == "--L") lText = args[k];
-        if (name == "--t") tText = args[k];
-      }
-      continue;
-    }
-    if (k + 1 >= args.size()) {
-      error = name + " needs a value";
-      return false;
-    }
-    const std::string& value = args[++k];
-    auto bad = [&](const std::string& why) {
-      error = name + " " + value + ": " + why;
-      return false;
-    };
-    if (name == "--scan") {
-      if (!ParseNumberList(value, ':', 3, v)) return bad("expected V0:V1:DV, three numbers");
-      if (!(std::fabs(v[0]) < 1) || !(std::fabs(v[1]) < 1))
-        return bad("the velocities must lie strictly between -1 and 1");
-      if (v[1] < v[0]) return bad("the last velocity V1 is below the first V0");
-      if (!(v[2] > 0)) return bad("the step DV must be positive");
-      if (VelocityCount(v[0], v[1], v[2]) > kScanMaxVelocities)
-        return bad("more than " + std::to_string(kScanMaxVelocities) + " velocities");
-      // The velocities are run as rounded to 12 significant digits, which may reach 1.
-      const std::vector<double> run = ScanVelocities(v[0], v[1], v[2]);
-      if (!run.empty() && (!(std::fabs(run.front()) < 1) || !(std::fabs(run.back()) < 1)))
-        return bad("the velocities, rounded to 12 significant digits, must lie strictly between -1 and 1");
-      parsed.v0 = v[0];
-      parsed.v1 = v[1];
-      parsed.dv = v[2];
-      haveScan = true;
-    } else if (name == "--separation") {
-      if (!ParseNumber(value, parsed.separation)) return bad("not a number");
-      if (!(parsed.separation > 0)) return bad("the half-distance C must be positive");
-    } else if (name == "--scan-part") {
-      autoPart = value == "auto";  // the share of a job-array task, read after all options
-      if (!autoPart && (!ParseNumberList(value, '/', 2, v) || !WholeNumber(v[1], 1, 1000000, parsed.parts) ||
-                        !WholeNumber(v[0], 1, parsed.parts, parsed.part)))
-        return bad("expected K/N, whole numbers with 1 <= K <= N, or auto");
-    } else if (name == "--scan-parts") {
-      double n = 0;
-      int count = 0;
-      if (!ParseNumber(value, n) || !WholeNumber(n, 1, 1000000, count))
-        return bad("the number of shares is a whole number from 1 to 1000000");
-      partsOption = count;
-    } else if (name == "--jobs") {
-      double j = 0;
-      if (!ParseNumber(value, j) || !WholeNumber(j, 1, 1024, parsed.jobs))
-        return bad("the number of runs at once is a whole number from 1 to 1024");
-    } else if (name == "--scan-merge") {
-      // The records follow up to the next option.
-      for (--k; k + 1 < args.size() && args[k + 1].rfind("--", 0) != 0;) parsed.mergeFiles.push_back(args[++k]);
-      if (parsed.mergeFiles.empty()) return bad("the records of the shares, A.h5 B.h5 ...");
-    } else if (name == "--scan-csv" || name == "--scan-png" || name == "--edges" || name == "--from-csv" ||
-               name == "--from-h5" || name == "--scan-h5") {
-      if (value.empty()) return bad("a file name");
-      (name == "--scan-csv"   ? parsed.csvFile
-       : name == "--scan-png" ? parsed.pngFile
-       : name == "--edges"    ? parsed.edgesFile
-       : name == "--from-csv" ? parsed.fromCsv
-       : name == "--from-h5"  ? parsed.fromH5
-                              : parsed.h5File) = value;
-    } else if (name == "--refine") {
-      if (!ParseNumber(value, parsed.refineTolerance) || !(parsed.refineTolerance > 0) ||
-          !std::isfinite(parsed.refineTolerance))
-        return bad("the tolerance must be a positive number");
-      refineText = value;
-    }
-  }
-  if (autoPart) {
-    std::string why;
-    if (!ShareFromEnvironment([](const char* n) -> const char* { return std::getenv(n); }, partsOption,
-                              parsed.part, parsed.parts, why)) {
-      error = "--scan-part auto: " + why;
-      return false;
-    }
-  } else if (partsOption) {
-    error = "--scan-parts: only with --scan-part auto";
-    return false;
-  }
-  const bool refine = parsed.refineTolerance > 0;
-  const int sources = haveScan + !parsed.fromCsv.empty() + !parsed.fromH5.empty() + !parsed.mergeFiles.empty();
-  if (sources > 1) {
-    error = "--scan, --from-csv, --from-h5 and --scan-merge: give one of them";
-    return false;
-  }
-  if (!parsed.mergeFiles.empty() || !parsed.fromH5.empty()) {
-    // The scan's parameters come from the records.
-    for (size_t k = 0; k < runArgs.size(); k += 2)
-      if (runArgs[k] != "--threads" && runArgs[k] != "--colours") {
-        error = runArgs[k] + ": the scan's parameters come from its records";
-        return false;
-      }
-    if (parsed.separation != kScanDefaultSeparation || (parsed.parts > 1 && !parsed.mergeFiles.empty())) {
-      error = std::string(parsed.parts > 1 ? "--scan-part" : "--separation") +
-              ": the scan's parameters come from its records";
-      return false;
-    }
-    if (!parsed.mergeFiles.empty() && (refine || !parsed.edgesFile.empty())) {
-      error = "--scan-merge: joins records as they are; refine with --from-h5";
-      return false;
-    }
-    if (!parsed.fromH5.empty() && !refine) {
-      error = "--from-h5 " + parsed.fromH5 + ": needs --refine TOL";
-      return false;
-    }
-  } else if (!parsed.fromCsv.empty()) {
-    if (haveScan) {
-      error = "--scan: a refinement --from-csv takes its velocities from the CSV";
-      return false;
-    }
-    if (!refine) {
-      error = "--from-csv " + parsed.fromCsv + ": needs --refine TOL";
-      return false;
-    }
-    if (!parsed.pngFile.empty() || !parsed.h5File.empty()) {
-      error = std::string(parsed.pngFile.empty() ? "--scan-h5" : "--scan-png") +
-              ": a scan CSV holds no u(0, t) of its runs; refine from the scan's record with --from-h5";
-      return false;
-    }
-  } else if (!haveScan) {
-    error = "--scan V0:V1:DV is missing";
-    return false;
-  }
-  if (!parsed.edgesFile.empty() && !refine) {
-    error = "--edges " + parsed.edgesFile + ": needs --refine TOL";
-    return false;
-  }
-  if (refine && haveScan && parsed.parts > 1) {
-    error = "--scan-part: a split scan is refined from its concatenated CSVs with --from-csv";
-    return false;
-  }
-  if (refine && haveScan && !RefinableTolerance(parsed.refineTolerance, std::max(std::fabs(parsed.v0), std::fabs(parsed.v1)))) {
-    error = "--refine " + refineText + ": " + TooFineMessage();
-    return false;
-  }
-  if (!ParseRunnerArgs(runArgs, parsed.run, error)) return false;
-  // Every output is checked before anything runs.
-  auto outputsWritable = [&] {
-    for (const auto& [name, file] : {std::pair<const char*, const std::string&>{"--scan-csv", parsed.csvFile},
-                                      std::pair<const char*, const std::string&>{"--scan-png", parsed.pngFile},
-                                      std::pair<const char*, const std::string&>{"--scan-h5", parsed.h5File},
-                                      std::pair<const char*, const std::string&>{"--edges", parsed.edgesFile}}) {
-      std::string why;
-      if (!file.empty() && !CheckOutputPath(file, why)) {
-        error = std::string(name) + " " + file + ": " + why;
-        return false;
-      }
-    }
-    return true;
-  };
-  if (!parsed.mergeFiles.empty() || !parsed.fromH5.empty()) {
-    if (!outputsWritable()) return false;
-    o = std::move(parsed);
-    return true;
-  }
-
-  RunnerOptions& run = parsed.run;
-  const double C = parsed.separation;
-  if (!haveL) run.halfInterval = C + kScanDefaultSpare;
-  if (run.halfInterval < C + kScanMinSpare) {
-    error = "--L " + lText + ": the pair at -C and +C needs L >= C + " +
-            Shortest(kScanMinSpare) + " (C = " + Shortest(C) + ")";
-    return false;
-  }
-  if (!run.untilTime) run.untilTime = kScanDefaultTime;
-  // The scan shares the cores among its runs; a run's step takes more threads only on request.
-  if (!haveThreads) run.threads = 1;
-  const double reach = SecondPhaseReach(run.gridSize, run.halfInterval);
-  if (!(*run.untilTime > 0) || *run.untilTime > reach) {
-    error = "--t " + tText + ": a scan's time limit lies above 0 and at most at " +
-            Shortest(reach) + ", the reach of the second phase for this N and L";
-    return false;
-  }
-  if (!CheckGridIsStable(run, error)) return false;
-  if (!outputsWritable()) return false;
-  o = std::move(parsed);
-  return true;
 }
 
 }  // namespace kl

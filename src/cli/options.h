@@ -69,26 +69,42 @@ struct ScanOptions {
   std::string command;                   // the command line, for the record
 };
 
-// Parses the command line (without the program name). On a bad argument returns false and
-// sets `error` to a one-line message naming it. "--setup FILE" loads a saved setup and sets
-// every option the file holds (kind, L, N, the kinks, the rotator and its parameters, the
-// log period); options are taken in order, so one given after it overrides the file's value
-// and the first --kink after it starts a new kink list. A file that does not load is a bad
-// argument, its message naming the file and the reason.
+// What a command line asks for.
+enum class CommandKind { Help, Version, Run, Scan };
+struct Command {
+  CommandKind kind = CommandKind::Run;
+  RunnerOptions run;  // a single run
+  ScanOptions scan;   // a scan, a refinement or a merge
+};
+
+// Reads a whole command line (without the program name) against the declared options: each
+// option's value, the mode the line is in (a single run; a scan from --scan, --from-csv,
+// --from-h5 or --scan-merge), what each option needs and excludes, and whatever would make the
+// run fail late (an unstable grid, an end time beyond the run's reach, outputs that cannot be
+// written or that name one file twice). "--help" or "--version" anywhere wins. On a bad line
+// returns false with a one-line `error` naming the option; nothing is created.
+//
+// "--setup FILE" loads a saved setup and sets every option the file holds (kind, L, N, the
+// kinks, the rotator and its parameters, the log period); options are taken in order, so one
+// given after it overrides the file's value and the first --kink after it starts a new kink
+// list. In a scan, L defaults to C + 10, t to 200, and each run steps on one thread.
+bool ReadCommandLine(const std::vector<std::string>& args, Command& command, std::string& error);
+
+// The help, made from the declarations: usage, then every option with its value, meaning and
+// default, grouped by mode.
+std::string HelpText();
+// The options of the named help groups ("Single runs and scans", "Single run", "Scan",
+// "Refinement", "Merge") as a Markdown table, for the README and the guide.
+std::string OptionsMarkdown(const std::vector<std::string>& groups);
+
+// ReadCommandLine for a line that must be a single run, or a scan.
 bool ParseRunnerArgs(const std::vector<std::string>& args, RunnerOptions& options, std::string& error);
+bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& options, std::string& error);
 
 // Reads "A:B" or "A,B,C,..." (separator `sep`) into exactly `count` numbers.
 bool ParseNumberList(const std::string& text, char sep, size_t count, std::vector<double>& values);
 
-// True when the arguments ask for a scan (they hold "--scan" or "--from-csv").
+// True when the arguments ask for a scan, a refinement or a merge.
 bool HasScanOption(const std::vector<std::string>& args);
-
-// Reads a scan's command line: --scan V0:V1:DV, --separation C, --scan-part K/N or auto [--scan-parts N], --jobs J,
-// --scan-csv FILE, --scan-png FILE, --refine TOL, --edges FILE, --from-csv FILE and the runner's options that apply to every run (kind, L,
-// N, t, colours, precision, threads); the options that describe a single run (kinks, marks,
-// log, pictures of a run) are refused. Without --L, L = C + 10; without --t the runs go to
-// t = 200; without --threads each run steps on one thread (the runs share the cores). On a
-// bad argument returns false with a one-line `error` naming it.
-bool ParseScanArgs(const std::vector<std::string>& args, ScanOptions& options, std::string& error);
 
 }  // namespace kl

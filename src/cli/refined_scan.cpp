@@ -121,11 +121,7 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   std::string csv = ScanCsvHeader();
   for (const CollisionRun& run : runs) csv += ScanCsvRow(run);
   std::string writeError;
-  if (o.csvFile.empty()) out << csv << std::flush;
-  else if (!WriteFileReplacing(o.csvFile, csv, writeError)) {
-    err << "kinklab-run: " << writeError << '\n';
-    status = 1;
-  }
+  if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.edgesFile.empty()) {
     std::string text = EdgesCsvHeader();
     for (const ScanEdge& e : edges) text += EdgesCsvRow(e);

@@ -311,13 +311,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   return 0;
 }
 
-int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  RunnerOptions options;
-  std::string error;
-  if (!ParseRunnerArgs(args, options, error)) {
-    err << "kinklab-run: " << error << '\n';
-    return 2;
-  }
+int RunHeadlessMain(const RunnerOptions& options, std::ostream& out, std::ostream& err) {
   // Ctrl-C (or SIGTERM) stops the run after its step, and everything is written as it stands.
   const StopOnSignals signals;
   return signals.Status(RunHeadless(options, out, err, &signals.Flag()));

@@ -24,8 +24,6 @@ inline constexpr double kMovieSeconds = 15;  // the movie plays the run in about
 int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err,
                 const std::atomic<bool>* stop = nullptr);
 
-// The single-run command: parses (a bad argument: one line on `err`, status 2), runs with
-// SIGINT and SIGTERM stopping the run, and returns 128 + the signal after such a stop.
 // False, with the reason, when the options' grid is too coarse for the leapfrog to be stable.
 bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
 
@@ -34,6 +32,8 @@ bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
 // continuum, only about this grid.
 std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize);
 
-int RunHeadlessMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The single-run command: runs with SIGINT and SIGTERM stopping the run, and returns 128 + the
+// signal after such a stop.
+int RunHeadlessMain(const RunnerOptions& options, std::ostream& out, std::ostream& err);
 
 }  // namespace kl

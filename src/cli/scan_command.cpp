@@ -60,10 +60,7 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
 
   int status = 0;
   std::string error;
-  if (!toOut && !WriteFileReplacing(o.csvFile, csv, error)) {
-    err << "kinklab-run: " << error << '\n';
-    status = 1;
-  }
+  if (!toOut && !WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.pngFile.empty() && !WriteScanMap(o, mine, result.runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, result.runs, {}, err)) status = 1;
   if (!result.error.empty()) {
@@ -76,15 +73,7 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
   return status;
 }
 
-int RunScanMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  ScanOptions options;
-  std::string error;
-  if (!ParseScanArgs(args, options, error)) {
-    err << "kinklab-run: " << error << '\n';
-    return 2;
-  }
-  options.command = "kinklab-run";
-  for (const std::string& a : args) options.command += " " + a;
+int RunScanMain(const ScanOptions& options, std::ostream& out, std::ostream& err) {
   // Ctrl-C (or SIGTERM) stops the scan and lets it write what it finished.
   const StopOnSignals signals;
   // The progress line is rewritten in place on a terminal, unless the rows go to the same one.

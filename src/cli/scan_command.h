@@ -10,11 +10,11 @@
 
 namespace kl {
 
-// The whole command: parses, runs with a progress line on `err`, writes the CSV (to `out` as
-// the rows come, or to --scan-csv through a temporary file) and the map. Ctrl-C (SIGINT) or
-// SIGTERM stops the runs; the finished rows and the map are still written and the status is
-// 128 + the signal's number. A bad argument: one line on `err`, status 2, nothing written.
-int RunScanMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+// The whole command: runs with a progress line on `err`, writes the CSV (to `out` as the rows
+// come, or to --scan-csv through a temporary file) and the map. Ctrl-C (SIGINT) or SIGTERM
+// stops the runs; the finished rows and the map are still written and the status is 128 + the
+// signal's number.
+int RunScanMain(const ScanOptions& options, std::ostream& out, std::ostream& err);
 
 // The scan after parsing, with its own stop flag (RunScanMain passes the signal flag). With
 // `progressInPlace` the progress line is rewritten in place, as on a terminal; otherwise each

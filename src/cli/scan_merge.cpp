@@ -25,11 +25,7 @@ int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err)
   int status = 0;
   std::string csv = ScanCsvHeader();
   for (const CollisionRun& run : merged.runs) csv += ScanCsvRow(run);
-  if (o.csvFile.empty()) out << csv << std::flush;
-  else if (!WriteFileReplacing(o.csvFile, csv, error)) {
-    err << "kinklab-run: " << error << '\n';
-    status = 1;
-  }
+  if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, err)) status = 1;
   err << "scan: " << merged.runs.size() << " runs of " << given.mergeFiles.size() << " records joined\n";

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <ostream>
 
+#include "app/replace_file.h"
 #include "app/version.h"
 #include "cli/scan_map.h"
 #include "cli/text_out.h"
@@ -59,6 +60,15 @@ void TakeParameters(const ScanParameters& p, ScanOptions& o) {
   o.v0 = p.v0;
   o.v1 = p.v1;
   o.dv = p.dv;
+}
+
+bool WriteScanCsv(const ScanOptions& o, const std::string& csv, std::ostream& out, std::ostream& err) {
+  std::string error;
+  if (!o.csvFile.empty() && WriteFileReplacing(o.csvFile, csv, error)) return true;
+  if (!error.empty())
+    err << "kinklab-run: " << error << "; the rows follow on standard output instead\n" << std::flush;
+  out << csv << std::flush;
+  return error.empty();
 }
 
 std::string Duration(double seconds) {

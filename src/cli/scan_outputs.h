@@ -20,6 +20,10 @@ ScanParameters ParametersOf(const ScanOptions& o);
 // The record of the runs and edges to --scan-h5; a failure is told on `err`.
 bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
                    std::ostream& err);
+// The scan's CSV to --scan-csv (through a temporary file), or to `out` without it. Should the
+// file fail at the end (a disk that filled during the scan), the rows go to `out` all the same,
+// so that no finished run is lost; false then, with the reason on `err`.
+bool WriteScanCsv(const ScanOptions& o, const std::string& csv, std::ostream& out, std::ostream& err);
 // The scan's options as its record gives them.
 void TakeParameters(const ScanParameters& p, ScanOptions& o);
 // "m:ss" or "h:mm:ss".

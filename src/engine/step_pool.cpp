@@ -1,5 +1,9 @@
 #include "engine/step_pool.h"
 
+#if __has_include(<sched.h>)
+#include <sched.h>
+#endif
+
 #include <algorithm>
 #include <system_error>
 
@@ -85,8 +89,17 @@ void StepPool::Run(int threads, int count, void (*task)(void*, int), void* conte
 
 int StepThreadsFor(int requested) {
   int n = requested;
-  if (n <= 0) n = static_cast<int>(std::thread::hardware_concurrency());
+  if (n <= 0) n = AffinityCpus();
   return std::clamp(n, 1, kMaxStepThreads);
+}
+
+int AffinityCpus() {
+#ifdef CPU_COUNT
+  cpu_set_t set;
+  CPU_ZERO(&set);
+  if (sched_getaffinity(0, sizeof set, &set) == 0) return std::max(CPU_COUNT(&set), 1);
+#endif
+  return std::max(static_cast<int>(std::thread::hardware_concurrency()), 1);
 }
 
 }  // namespace kl

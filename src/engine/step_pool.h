@@ -69,8 +69,12 @@ class StepPool {
   void* context_ = nullptr;
 };
 
-// The number of threads a step uses when asked for `requested` (0: one per core, at most
-// kMaxStepThreads).
+// The number of threads a step uses when asked for `requested` (0: one per CPU this process may
+// run on, at most kMaxStepThreads).
 int StepThreadsFor(int requested);
+
+// The CPUs this process may run on (its affinity: what taskset, cgroups or a batch system
+// granted), at least 1.
+int AffinityCpus();
 
 }  // namespace kl

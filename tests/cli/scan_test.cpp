@@ -105,7 +105,7 @@ TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
       {{"--scan", "0.1:0.2:0.1", "--frobnicate", "1"}, "--frobnicate"},
       {{"--scan", "0.1:0.2:0.1", "--kink", "0:0.5"}, "--kink"},  // one run's options
       {{"--scan", "0.1:0.2:0.1", "--png", "a.png"}, "--png"},
-      {{"--scan-png", "a.png"}, "--scan V0:V1:DV is missing"},
+      {{"--scan-png", "a.png"}, "--scan-png: needs --scan, --from-h5 or --scan-merge"},
       {{"--scan"}, "--scan needs a value"},
       {{"--scan", "0.9999999999999:0.9999999999999:0.1"}, "--scan 0.9999999999999:0.9999999999999:0.1"},
       {{"--scan", "-0.99999999999996:0:0.5"}, "--scan -0.99999999999996:0:0.5"},  // rounds to -1
@@ -113,9 +113,9 @@ TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
       {{"--scan", "0.1:0.5:0.1", "--refine", "0"}, "--refine 0"},
       {{"--scan", "0.1:0.5:0.1", "--refine", "-1e-3"}, "--refine -1e-3"},
       {{"--scan", "0.1:0.5:0.1", "--refine", "1e-13"}, "--refine 1e-13"},  // finer than 12 digits of 0.5
-      {{"--scan", "0.1:0.5:0.1", "--edges", "e.csv"}, "--edges e.csv: needs --refine"},
+      {{"--scan", "0.1:0.5:0.1", "--edges", "e.csv"}, "--edges needs --refine"},
       {{"--scan", "0.1:0.5:0.1", "--refine", "1e-3", "--scan-part", "1/2"}, "--scan-part"},
-      {{"--from-csv", "s.csv"}, "--from-csv s.csv: needs --refine"},
+      {{"--from-csv", "s.csv"}, "--from-csv needs --refine"},
       {{"--from-csv", "s.csv", "--refine", "1e-3", "--scan", "0.1:0.5:0.1"}, "--scan"},
       {{"--from-csv", "s.csv", "--refine", "1e-3", "--scan-png", "m.png"}, "--scan-png"},
       {{"--scan", "0.1:0.2:0.1", "--scan-png", "no/such/folder/s.png"}, "--scan-png no/such/folder/s.png"},

@@ -139,7 +139,7 @@ TEST(Precision, TheRunnerTakesThePrecisionAndTheThreads) {
 
   RunnerOptions o;
   std::string error;
-  ASSERT_TRUE(ParseRunnerArgs({"--precision", "double", "--precision", "extended", "--threads", "16"}, o, error));
+  ASSERT_TRUE(ParseRunnerArgs({"--kink", "0:0", "--precision", "double", "--precision", "extended", "--threads", "16"}, o, error));
   EXPECT_EQ(o.precision, StepPrecision::Extended);  // the last one counts
   EXPECT_EQ(o.threads, 16);
   for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{

@@ -286,7 +286,7 @@ TEST(RunnerProgram, ARecordStoppedBySigtermHoldsTheRowsUpToTheStop) {
   if (!runner) GTEST_SKIP() << "KINKLAB_RUNNER is not set";
   const std::string record = Temp("record_stopped.h5");
   std::remove(record.c_str());
-  std::vector<std::string> args = {runner, "--N", "1024", "--kink", "-4:0.1", "--kink", "4:-0.1", "--t", "100000",
+  std::vector<std::string> args = {runner, "--N", "1024", "--kink", "-4:0.1", "--kink", "4:-0.1", "--t", "5000",
                                    "--h5", record, "--h5-every", "5"};
   std::vector<char*> argv;
   for (std::string& a : args) argv.push_back(a.data());

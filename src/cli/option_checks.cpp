@@ -1,0 +1,156 @@
+// What a command line must satisfy once every value is read: the checks that need several
+// options at once, and those that would otherwise fail only after hours of work.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#include "app/replace_file.h"
+#include "cli/cluster_share.h"
+#include "cli/option_table.h"
+#include "cli/refine.h"
+#include "cli/run_command.h"
+#include "cli/text_out.h"
+#include "records/run_record.h"
+
+namespace kl::cli {
+
+namespace {
+
+// Every output can be written (its folder takes a new file), and no two name the same file.
+bool CheckOutputs(const std::vector<std::pair<std::string, std::string>>& outputs, std::string& error) {
+  std::vector<std::pair<std::filesystem::path, std::string>> seen;  // where, and which option writes it
+  for (const auto& [name, file] : outputs) {
+    if (file.empty()) continue;
+    const std::string shown = name == "--log" ? file.substr(0, file.size() - 4) : file;  // NAME.txt
+    std::string why;
+    if (!CheckOutputPath(file, why)) {
+      error = name + " " + shown + ": " + why;
+      return false;
+    }
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(file, ec).lexically_normal();
+    std::filesystem::path where = std::filesystem::weakly_canonical(absolute, ec);
+    if (ec) where = absolute;
+    for (const auto& [other, otherName] : seen)
+      if (other == where) {
+        error = name + " " + shown + ": " + otherName + " writes the same file";
+        return false;
+      }
+    seen.emplace_back(where, name);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CheckRun(Reading& r, std::string& error) {
+  RunnerOptions& o = r.run;
+  if (r.Has("--colours") && o.pngFile.empty()) {
+    error = "--colours needs --png";
+    return false;
+  }
+  // The window keeps every kink within the interval; one outside it starts from a field that
+  // the interval does not hold.
+  for (const auto& [c, v] : o.kinks)
+    if (std::fabs(c) > o.halfInterval) {
+      const std::string from = r.kinksFromSetup ? r.Named("--setup") : "--kink " + Shortest(c) + ":" + Shortest(v);
+      error = from + ": the kink at " + Shortest(c) + " lies outside the interval [-L, L], L = " +
+              Shortest(o.halfInterval);
+      return false;
+    }
+  if (o.untilTime) {
+    const double reach = SecondPhaseReach(o.gridSize, o.halfInterval);
+    if (*o.untilTime > reach) {
+      error = r.Named("--t") + ": beyond the run's reach: the second phase ends at t = " + Shortest(reach) +
+              " for N = " + std::to_string(o.gridSize) + " and L = " + Shortest(o.halfInterval);
+      return false;
+    }
+  }
+  // The record's points lie within what the run computes: the first phase's range, or the
+  // second phase's wider one when the run goes on into it.
+  if (!o.h5File.empty() && o.h5Range) {
+    const double dx = static_cast<double>(2.0L * o.halfInterval / o.gridSize);
+    const bool secondPhase = o.untilTime && *o.untilTime > FirstPhaseReach(o.gridSize, o.halfInterval);
+    RecordPoints points;
+    std::string why;
+    if (!ChooseRecordPoints(o.h5Range->first, o.h5Range->second, o.h5Stride, dx, ComputedHalfReach(secondPhase),
+                            points, why)) {
+      error = r.Named("--h5-range") + ": " + why;
+      return false;
+    }
+  }
+  if (!CheckGridIsStable(o, error)) return false;
+  // Every output is checked before the run, so that hours of work never end in a file that
+  // cannot be written.
+  if (!CheckOutputs({{"--energy", o.energyFile},
+                     {"--dump", o.dumpFile},
+                     {"--png", o.pngFile},
+                     {"--log", o.logName.empty() ? std::string() : o.logName + ".txt"},
+                     {"--h5", o.h5File},
+                     {"--movie", o.movieFile}},
+                    error))
+    return false;
+  if (o.kinks.empty() && !o.rotator) {
+    error = "nothing to run: give --kink C:V (up to nine), --setup FILE.kq1 or --rotator kF_Re,kF_Im,kD,qL,qR";
+    return false;
+  }
+  return true;
+}
+
+bool CheckScan(Reading& r, std::string& error) {
+  ScanOptions& s = r.scan;
+  s.run = r.run;  // what every run of the scan shares
+  if (r.autoPart) {
+    std::string why;
+    if (!ShareFromEnvironment([](const char* n) -> const char* { return std::getenv(n); }, r.partsOption, s.part,
+                              s.parts, why)) {
+      error = "--scan-part auto: " + why;
+      return false;
+    }
+  } else if (r.partsOption) {
+    error = "--scan-parts: only with --scan-part auto";
+    return false;
+  }
+  if (r.Has("--colours") && s.pngFile.empty()) {
+    error = "--colours needs --scan-png";
+    return false;
+  }
+  const bool refine = s.refineTolerance > 0;
+  const bool grid = r.mode == kGrid;
+  if (refine && grid && s.parts > 1) {
+    error = "--scan-part: a split scan is refined from its concatenated CSVs with --from-csv";
+    return false;
+  }
+  if (refine && grid && !RefinableTolerance(s.refineTolerance, std::max(std::fabs(s.v0), std::fabs(s.v1)))) {
+    error = r.Named("--refine") + ": " + TooFineMessage();
+    return false;
+  }
+  const std::vector<std::pair<std::string, std::string>> outputs = {
+      {"--scan-csv", s.csvFile}, {"--scan-png", s.pngFile}, {"--scan-h5", s.h5File}, {"--edges", s.edgesFile}};
+  // A merge and a refinement of a record take the scan's parameters from the records.
+  if (r.mode == kMerge || r.mode == kFromH5) return CheckOutputs(outputs, error);
+
+  RunnerOptions& run = s.run;
+  const double C = s.separation;
+  if (!r.Has("--L")) run.halfInterval = C + kScanDefaultSpare;
+  if (run.halfInterval < C + kScanMinSpare) {
+    error = r.Named("--L") + ": the pair at -C and +C needs L >= C + " + Shortest(kScanMinSpare) +
+            " (C = " + Shortest(C) + ")";
+    return false;
+  }
+  if (!run.untilTime) run.untilTime = kScanDefaultTime;
+  // The scan shares the cores among its runs; a run's step takes more threads only on request.
+  if (!r.Has("--threads")) run.threads = 1;
+  const double reach = SecondPhaseReach(run.gridSize, run.halfInterval);
+  if (!(*run.untilTime > 0) || *run.untilTime > reach) {
+    error = r.Named("--t") + ": a scan's time limit lies above 0 and at most at " + Shortest(reach) +
+            ", the reach of the second phase for this N and L";
+    return false;
+  }
+  if (!CheckGridIsStable(run, error)) return false;
+  return CheckOutputs(outputs, error);
+}
+
+}  // namespace kl::cli

@@ -1,0 +1,180 @@
+// kinklab-run's command line as a user meets it: the program itself started in an empty folder.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/version.h"
+#include "cli/options.h"
+#include "cli/scan_outputs.h"
+
+namespace kl {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string out, err;
+};
+
+std::string FileText(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// Runs the runner with `args` in the empty folder `dir`.
+Outcome Start(const std::string& runner, const fs::path& dir, const std::string& args, const std::string& prefix = "") {
+  const fs::path out = dir.parent_path() / "out.txt", err = dir.parent_path() / "err.txt";
+  const std::string command = "cd '" + dir.string() + "' && " + prefix + "'" + runner + "' " + args + " >'" +
+                              out.string() + "' 2>'" + err.string() + "' </dev/null";
+  Outcome o;
+  const int status = std::system(command.c_str());
+  o.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  o.out = FileText(out);
+  o.err = FileText(err);
+  return o;
+}
+
+class CommandLine : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* runner = std::getenv("KINKLAB_RUNNER");
+    if (!runner) GTEST_SKIP() << "KINKLAB_RUNNER is not set";
+    runner_ = runner;
+    root_ = fs::path(::testing::TempDir()) / ("command_line_" + std::to_string(::getpid()));
+    fs::remove_all(root_);
+    fs::create_directories(root_ / "work");
+  }
+  void TearDown() override {
+    if (!root_.empty()) fs::remove_all(root_);
+  }
+  std::string runner_;
+  fs::path root_;
+};
+
+// Every mistake is refused before anything runs: one line naming the option on standard
+// error, status 2, nothing on standard output, and nothing left in the folder.
+TEST_F(CommandLine, EveryMistakeIsRefusedUpFrontWithOneLineAndStatus2) {
+  const std::string scan = "--scan 0.1:0.2:0.1 ";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      // Outputs of a single run given to a scan.
+      {scan + "--h5 x.h5", "--h5: not used by a scan, whose runs are all the same pair at their own velocity"},
+      {scan + "--movie m.gif", "--movie: not used by a scan, whose runs are all the same pair at their own velocity"},
+      {scan + "--png p.png", "--png: not used by a scan, whose runs are all the same pair at their own velocity"},
+      {scan + "--dump d.csv", "--dump: not used by a scan, whose runs are all the same pair at their own velocity"},
+      {scan + "--energy e.csv", "--energy: not used by a scan, whose runs are all the same pair at their own velocity"},
+      {scan + "--log run", "--log: not used by a scan, whose runs are all the same pair at their own velocity"},
+      // Options that do nothing without another.
+      {"--kink 0:0 --energy-picture", "--energy-picture needs --png"},
+      {"--kink 0:0 --log-period 5", "--log-period needs --log"},
+      {"--kink 0:0 --colours 24", "--colours needs --png"},
+      {scan + "--colours 24", "--colours needs --scan-png"},
+      {"--refine 1e-3", "--refine: needs --scan, --from-csv or --from-h5"},
+      {scan + "--edges e.csv", "--edges needs --refine"},
+      // A kink outside the interval, an end the run cannot reach, reversed ranges.
+      {"--kink 15:0.5 --L 10", "--kink 15:0.5: the kink at 15 lies outside the interval [-L, L], L = 10"},
+      {"--kink 0:0.5 --t 1e9",
+       "--t 1e9: beyond the run's reach: the second phase ends at t = 20600 for N = 256 and L = 10"},
+      {"--kink 0:0 --h5 r.h5 --h5-range 5:-5", "--h5-range 5:-5: the range's start A lies above its end B"},
+      {"--kink 0:0 --mark 3:1", "--mark 3:1: the range's start A lies above its end B"},
+      // Nothing to run, two outputs in one file, a missing value, words that are no option.
+      {"", "nothing to run: give --kink C:V (up to nine), --setup FILE.kq1 or --rotator kF_Re,kF_Im,kD,qL,qR"},
+      {"--N 512 --t 3", "nothing to run: give --kink C:V (up to nine), --setup FILE.kq1 or --rotator kF_Re,kF_Im,kD,qL,qR"},
+      {"--kink 0:0 --dump a.csv --energy ./a.csv", "--dump a.csv: --energy writes the same file"},
+      {scan + "--scan-csv s.csv --edges s.csv --refine 0.01", "--edges s.csv: --scan-csv writes the same file"},
+      {"--N --kink 0:0.5", "--N needs a value"},
+      {"--kink 0:0 --frobnicate 1", "--frobnicate: unknown option"},
+      {"--kink 0:0 0.5", "0.5: not an option (a value follows the option it belongs to)"},
+      {scan + "--from-csv s.csv --refine 0.01", "--scan, --from-csv, --from-h5 and --scan-merge: give one of them"},
+      {"--kink 0:0 --dump missing/d.csv", "--dump missing/d.csv: cannot write missing/d.csv: the folder missing does not exist"},
+  };
+  for (const auto& [args, line] : cases) {
+    const Outcome o = Start(runner_, root_ / "work", args);
+    EXPECT_EQ(o.status, 2) << args;
+    EXPECT_EQ(o.err, "kinklab-run: " + line + "\n") << args;
+    EXPECT_EQ(o.out, "") << args;
+    EXPECT_TRUE(fs::is_empty(root_ / "work")) << args;
+  }
+  // A folder that the permissions let pass but that takes no file (sysfs, even for root).
+  if (fs::is_directory("/sys")) {
+    const Outcome o = Start(runner_, root_ / "work", "--kink 0:0 --png /sys/x.png");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.err.rfind("kinklab-run: --png /sys/x.png: cannot write /sys/x.png: ", 0), 0u) << o.err;
+    EXPECT_FALSE(fs::exists("/sys/x.png"));
+  }
+}
+
+TEST_F(CommandLine, HelpAndVersionWinAnywhereAndDefaultsFollowTheAffinity) {
+  const Outcome help = Start(runner_, root_ / "work", "--kink 15:2 --frobnicate --help --N");
+  EXPECT_EQ(help.status, 0);
+  EXPECT_EQ(help.out, HelpText());
+  EXPECT_NE(help.out.find("Usage: kinklab-run"), std::string::npos);
+  const Outcome version = Start(runner_, root_ / "work", "--scan nonsense --version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("kinklab-run ") + ProgramVersion() + "\n");
+  EXPECT_TRUE(fs::is_empty(root_ / "work"));
+
+  // Bound to one CPU, a run steps on one thread however many the machine has.
+  if (std::system("command -v taskset >/dev/null 2>&1") == 0) {
+    const Outcome one = Start(runner_, root_ / "work", "--kink 0:0 --t 0.5", "taskset -c 0 ");
+    EXPECT_EQ(one.status, 0) << one.err;
+    EXPECT_NE(one.out.find("\nthreads: 1\n"), std::string::npos) << one.out;
+  }
+}
+
+// A scan CSV that cannot be written at the end still reaches the user: its rows go to standard
+// output, and the failure is told.
+TEST(ScanCsv, RowsThatCannotBeWrittenAtTheEndGoToStandardOutput) {
+  ScanOptions o;
+  o.csvFile = (fs::path(::testing::TempDir()) / "no_such_folder" / "scan.csv").string();
+  std::ostringstream out, err;
+  EXPECT_FALSE(WriteScanCsv(o, "v,outcome\n0.2,capture\n", out, err));
+  EXPECT_EQ(out.str(), "v,outcome\n0.2,capture\n");
+  EXPECT_NE(err.str().find("the rows follow on standard output instead"), std::string::npos) << err.str();
+}
+
+// The tables of the README and the guide are the declarations' own, and the man page, made
+// from --help, names every option.
+TEST(CommandLineDocs, TheReadmeTheGuideAndTheManPageAgreeWithTheDeclarations) {
+  const fs::path source = KINKLAB_SOURCE_DIR;
+  const std::regex block("<!-- options: ([^>]*) -->\n([^]*?)<!-- end of options -->");
+  int blocks = 0;
+  for (const fs::path doc : {source / "README.md", source / "docs" / "user-guide.md"}) {
+    const std::string text = FileText(doc);
+    for (std::sregex_iterator it(text.begin(), text.end(), block), end; it != end; ++it) {
+      std::vector<std::string> groups;
+      std::istringstream names((*it)[1].str());
+      for (std::string g; std::getline(names, g, ',');) groups.push_back(g.substr(g.find_first_not_of(' ')));
+      EXPECT_EQ((*it)[2].str(), OptionsMarkdown(groups)) << doc << ": the table of " << (*it)[1];
+      ++blocks;
+    }
+  }
+  EXPECT_GE(blocks, 2);
+
+  const std::string help = HelpText();
+  std::set<std::string> names;
+  const std::regex option("\n  (?:-h,)?(--[a-z0-9-]+|--[A-Z])");
+  for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it) names.insert((*it)[1]);
+  EXPECT_GE(names.size(), 40u);
+  const std::string readme = FileText(source / "README.md");
+  const std::string man = FileText(fs::path(KINKLAB_BINARY_DIR) / "kinklab-run.1");
+  ASSERT_FALSE(man.empty());
+  for (const std::string& name : names) {
+    EXPECT_NE(readme.find("`" + name), std::string::npos) << name << " is not in the README";
+    EXPECT_NE(man.find(std::regex_replace(name, std::regex("-"), "\\-")), std::string::npos) << name;
+  }
+}
+
+}  // namespace
+}  // namespace kl
