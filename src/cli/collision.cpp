@@ -4,43 +4,12 @@
 #include <cmath>
 #include <memory>
 
-#include "app/program.h"
-#include "engine/run_control.h"
+#include "engine/lean_run.h"
+#include "soliton/profile.h"
 
 namespace kl {
 
 namespace {
-
-// The window's side of a run in a scan: no pictures, no stops, a halt at the time limit or
-// when the scan is stopped; every step leaves u(0, t) and the kinks' half distance.
-class ScanRunUi : public RunUi {
- public:
-  ScanRunUi(Program& p, double target, const std::atomic<bool>& stop, CollisionRun& run)
-      : p_(p), target_(target), stop_(stop), run_(run) {}
-
-  void CheckWithStop() override { withStop_ = true; }
-  void SelectWithoutStop() override { withStop_ = false; }
-  bool WithStopChecked() const override { return withStop_; }
-  void StepMade() override {
-    const SimState& s = p_.sim;
-    int half = 0;
-    const FieldPoint* level = NewestLevel(s, half);
-    run_.time.push_back(s.TimeNow);
-    run_.centre.push_back(level[0].re);
-    const std::optional<PairPositions> pair = LocatePair(level, half, s.Dx);
-    run_.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
-  }
-  bool ContinueAfterStep() override {
-    return p_.sim.TimeNow < target_ && !stop_.load(std::memory_order_relaxed);
-  }
-
- private:
-  Program& p_;
-  double target_;
-  const std::atomic<bool>& stop_;
-  CollisionRun& run_;
-  bool withStop_ = false;
-};
 
 // Least-squares slope of y over x.
 std::optional<double> Slope(const std::vector<double>& x, const std::vector<double>& y, size_t from, size_t to) {
@@ -162,45 +131,41 @@ void ClassifyCollision(CollisionRun& run, double kinkWidth) {
 
 CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool>& stop) {
   const RunnerOptions& r = o.run;
-  auto program = std::make_unique<Program>();
-  Program& p = *program;
-  ApplyPotentialKind(p.pot, r.kind);
-  p.sim.Precision = r.precision;
-  p.sim.StepThreads = r.threads;
-  p.sim.HalfInterval = r.halfInterval;
-  p.profile.OduXMin = -r.halfInterval;
-  const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, r.halfInterval, nullptr);
-  p.kinks.SolitonCount = 2;
-  p.kinks.InitSm[1] = -o.separation;
-  p.kinks.InitVel[1] = v;
-  p.kinks.InitSm[2] = o.separation;
-  p.kinks.InitVel[2] = -v;
-  p.rot.InitMethod = 0;
+  Potential pot;
+  ApplyPotentialKind(pot, r.kind);
+  ProfileState profile;
+  profile.OduXMin = -r.halfInterval;
+  const ProfileResult shape = SolveProfile(profile, pot, pot.ParamA, r.halfInterval, nullptr);
+  KinkList kinks;
+  kinks.SolitonCount = 2;
+  kinks.InitSm[1] = -o.separation;
+  kinks.InitVel[1] = v;
+  kinks.InitSm[2] = o.separation;
+  kinks.InitVel[2] = -v;
+  RotatorParams rot;
+  rot.InitMethod = 0;
 
   CollisionRun run;
   run.v = v;
   const double target = r.untilTime.value_or(kScanDefaultTime);
-  ScanRunUi ui(p, target, stop, run);
-  ChooseGrid(p, ui, r.gridSize);
-  p.sim.InitReady = true;
-  const size_t expected = static_cast<size_t>(target / p.sim.Dt) + 8;
+  LeanRun lean(pot, r.precision, r.threads, r.halfInterval, r.gridSize, target);
+  PrepareLeanRun(lean, pot, kinks, rot, profile, r.gridSize);
+  const size_t expected = static_cast<size_t>(target / lean.Dt()) + 8;
   run.time.reserve(expected);
   run.centre.reserve(expected);
   run.halfDistance.reserve(expected);
-
-  // As the runner does: press on through the phase limits until the time limit.
-  double lastTime = -1;
-  size_t lastSteps = static_cast<size_t>(-1);
+  // Every step leaves u(0, t) and the kinks' half distance; the run goes on to the time limit.
   do {
-    if (p.sim.RunState == 4 || stop.load(std::memory_order_relaxed)) break;
-    lastTime = p.sim.TimeNow;
-    lastSteps = run.time.size();
-    ui.SelectWithoutStop();
-    StartPress(p, ui);
-    while (p.sim.Running) SliceTimerTick(p, ui);
-  } while (p.sim.TimeNow < target && (run.time.size() != lastSteps || p.sim.TimeNow != lastTime));
-  run.finished = p.sim.TimeNow >= target;
-  ClassifyCollision(run, profile.Width);
+    if (stop.load(std::memory_order_relaxed) || !lean.Step()) break;
+    int half = 0;
+    const FieldPoint* level = lean.Newest(half);
+    run.time.push_back(lean.Time());
+    run.centre.push_back(level[0].re);
+    const std::optional<PairPositions> pair = LocatePair(level, half, lean.Dx());
+    run.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
+  } while (lean.Time() < target);
+  run.finished = lean.Time() >= target;
+  ClassifyCollision(run, shape.Width);
   run.halfDistance = {};
   return run;
 }

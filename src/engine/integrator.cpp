@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <limits>
 #include <type_traits>
+#include <vector>
 
 #include "engine/step_kernel.h"
 
@@ -18,10 +19,14 @@ namespace {
 // the number of threads. Each chunk keeps its own energy sum and largest density, and those
 // are combined in chunk order, so the results are the same bits for any thread count.
 constexpr int kChunkPoints = 1024;  // a multiple of kEnergyLanes
-constexpr int kChunkCount = (kWorkHi - kWorkLo + kChunkPoints) / kChunkPoints;
 static_assert(kChunkPoints % kEnergyLanes == 0);
 
-int ChunkOf(int i) { return (i - kWorkLo) / kChunkPoints; }
+// Chunks continue the same grid on either side of the window's stores, for the wider ranges
+// of the lean run.
+int ChunkOf(int i) {
+  const long d = static_cast<long>(i) - kWorkLo;
+  return static_cast<int>(d >= 0 ? d / kChunkPoints : -((-d + kChunkPoints - 1) / kChunkPoints));
+}
 int ChunkStart(int c) { return kWorkLo + c * kChunkPoints; }
 
 template <class T>
@@ -89,48 +94,21 @@ void UpdateChunk(const RangeWork<T>& w, int chunk) {
   w.results[chunk - w.firstChunk] = ChunkResult<T>{(lanes[0] + lanes[1]) + (lanes[2] + lanes[3]), densityMax};
 }
 
-// Updates the points lo .. hi of `next` from `cur` and `prev`: inside the cone by the scheme,
-// outside pinned to the vacuum of their side with zero density. Leaves in EnergyTotal the
-// sum of the densities (not yet multiplied by Dx).
+// Updates the points lo .. hi of the window's stores and leaves in EnergyTotal the sum of the
+// densities (not yet multiplied by Dx).
 template <class T>
 void UpdateRange(SimState& sim, const StepConstants<T>& K, const FieldPoint* prev,
                  const FieldPoint* cur, FieldPoint* next, int lo, int hi, bool phaseTwo) {
-  // A point left of the cone is pinned left even if it were also right of it.
-  const ConeRange cone = ConeIndices(sim, lo, hi);
-  const int firstChunk = ChunkOf(lo), lastChunk = ChunkOf(hi);
-  std::array<ChunkResult<T>, kChunkCount> results;
-  RangeWork<T> w{K,
-                 prev,
-                 cur,
-                 next,
-                 sim.stores.DensityNow(),
-                 sim.RightVacuum,
-                 lo,
-                 hi,
-                 std::min(cone.first - 1, hi),
-                 std::max({cone.last + 1, cone.first, lo}),
-                 std::max(cone.first, lo),
-                 std::min(cone.last, hi),
-                 std::is_same_v<T, double> ? DoubleGroupsForThisCpu() : nullptr,
-                 results.data(),
-                 firstChunk};
-  auto chunk = [&w, firstChunk](int k) { UpdateChunk<T>(w, firstChunk + k); };
   const int from = sim.ParallelFrom > 0 ? sim.ParallelFrom
                    : std::is_same_v<T, double> ? kParallelFromDouble
                                                : kParallelFromExtended;
   const int threads = hi - lo + 1 >= from ? StepThreadsFor(sim.StepThreads) : 1;
-  sim.pool.ForEach(threads, lastChunk - firstChunk + 1, chunk);
-
-  if (w.inFirst > w.inLast) return;
-  T energy = 0;
-  double densityMax = sim.DensityMax;
-  for (int c = 0; c <= lastChunk - firstChunk; ++c) {
-    energy += results[c].energy;
-    if (results[c].densityMax > densityMax) densityMax = results[c].densityMax;
-  }
-  sim.CurrentHalfWidth = phaseTwo ? kHistoryHalf : w.inLast;
-  sim.EnergyTotal = static_cast<double>(energy);
-  sim.DensityMax = densityMax;
+  const LevelResult<T> r = UpdateLevel<T>(K, prev, cur, next, sim.stores.DensityNow(), sim.RightVacuum, lo, hi,
+                                          ConeIndices(sim, lo, hi), sim.pool, threads);
+  if (r.inFirst > r.inLast) return;
+  sim.CurrentHalfWidth = phaseTwo ? kHistoryHalf : r.inLast;
+  sim.EnergyTotal = static_cast<double>(r.energy);
+  if (r.densityMax > sim.DensityMax) sim.DensityMax = r.densityMax;
 }
 
 void AdvanceClock(SimState& sim) {
@@ -190,12 +168,57 @@ bool StepSecondPhase(SimState& sim, const Potential& pot) {
 
 }  // namespace
 
+template <class T>
+LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, const FieldPoint* cur, FieldPoint* next,
+                           double* density, double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool,
+                           int threads) {
+  // A point left of the cone is pinned left even if it were also right of it.
+  const int firstChunk = ChunkOf(lo), lastChunk = ChunkOf(hi);
+  thread_local std::vector<ChunkResult<T>> results;
+  results.resize(static_cast<size_t>(lastChunk - firstChunk + 1));
+  RangeWork<T> w{K,
+                 prev,
+                 cur,
+                 next,
+                 density,
+                 rightVacuum,
+                 lo,
+                 hi,
+                 std::min(cone.first - 1, hi),
+                 std::max({cone.last + 1, cone.first, lo}),
+                 std::max(cone.first, lo),
+                 std::min(cone.last, hi),
+                 std::is_same_v<T, double> ? DoubleGroupsForThisCpu() : nullptr,
+                 results.data(),
+                 firstChunk};
+  auto chunk = [&w, firstChunk](int k) { UpdateChunk<T>(w, firstChunk + k); };
+  pool.ForEach(threads, lastChunk - firstChunk + 1, chunk);
+
+  LevelResult<T> r{0, -std::numeric_limits<double>::infinity(), w.inFirst, w.inLast};
+  if (w.inFirst > w.inLast) return r;
+  for (int c = 0; c <= lastChunk - firstChunk; ++c) {
+    r.energy += results[static_cast<size_t>(c)].energy;
+    if (results[static_cast<size_t>(c)].densityMax > r.densityMax) r.densityMax = results[static_cast<size_t>(c)].densityMax;
+  }
+  return r;
+}
+
+template LevelResult<double> UpdateLevel<double>(const StepConstants<double>&, const FieldPoint*, const FieldPoint*,
+                                                 FieldPoint*, double*, double, int, int, ConeRange, StepPool&, int);
+template LevelResult<long double> UpdateLevel<long double>(const StepConstants<long double>&, const FieldPoint*,
+                                                           const FieldPoint*, FieldPoint*, double*, double, int, int,
+                                                           ConeRange, StepPool&, int);
+
 ConeRange ConeIndices(const SimState& sim, int lo, int hi) {
+  return ConeIndicesAt(sim.TimeNow, sim.ConeBase, sim.Dx, lo, hi);
+}
+
+ConeRange ConeIndicesAt(double time, double coneBase, double dx, int lo, int hi) {
   using T = long double;
-  const T t = sim.TimeNow;
-  const T leftEdge = static_cast<T>(-0.5L) * sim.ConeBase - t;
-  const T rightEdge = static_cast<T>(0.5L) * sim.ConeBase + t;
-  auto xAt = [&](int i) { return static_cast<T>(static_cast<double>(static_cast<T>(i) * sim.Dx)); };
+  const T t = time;
+  const T leftEdge = static_cast<T>(-0.5L) * coneBase - t;
+  const T rightEdge = static_cast<T>(0.5L) * coneBase + t;
+  auto xAt = [&](int i) { return static_cast<T>(static_cast<double>(static_cast<T>(i) * dx)); };
   auto pinnedLeft = [&](int i) { return leftEdge > xAt(i); };
   auto pinnedRight = [&](int i) { return xAt(i) > rightEdge; };
   // Both tests are monotone in i: find the boundaries by bisection.
@@ -228,17 +251,21 @@ bool AdvanceStep(SimState& sim, const Potential& pot) {
 }
 
 double CentredEnergy(const SimState& sim, const Potential& pot) {
-  using T = long double;
   int half;
   const FieldPoint* newer = NewestLevel(sim, half);
-  const FieldPoint* older = PreviousLevel(sim);
-  const T dx = sim.Dx, dt = sim.Dt;
+  return CentredEnergyOf(newer, PreviousLevel(sim), half, sim.Dx, sim.Dt, pot, sim.RunParamA);
+}
+
+double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int half, double dxd, double dtd,
+                       const Potential& pot, double a) {
+  using T = long double;
+  const T dx = dxd, dt = dtd;
   // Beyond the computed range both levels hold the vacua: no term there.
   T kinetic = 0, gradient = 0, potential = 0;
   for (int i = -half; i <= half; ++i) {
     const T du = static_cast<T>(newer[i].re) - older[i].re;
     kinetic += du * du;
-    potential += static_cast<T>(PotW(pot, sim.RunParamA, newer[i].re)) + PotW(pot, sim.RunParamA, older[i].re);
+    potential += static_cast<T>(PotW(pot, a, newer[i].re)) + PotW(pot, a, older[i].re);
   }
   for (int i = -half - 1; i <= half; ++i)
     gradient += (static_cast<T>(newer[i + 1].re) - newer[i].re) * (static_cast<T>(older[i + 1].re) - older[i].re);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "engine/sim_state.h"
+#include "engine/step_kernel.h"
 #include "soliton/potential.h"
 
 namespace kl {
@@ -23,6 +24,10 @@ bool AdvanceStep(SimState& sim, const Potential& pot);
 // otherwise, whereas EnergyTotal, whose kinetic term is a backward difference, swings by O(dx)
 // while kinks collide. Needs a prepared run (levels 0 and 1 at least).
 double CentredEnergy(const SimState& sim, const Potential& pot);
+// The same for two levels over i = -half .. half, both holding the vacua at -half - 1 and
+// half + 1; `a` is the potential's parameter.
+double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int half, double dx, double dt,
+                       const Potential& pot, double a);
 
 // The leapfrog with the fixed Courant number c is stable on the linearised equation about a
 // vacuum, u_tt = u_xx - m^2 u, while 4 c^2 + m^2 dt^2 <= 4: dt <= 2 sqrt(1 - c^2) / m, with
@@ -33,10 +38,8 @@ double StableTimeStepBound(const Potential& pot);
 std::string UnstableGridMessage(const Potential& pot, double halfInterval, int gridSize);
 
 // The indices i of lo .. hi that lie inside the light cone at time t: [first, last];
-// first > last when none does.
-struct ConeRange {
-  int first, last;
-};
+// first > last when none does. The cone is [-base/2 - t, base/2 + t] (base = 2L).
 ConeRange ConeIndices(const SimState& sim, int lo, int hi);
+ConeRange ConeIndicesAt(double time, double coneBase, double dx, int lo, int hi);
 
 }  // namespace kl

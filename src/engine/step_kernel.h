@@ -18,11 +18,15 @@ struct StepConstants {
 };
 
 template <class T>
-StepConstants<T> MakeConstants(const SimState& sim, const Potential& pot) {
+StepConstants<T> MakeConstantsFor(double dx, double dt, const Potential& pot) {
   const T c = static_cast<T>(kCourantL);
-  return StepConstants<T>{static_cast<T>(pot.ModulationK), c * c,
-                          static_cast<T>(sim.Dt) * static_cast<T>(sim.Dt), sim.Dt,
-                          static_cast<T>(2) * static_cast<T>(sim.Dx)};
+  return StepConstants<T>{static_cast<T>(pot.ModulationK), c * c, static_cast<T>(dt) * static_cast<T>(dt), dt,
+                          static_cast<T>(2) * static_cast<T>(dx)};
+}
+
+template <class T>
+StepConstants<T> MakeConstants(const SimState& sim, const Potential& pot) {
+  return MakeConstantsFor<T>(sim.Dx, sim.Dt, pot);
 }
 
 // The energy density with W already evaluated (W rounded to a double, as PotW returns it).
@@ -73,6 +77,28 @@ struct DoubleGroups {
 };
 using DoubleGroupsLoop = void (*)(const StepConstants<double>& K, const DoubleGroups& g,
                                   double lanes[kEnergyLanes], double& densityMax);
+
+// The cone's indices within a range: [first, last], first > last when none.
+struct ConeRange {
+  int first, last;
+};
+
+// One level's update over the points lo .. hi: inside `cone` by the scheme, outside it pinned to
+// the vacuum of their side (-1 left, `rightVacuum` right) with zero density; `density` gets
+// every point's density. The range is cut into chunks fixed on the grid, each summing its
+// densities in four lanes, and the chunks are added in order: the energy (the sum of the
+// densities, not yet times dx) is the same bits for any thread count and for any range that
+// holds the cone. `threads` threads of `pool` share the chunks.
+template <class T>
+struct LevelResult {
+  T energy;
+  double densityMax;   // -infinity when the cone holds no point
+  int inFirst, inLast;  // the points updated by the scheme
+};
+template <class T>
+LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, const FieldPoint* cur, FieldPoint* next,
+                           double* density, double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool,
+                           int threads);
 
 // The loop for SSE2 (every x86-64 processor) and for AVX2; both round every operation alike
 // and take sine and cosine from the same deterministic routines of the vector math library.

@@ -95,7 +95,16 @@ void SortSolitons(int count, double* keys, double* companions) {
   }
 }
 
-void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& init, int half) {
+namespace {
+
+// What composition needs of the grid.
+struct ComposeGrid {
+  double halfInterval, dx, dt;
+  int half;  // the records cover i = -half .. half
+};
+
+template <class Records, class Kink, class Mirror>
+void ChainInto(const ComposeGrid& g, const ComposeInputs& in, Records& init, Kink K, Mirror Mirror_) {
   using T = long double;
   in.profile.ProfileStartSlope =
       std::sqrt(static_cast<double>(2.0L * PotW(in.pot, in.pot.ParamA, PotCentre(in.pot, in.pot.ParamA))));
@@ -104,34 +113,34 @@ void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& 
   const int count = std::clamp(list.SolitonCount, 0, kMaxSolitons);
   SortSolitons(count, list.InitSm.data(), list.InitVel.data());
   if (count == 0) return;  // no kinks: the base fill stands
-  const double L = sim.HalfInterval;
-  auto K = [&](double xi) { return KinkProfileAt(in.profile, L, xi); };
-  auto Mirror = [&](double xi) { return AntikinkProfileAt(in.profile, L, xi); };
+  const int half = g.half;
   for (int i = -half; i <= half; ++i) {
-    KinkArgs args = KinkArguments(i, list.InitSm[1], list.InitVel[1], sim.Dx, sim.Dt);
+    KinkArgs args = KinkArguments(i, list.InitSm[1], list.InitVel[1], g.dx, g.dt);
     double u0 = K(args.xi0), u1 = K(args.xi1);
     for (int j = 2; j <= count; ++j) {
-      args = KinkArguments(i, list.InitSm[j], list.InitVel[j], sim.Dx, sim.Dt);
+      args = KinkArguments(i, list.InitSm[j], list.InitVel[j], g.dx, g.dt);
       if (j % 2 == 1) {
         u0 = static_cast<double>(static_cast<T>(u0) + K(args.xi0) + 1);
         u1 = static_cast<double>(static_cast<T>(u1) + K(args.xi1) + 1);
       } else {
-        u0 = static_cast<double>(static_cast<T>(u0) + Mirror(args.xi0) - 1);
-        u1 = static_cast<double>(static_cast<T>(u1) + Mirror(args.xi1) - 1);
+        u0 = static_cast<double>(static_cast<T>(u0) + Mirror_(args.xi0) - 1);
+        u1 = static_cast<double>(static_cast<T>(u1) + Mirror_(args.xi1) - 1);
       }
     }
     init[i].ReU = u0;
     init[i].ReDtU = u1;
   }
   for (int i = -half; i <= half; ++i)
-    init[i].ReDtU = static_cast<double>((static_cast<T>(init[i].ReU) - init[i].ReDtU) / sim.Dt);
+    init[i].ReDtU = static_cast<double>((static_cast<T>(init[i].ReU) - init[i].ReDtU) / g.dt);
 }
 
-void AddRotator(const SimState& sim, const RotatorParams& rot, InitValues& init, int half, bool add) {
+template <class Records>
+void RotatorInto(const ComposeGrid& g, const RotatorParams& rot, Records& init, bool add) {
   using T = long double;
-  const double edge = static_cast<double>(static_cast<T>(half) * sim.Dx);
+  const int half = g.half;
+  const double edge = static_cast<double>(static_cast<T>(half) * g.dx);
   for (int i = -half; i <= half; ++i) {
-    const double x = static_cast<double>(static_cast<T>(i) * sim.Dx);
+    const double x = static_cast<double>(static_cast<T>(i) * g.dx);
     const double w = SmoothWindow(-edge, -kPiDouble, x, kPiDouble, edge);
     InitRecord& rec = init[i];
     const double q = x > 0 ? rot.qR : rot.qL;
@@ -147,19 +156,20 @@ void AddRotator(const SimState& sim, const RotatorParams& rot, InitValues& init,
   }
 }
 
-void ComposeInitialConditions(SimState& sim, const ComposeInputs& in, InitValues& init) {
+// The base fill (the vacua), the chain and the rotator as the method asks; the right vacuum.
+template <class Records, class Kink, class Mirror>
+double ComposeInto(const ComposeGrid& g, const ComposeInputs& in, Records& init, Kink K, Mirror Mirror_) {
   using T = long double;
-  sim.Dt = TimeStepFor(sim.Dx);
-  const int half = std::clamp(static_cast<int>(std::nearbyint(sim.GridSize / 2.0)), 0, kHistoryHalf - 1);
-  sim.RightVacuum = in.kinks.SolitonCount % 2 == 1 ? 1.0 : -1.0;
+  const int half = g.half;
+  const double rightVacuum = in.kinks.SolitonCount % 2 == 1 ? 1.0 : -1.0;
   for (int i = -half; i <= half; ++i) init[i] = InitRecord{};
   for (int i = -half; i <= 0; ++i) init[i].ReU = -1.0;
-  for (int i = 0; i <= half; ++i) init[i].ReU = sim.RightVacuum;
+  for (int i = 0; i <= half; ++i) init[i].ReU = rightVacuum;
   if (in.rot.InitMethod == 0) {
-    ComposeKinkChain(sim, in, init, half);
+    ChainInto(g, in, init, K, Mirror_);
   } else if (in.rot.InitMethod == 1) {
-    ComposeKinkChain(sim, in, init, half);
-    AddRotator(sim, in.rot, init, half, true);
+    ChainInto(g, in, init, K, Mirror_);
+    RotatorInto(g, in.rot, init, true);
   }
   for (int i = -half; i <= half; ++i) {
     InitRecord& rec = init[i];
@@ -167,6 +177,42 @@ void ComposeInitialConditions(SimState& sim, const ComposeInputs& in, InitValues
     rec.AbsDtU = static_cast<double>(
         std::sqrt(static_cast<T>(rec.ReDtU) * rec.ReDtU + static_cast<T>(rec.ImDtU) * rec.ImDtU));
   }
+  return rightVacuum;
+}
+
+ComposeGrid GridOf(const SimState& sim, int half) { return ComposeGrid{sim.HalfInterval, sim.Dx, sim.Dt, half}; }
+
+}  // namespace
+
+void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& init, int half) {
+  const double L = sim.HalfInterval;
+  ChainInto(GridOf(sim, half), in, init, [&](double xi) { return KinkProfileAt(in.profile, L, xi); },
+            [&](double xi) { return AntikinkProfileAt(in.profile, L, xi); });
+}
+
+void AddRotator(const SimState& sim, const RotatorParams& rot, InitValues& init, int half, bool add) {
+  RotatorInto(GridOf(sim, half), rot, init, add);
+}
+
+void ComposeInitialConditions(SimState& sim, const ComposeInputs& in, InitValues& init) {
+  sim.Dt = TimeStepFor(sim.Dx);
+  const int half = std::clamp(static_cast<int>(std::nearbyint(sim.GridSize / 2.0)), 0, kHistoryHalf - 1);
+  const double L = sim.HalfInterval;
+  sim.RightVacuum = ComposeInto(GridOf(sim, half), in, init, [&](double xi) { return KinkProfileAt(in.profile, L, xi); },
+                                [&](double xi) { return AntikinkProfileAt(in.profile, L, xi); });
+}
+
+InitRecords::InitRecords(int half) : records_(2 * static_cast<size_t>(std::max(half, 0)) + 1), half_(std::max(half, 0)) {}
+
+double ComposeOnGrid(double halfInterval, int gridSize, const ComposeInputs& in, const StaticKink* exact,
+                     InitRecords& init) {
+  const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
+  const ComposeGrid g{halfInterval, dx, TimeStepFor(dx), init.Half()};
+  if (exact)
+    return ComposeInto(g, in, init, [exact](double xi) { return exact->At(xi); },
+                       [exact](double xi) { return exact->MirrorAt(xi); });
+  return ComposeInto(g, in, init, [&](double xi) { return KinkProfileAt(in.profile, halfInterval, xi); },
+                     [&](double xi) { return AntikinkProfileAt(in.profile, halfInterval, xi); });
 }
 
 }  // namespace kl

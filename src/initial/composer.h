@@ -1,10 +1,12 @@
 #pragma once
 // u(0, x) and d_t u(0, x) from a chain of Lorentz-boosted kinks, optionally with a rotator.
 #include <array>
+#include <vector>
 
 #include "engine/sim_state.h"
 #include "soliton/potential.h"
 #include "soliton/profile.h"
+#include "soliton/static_kink.h"
 
 namespace kl {
 
@@ -55,6 +57,26 @@ struct ComposeInputs {
 // Sets Dt and RightVacuum, fills InitVal over -N/2 .. N/2 and sorts the kink list.
 // An empty list composes the kinkless vacuum: -1 everywhere, at rest.
 void ComposeInitialConditions(SimState& sim, const ComposeInputs& in, InitValues& init);
+
+// Initial values over i = -half .. half, for a grid of any size.
+class InitRecords {
+ public:
+  explicit InitRecords(int half);
+  InitRecord& operator[](int i) { return records_[static_cast<size_t>(i + half_)]; }
+  const InitRecord& operator[](int i) const { return records_[static_cast<size_t>(i + half_)]; }
+  int Half() const { return half_; }
+
+ private:
+  std::vector<InitRecord> records_;
+  int half_;
+};
+
+// The composition on a grid of half-length L and N parts over the records' range, returning
+// the chain's right vacuum; the kink list is sorted. With `exact` the profile is the static
+// kink evaluated at every argument; without, the profile table read as the window reads it,
+// which gives the window's own initial values.
+double ComposeOnGrid(double halfInterval, int gridSize, const ComposeInputs& in, const StaticKink* exact,
+                     InitRecords& init);
 
 void ComposeKinkChain(const SimState& sim, const ComposeInputs& in, InitValues& init, int half);
 void AddRotator(const SimState& sim, const RotatorParams& rot, InitValues& init, int half, bool add);

@@ -1,0 +1,126 @@
+#include "engine/lean_run.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <type_traits>
+
+#include "engine/integrator.h"
+#include "engine/step_kernel.h"
+
+namespace kl {
+
+namespace {
+
+// Levels reach this many points beyond the cone at the end time, for its rounding and the
+// neighbours of its edge points.
+constexpr int kMargin = 8;
+
+}  // namespace
+
+double LeanReach(int gridSize, double halfInterval) {
+  if (gridSize <= 0) return 0.0;
+  const long double dx = 2.0L * halfInterval / gridSize;
+  return static_cast<double>((kLeanMaxHalf - kMargin) * dx - halfInterval);
+}
+
+LeanRun::LeanRun(const Potential& pot, StepPrecision precision, int threads, double halfInterval, int gridSize,
+                 double tMax)
+    : pot_(pot), precision_(precision), threads_(threads), halfInterval_(halfInterval) {
+  dx_ = static_cast<double>(2.0L * halfInterval / gridSize);
+  dt_ = TimeStepFor(dx_);
+  const long double cone = (static_cast<long double>(halfInterval) + std::max(tMax, 0.0)) / dx_;
+  half_ = static_cast<int>(std::min<long double>(std::ceil(cone) + kMargin, kLeanMaxHalf));
+  half_ = std::max(half_, gridSize / 2 + kMargin);
+}
+
+void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
+  using T = long double;
+  rightVacuum_ = rightVacuum;
+  const size_t width = 2 * static_cast<size_t>(half_) + 1;
+  for (std::vector<FieldPoint>& level : levels_) {
+    level.resize(width);
+    FieldPoint* centre = level.data() + half_;
+    for (int i = -half_; i <= half_; ++i) centre[i] = FieldPoint{i <= 0 ? -1.0 : rightVacuum, 0.0, 0.0};
+  }
+  density_.assign(width, 0.0);
+  prev_ = levels_[0].data() + half_;
+  cur_ = levels_[1].data() + half_;
+  next_ = levels_[2].data() + half_;
+  initHalf_ = std::min(init.Half(), half_ - 2);
+  for (int i = -initHalf_; i <= initHalf_; ++i) {
+    const InitRecord& rec = init[i];
+    cur_[i].re = rec.ReU;
+    cur_[i].im = rec.ImU;
+    prev_[i].re = static_cast<double>(static_cast<T>(cur_[i].re) - static_cast<T>(rec.ReDtU) * dt_);
+    prev_[i].im = static_cast<double>(static_cast<T>(cur_[i].im) - static_cast<T>(rec.ImDtU) * dt_);
+  }
+  // The energy at t = 0, summed point by point as the run control does.
+  const StepConstants<T> K = MakeConstantsFor<T>(dx_, dt_, pot_);
+  double energy = 0.0;
+  for (int i = -initHalf_ + 1; i <= initHalf_ - 1; ++i) {
+    const double r = DensityFrom(K, cur_[i - 1].re, cur_[i + 1].re, prev_[i].re, cur_[i].re,
+                                 PotW(pot_, pot_.ParamA, cur_[i].re));
+    energy = static_cast<double>(static_cast<T>(energy) + r);
+  }
+  energy_ = static_cast<double>(static_cast<T>(energy) * dx_);
+  reached_ = initHalf_;
+  time_ = 0.0;
+  steps_ = 0;
+}
+
+template <class T>
+bool LeanRun::StepIn() {
+  if (!cur_) return false;
+  const ConeRange cone = ConeIndicesAt(time_, 2 * halfInterval_, dx_, -half_ + 1, half_ - 1);
+  if (cone.first <= -half_ + 2 || cone.last >= half_ - 2) return false;
+  // Every point that has held a value other than its vacuum is updated (and so pinned again
+  // when outside the cone): the initial interval and the cone so far.
+  const int lo = std::max(std::min(cone.first, -reached_) - 1, -half_ + 1);
+  const int hi = std::min(std::max(cone.last, reached_) + 1, half_ - 1);
+  const int from = std::is_same_v<T, double> ? kParallelFromDouble : kParallelFromExtended;
+  const int threads = hi - lo + 1 >= from ? StepThreadsFor(threads_) : 1;
+  const StepConstants<T> K = MakeConstantsFor<T>(dx_, dt_, pot_);
+  const LevelResult<T> r =
+      UpdateLevel<T>(K, prev_, cur_, next_, density_.data() + half_, rightVacuum_, lo, hi, cone, pool_, threads);
+  // As the window: the sum rounded to a double, then times dx in the step's precision.
+  const double sum = r.inFirst > r.inLast ? 0.0 : static_cast<double>(r.energy);
+  energy_ = static_cast<double>(static_cast<T>(sum) * dx_);
+  reached_ = std::max({reached_, -lo, hi});
+  time_ = static_cast<double>(static_cast<long double>(time_) + dt_);
+  ++steps_;
+  FieldPoint* const oldPrev = prev_;
+  prev_ = cur_;
+  cur_ = next_;
+  next_ = oldPrev;
+  return true;
+}
+
+bool LeanRun::Step() { return precision_ == StepPrecision::Double ? StepIn<double>() : StepIn<long double>(); }
+
+const FieldPoint* LeanRun::Newest(int& half) const {
+  half = std::min(reached_, half_ - 1);
+  return cur_;
+}
+
+double LeanRun::CentredEnergy() const {
+  int half;
+  const FieldPoint* newer = Newest(half);
+  return CentredEnergyOf(newer, prev_, half, dx_, dt_, pot_, pot_.ParamA);
+}
+
+size_t LeanRun::LevelBytes() const {
+  return 3 * levels_[0].size() * sizeof(FieldPoint) + density_.size() * sizeof(double);
+}
+
+void PrepareLeanRun(LeanRun& run, const Potential& pot, KinkList& kinks, const RotatorParams& rot,
+                    ProfileState& profile, int gridSize) {
+  const double L = run.HalfInterval();
+  InitRecords init(gridSize / 2);
+  std::unique_ptr<StaticKink> exact;
+  if (gridSize > kFinestWindowGrid) exact = std::make_unique<StaticKink>(pot, pot.ParamA);
+  const double rightVacuum = ComposeOnGrid(L, gridSize, ComposeInputs{kinks, rot, profile, pot}, exact.get(), init);
+  run.Prepare(init, rightVacuum);
+}
+
+}  // namespace kl
