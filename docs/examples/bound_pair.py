@@ -14,11 +14,16 @@ of u(0, t) over the velocities from centre_u, with the edges of a refinement mar
     /usr/bin/python3 docs/examples/bound_pair.py scan.h5 [--png FILE]
 
 --from T analyses t >= T (default: the second half of the record, after the capture);
---png FILE names the picture (default: the record's name with .png).
+--png FILE names the picture (default: the record's name with -bound-pair.png for a run record,
+-edges.png for a scan record, so that run.h5 gives run-bound-pair.png and scan.h5 gives
+scan-edges.png beside the runner's own scan.png). A picture that KinkLab wrote (its PNG names
+KinkLab as its Software) is never written over: the script stops with a message instead.
 
 Needs Debian's python3-h5py, python3-numpy and python3-matplotlib.
 """
 import argparse
+import os
+import struct
 import sys
 
 import h5py
@@ -27,6 +32,30 @@ import matplotlib
 matplotlib.use("Agg")  # no display needed
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
+
+
+def written_by_kinklab(path):
+    """True when `path` is a PNG whose Software text names KinkLab: a picture of the runner or
+    the window, which this script must not replace."""
+    try:
+        with open(path, "rb") as f:
+            data = f.read()
+    except OSError:
+        return False
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        return False
+    pos = 8
+    while pos + 8 <= len(data):
+        (length,) = struct.unpack(">I", data[pos : pos + 4])
+        kind = data[pos + 4 : pos + 8]
+        if kind == b"tEXt":
+            key, _, value = data[pos + 8 : pos + 8 + length].partition(b"\0")
+            if key == b"Software" and value.startswith(b"KinkLab"):
+                return True
+        if kind == b"IEND":
+            break
+        pos += 12 + length
+    return False
 
 
 def centre_series(record):
@@ -127,16 +156,20 @@ def main():
     parser.add_argument("--from", dest="start", type=float, default=None)
     parser.add_argument("--png", default=None)
     args = parser.parse_args()
-    if args.png is None:
-        args.png = args.record.rsplit(".", 1)[0] + ".png"
+    stem = args.record[: -len(".h5")] if args.record.endswith(".h5") else args.record
     with h5py.File(args.record, "r") as record:
         # A run record holds its field on the grid; other kinds of record get sections of their own.
         if "u" in record and "t" in record and "x" in record:
-            run_section(record, args)
+            section, suffix = run_section, "-bound-pair.png"
         elif "centre_u" in record and "v" in record:
-            scan_section(record, args)
+            section, suffix = scan_section, "-edges.png"
         else:
             sys.exit(f"{args.record}: neither a run record (t, x, u) nor a scan record (v, centre_u)")
+        if args.png is None:
+            args.png = stem + suffix
+        if os.path.abspath(args.png) == os.path.abspath(args.record) or written_by_kinklab(args.png):
+            sys.exit(f"{args.png}: written by KinkLab, not replaced; name the picture with --png")
+        section(record, args)
 
 
 if __name__ == "__main__":
