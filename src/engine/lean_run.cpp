@@ -61,6 +61,7 @@ void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
   for (int i = -initHalf_ + 1; i <= initHalf_ - 1; ++i) {
     const double r = DensityFrom(K, cur_[i - 1].re, cur_[i + 1].re, prev_[i].re, cur_[i].re,
                                  PotW(pot_, pot_.ParamA, cur_[i].re));
+    cur_[i].r = r;
     energy = static_cast<double>(static_cast<T>(energy) + r);
   }
   energy_ = static_cast<double>(static_cast<T>(energy) * dx_);

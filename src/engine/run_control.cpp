@@ -225,6 +225,7 @@ void PrepareRun(Program& p, RunUi& ui) {
     const double r = EnergyDensityAt(s, p.pot, s.RunParamA, static_cast<double>(static_cast<T>(i) * s.Dx),
                                      level1[i - 1].re, level1[i + 1].re, level0[i].re, level1[i].re);
     density[i] = r;
+    level1[i].r = r;  // the level at t = 0 carries its density, as every later level does
     if (r > rmax) rmax = r;
     s.EnergyTotal = static_cast<double>(static_cast<T>(s.EnergyTotal) + r);
   }

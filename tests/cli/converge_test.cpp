@@ -80,20 +80,24 @@ TEST(Converge, MatchesEachEdgeAcrossTheGridsAndExtrapolatesItToTheContinuum) {
 
 TEST(Converge, LeavesWhatItCannotMatchOrExtrapolateEmpty) {
   // 2048 misses the critical edge and has a capture|escape2 edge 0.03125 away from the others,
-  // beyond the window of 0.01: a row of its own. The 1024 edges still find their 4096 rows.
+  // beyond the window of 0.01: a row of its own. 1024 has a second capture|escape2 edge
+  // 0.005859375 above the first, within the window but nearer to it than to the row: a row of
+  // its own too. The other 1024 edges still find their 4096 rows.
   std::vector<int> grids = {1024, 2048, 4096};
   std::vector<ConvergedEdge> rows =
       ConvergeEdges(grids,
-                    {{Edge(0.3125, kCapture, kEscape2), Edge(0.75, kCapture, kEscape1)},
+                    {{Edge(0.3125, kCapture, kEscape2), Edge(0.318359375, kCapture, kEscape2),
+                      Edge(0.75, kCapture, kEscape1)},
                      {Edge(0.34375, kCapture, kEscape2)},
                      {Edge(0.3125, kCapture, kEscape2), Edge(0.75, kCapture, kEscape1)}},
                     0.01);
   EXPECT_EQ(ConvergedEdgesCsv(grids, rows),
             "class_low,class_high,v_1024,v_2048,v_4096,v_extrapolated,error\n"
             "capture,escape2,0.3125,,0.3125,,\n"
+            "capture,escape2,0.318359375,,,,\n"
             "capture,escape2,,0.34375,,,\n"
             "capture,escape1,0.75,,0.75,,\n");
-  EXPECT_EQ(CriticalConvergedEdge(rows), 2u);
+  EXPECT_EQ(CriticalConvergedEdge(rows), 3u);
   EXPECT_EQ(CriticalVelocityLine(rows), "critical velocity (extrapolated): none");
 
   // The same grid twice: nothing to extrapolate from.
