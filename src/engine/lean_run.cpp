@@ -87,7 +87,7 @@ bool LeanRun::StepIn() {
   // As the window: the sum rounded to a double, then times dx in the step's precision.
   const double sum = r.inFirst > r.inLast ? 0.0 : static_cast<double>(r.energy);
   energy_ = static_cast<double>(static_cast<T>(sum) * dx_);
-  reached_ = std::max({reached_, -lo, hi});
+  if (r.inFirst <= r.inLast) reached_ = std::max({reached_, -r.inFirst, r.inLast});
   time_ = static_cast<double>(static_cast<long double>(time_) + dt_);
   ++steps_;
   FieldPoint* const oldPrev = prev_;
@@ -100,7 +100,7 @@ bool LeanRun::StepIn() {
 bool LeanRun::Step() { return precision_ == StepPrecision::Double ? StepIn<double>() : StepIn<long double>(); }
 
 const FieldPoint* LeanRun::Newest(int& half) const {
-  half = std::min(reached_, half_ - 1);
+  half = std::min(reached_ + 1, half_ - 1);
   return cur_;
 }
 

@@ -57,7 +57,7 @@ class LeanRun {
   double halfInterval_, dx_, dt_;
   int half_;      // the levels hold i = -half_ .. half_
   int initHalf_ = 0;
-  int reached_ = 0;  // the largest |i| updated so far
+  int reached_ = 0;  // the largest |i| that has held a value other than its vacuum
   std::vector<FieldPoint> levels_[3];
   std::vector<double> density_;
   FieldPoint* prev_ = nullptr;

@@ -9,7 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "cli/collision.h"
 #include "engine/integrator.h"
+#include "engine/lean_run.h"
 
 #include "support/fake_run_ui.h"
 
@@ -160,6 +162,48 @@ TEST(Physics, TheSecondPhaseGoesOnFromTheLevelItsClockShows) {
   double worst = 0;
   for (int i = -half; i <= half; ++i) worst = std::max(worst, std::fabs(u[i].re - newer[i + wide]));
   EXPECT_LT(worst, 1e-15);
+}
+
+TEST(LeanRun, GivesTheRunControlsBitsAtEveryStepOnTheWindowsGrids) {
+  // A pair that collides, run on the window's three grids in both precisions into the second
+  // phase: after every step the lean run's newest level, its energy, and the scan's trace
+  // (u(0, t) and the kinks' half distance) are the run control's, bit for bit.
+  for (const int N : {256, 512, 1024})
+    for (const StepPrecision precision : {StepPrecision::Extended, StepPrecision::Double}) {
+      const double L = 5, target = FirstPhaseReach(N, L) + 6;
+      std::unique_ptr<LeanRun> lean;
+      long compared = 0, differing = 0;
+      RunTo ui(target, [&](const Program& p) {
+        ASSERT_TRUE(lean->Step());
+        const SimState& s = p.sim;
+        int half, leanHalf;
+        const FieldPoint* u = NewestLevel(s, half);
+        const FieldPoint* v = lean->Newest(leanHalf);
+        // Beyond the lean run's levels the run control holds the vacua.
+        bool same = lean->Time() == s.TimeNow && lean->Energy() == s.EnergyTotal && u[0].re == v[0].re;
+        for (int i = -half; i <= half && same; ++i)
+          same = std::abs(i) <= leanHalf ? u[i].re == v[i].re && u[i].r == v[i].r
+                                         : u[i].re == (i < 0 ? -1.0 : s.RightVacuum) && u[i].r == 0;
+        const auto a = LocatePair(u, half, s.Dx), b = LocatePair(v, leanHalf, lean->Dx());
+        same = same && a.has_value() == b.has_value() && (!a || (a->left == b->left && a->right == b->right));
+        ++compared;
+        differing += !same;
+      });
+      auto p = MakeProgram(ui, 1, L, N, {{-2.0, 0.3}, {2.0, -0.3}});
+      p->sim.Precision = precision;
+      ui.onPrepared = [&](const Program& prepared) {
+        lean = std::make_unique<LeanRun>(prepared.pot, precision, 0, L, N, target);
+        KinkList kinks = prepared.kinks;
+        RotatorParams rot = prepared.rot;
+        ProfileState profile = prepared.profile;
+        PrepareLeanRun(*lean, prepared.pot, kinks, rot, profile, N);
+        EXPECT_EQ(lean->Energy(), prepared.sim.EnergyTotal);
+      };
+      ui.Run(*p);
+      EXPECT_TRUE(p->sim.PhaseTwo) << N;
+      EXPECT_GT(compared, 50) << N;
+      EXPECT_EQ(differing, 0) << "N = " << N << ", " << PrecisionName(precision);
+    }
 }
 
 TEST(Physics, TheCentredEnergyIsConservedToSecondOrderThroughACollision) {
