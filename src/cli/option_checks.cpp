@@ -12,6 +12,7 @@
 #include "cli/refine.h"
 #include "cli/run_command.h"
 #include "cli/text_out.h"
+#include "engine/lean_run.h"
 #include "records/run_record.h"
 
 namespace kl::cli {
@@ -60,10 +61,17 @@ bool CheckRun(Reading& r, std::string& error) {
               Shortest(o.halfInterval);
       return false;
     }
+  // The window's stores hold the window's grids; the lean engine takes any.
+  const bool window = NeedsWindowStores(o);
+  if (window && !IsWindowGrid(o.gridSize)) {
+    error = r.Named("--N") + ": --png, --h5, --movie, --mark and --log run on the window's grids, N = 256, 512 or 1024";
+    return false;
+  }
   if (o.untilTime) {
-    const double reach = SecondPhaseReach(o.gridSize, o.halfInterval);
+    const double reach = window ? SecondPhaseReach(o.gridSize, o.halfInterval) : LeanReach(o.gridSize, o.halfInterval);
     if (*o.untilTime > reach) {
-      error = r.Named("--t") + ": beyond the run's reach: the second phase ends at t = " + Shortest(reach) +
+      error = r.Named("--t") + ": beyond the run's reach: " +
+              (window ? "the second phase ends at t = " : "its levels end at t = ") + Shortest(reach) +
               " for N = " + std::to_string(o.gridSize) + " and L = " + Shortest(o.halfInterval);
       return false;
     }
@@ -143,10 +151,10 @@ bool CheckScan(Reading& r, std::string& error) {
   if (!run.untilTime) run.untilTime = kScanDefaultTime;
   // The scan shares the cores among its runs; a run's step takes more threads only on request.
   if (!r.Has("--threads")) run.threads = 1;
-  const double reach = SecondPhaseReach(run.gridSize, run.halfInterval);
+  const double reach = LeanReach(run.gridSize, run.halfInterval);
   if (!(*run.untilTime > 0) || *run.untilTime > reach) {
     error = r.Named("--t") + ": a scan's time limit lies above 0 and at most at " + Shortest(reach) +
-            ", the reach of the second phase for this N and L";
+            ", the reach of a run's levels for this N and L";
     return false;
   }
   if (!CheckGridIsStable(run, error)) return false;

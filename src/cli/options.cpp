@@ -104,14 +104,16 @@ std::vector<OptionDecl> MakeDeclarations() {
          if (!IsUsableHalfInterval(L)) throw Refused{std::string("the half-length must lie ") + kHalfIntervalRange};
          r.run.halfInterval = L;
        }},
-      {"--N", "N", kCommon, kRun | kGrid | kFromCsv, "256", nullptr, "grid parts of [-L, L]: 256, 512 or 1024",
+      {"--N", "N", kCommon, kRun | kGrid | kFromCsv, "256", nullptr,
+       "grid parts of [-L, L], dx = 2L/N: an even number from 64 to 65536 (--png, --h5, --movie and marks: "
+       "the window's 256, 512 or 1024)",
        false, [](S v, R& r) {
          const int n = Whole(v, 0, 1 << 30, "not an integer");
-         if (n != 256 && n != 512 && n != 1024) throw Refused{"N must be 256, 512 or 1024"};
+         if (n < kMinGrid || n > kMaxGrid || n % 2 != 0) throw Refused{"N must be an even number from 64 to 65536"};
          r.run.gridSize = n;
        }},
-      {"--t", "T", kCommon, kRun | kGrid | kFromCsv, "the first-phase limit; in a scan 200", nullptr,
-       "run until t reaches T, at most the reach of the second phase", false, [](S v, R& r) {
+      {"--t", "T", kCommon, kRun | kGrid | kFromCsv, "the first-phase limit 7L, 3L or L, at least L; in a scan 200",
+       nullptr, "run until t reaches T, within the run's reach", false, [](S v, R& r) {
          const double t = Number(v);
          if (t < 0) throw Refused{"the time must not be negative"};
          r.run.untilTime = t;

@@ -9,6 +9,9 @@
 
 namespace kl {
 
+// The grids a run may take: N parts of [-L, L].
+inline constexpr int kMinGrid = 64, kMaxGrid = 65536;
+
 struct RunnerOptions {
   int kind = 1;
   double halfInterval = 10.0;

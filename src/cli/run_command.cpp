@@ -15,6 +15,7 @@
 #include "cli/text_out.h"
 #include "app/version.h"
 #include "engine/integrator.h"
+#include "engine/lean_run.h"
 #include "engine/run_control.h"
 #include "interaction/xt_png.h"
 #include "interaction/colour_scale.h"
@@ -137,7 +138,130 @@ std::string DumpNewestLevel(const SimState& s) {
   return csv.str();
 }
 
+// What a single run prints.
+struct RunSummary {
+  ProfileResult profile;
+  double dx, dt, reach;
+  long steps;
+  double t;
+  int phase;
+  double e0, e, drift, centredDrift, kinkMass;
+  StepPrecision precision;
+  int threads;
+  double pointsPerSecond;
+  bool stopped;
+};
+
+void PrintSummary(std::ostream& out, const RunSummary& s) {
+  out << "version: " << ProgramVersion() << '\n'
+      << "height: " << Trim(FormatWD(s.profile.Height, 5, 3)) << '\n'
+      << "width: " << Trim(FormatWD(s.profile.Width, 5, 3)) << '\n'
+      << "energy: " << Trim(FormatWD(s.profile.Energy, 5, 3)) << '\n'
+      << "dx: " << Num(s.dx) << '\n'
+      << "dt: " << Num(s.dt) << '\n'
+      << "reach_time: " << Num(s.reach) << '\n'
+      << "steps: " << s.steps << '\n'
+      << "t: " << Num(s.t) << '\n'
+      << "phase: " << s.phase << '\n'
+      << "E0: " << Num(s.e0) << '\n'
+      << "E: " << Num(s.e) << '\n'
+      << "max_rel_drift: " << Num(s.drift) << '\n'
+      << "max_rel_drift_centred: " << Num(s.centredDrift) << '\n'
+      << "kink_mass: " << FixedDecimals(s.kinkMass, 10) << '\n'
+      << "precision: " << PrecisionName(s.precision) << '\n'
+      << "threads: " << s.threads << '\n'
+      << "points_per_second: " << Num(s.pointsPerSecond) << '\n';
+  if (s.stopped) out << "stopped: at t = " << Num(s.t) << '\n';
+}
+
+std::string DumpLevel(const FieldPoint* level, int half, double dx) {
+  std::ostringstream csv;
+  csv << "x,u,r\n";
+  for (int i = -half; i <= half; ++i)
+    csv << Num(static_cast<double>(static_cast<long double>(i) * dx)) << ',' << Num(level[i].re) << ','
+        << Num(level[i].r) << '\n';
+  return csv.str();
+}
+
+// A run whose outputs need none of the window's stores: the lean engine, on any grid. It makes
+// the steps the run control makes and prints what the runner prints; only the range of --dump
+// is the computed one, the cone, rather than the window's store.
+int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
+  Potential pot;
+  ApplyPotentialKind(pot, o.kind);
+  ProfileState profileState;
+  profileState.OduXMin = -o.halfInterval;
+  const ProfileResult profile = SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
+  const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize);
+  if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
+  KinkList kinks;
+  kinks.SolitonCount = static_cast<int>(o.kinks.size());
+  for (int j = 1; j <= kinks.SolitonCount; ++j) {
+    kinks.InitSm[j] = o.kinks[j - 1].first;
+    kinks.InitVel[j] = o.kinks[j - 1].second;
+  }
+  RotatorParams rot;
+  rot.InitMethod = o.rotator ? 1 : 0;
+  rot.kF_Re = o.kF_Re;
+  rot.kF_Im = o.kF_Im;
+  rot.kD = o.kD;
+  rot.qL = o.qL;
+  rot.qR = o.qR;
+
+  const double target = o.untilTime ? *o.untilTime : DefaultEndTime(o.gridSize, o.halfInterval);
+  LeanRun run(pot, o.precision, o.threads, o.halfInterval, o.gridSize, target);
+  PrepareLeanRun(run, pot, kinks, rot, profileState, o.gridSize);
+  const double e0 = run.Energy(), centred0 = run.CentredEnergy();
+  const long every = EveryFor(StepsTo(target, run.Dt()), kCentredEnergySamples);
+  // The window ends its first phase at its reach and makes one step more before the second.
+  const double firstReach = FirstPhaseReach(o.gridSize, o.halfInterval);
+  long firstPhaseSteps = -1;
+  double drift = 0, centredDrift = 0, points = 0;
+  std::ostringstream energy;
+  auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
+  const auto start = std::chrono::steady_clock::now();
+  do {
+    if (stopped() || !run.Step()) break;
+    int half;
+    run.Newest(half);
+    points += 2.0 * half + 1;
+    if (firstPhaseSteps < 0 && run.Time() >= firstReach) firstPhaseSteps = run.Steps();
+    if (e0 != 0) drift = std::max(drift, std::fabs(run.Energy() - e0) / std::fabs(e0));
+    if ((run.Steps() % every == 0 || run.Time() >= target || stopped()) && centred0 != 0)
+      centredDrift = std::max(centredDrift, std::fabs(run.CentredEnergy() - centred0) / std::fabs(centred0));
+    if (!o.energyFile.empty()) energy << Num(run.Time()) << ',' << Num(run.Energy()) << '\n';
+  } while (run.Time() < target);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  std::string error;
+  if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, "t,E\n" + energy.str(), error)) {
+    err << "kinklab-run: " << error << '\n';
+    return 1;
+  }
+  int half;
+  const FieldPoint* newest = run.Newest(half);
+  if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpLevel(newest, half, run.Dx()), error)) {
+    err << "kinklab-run: " << error << '\n';
+    return 1;
+  }
+  const int phase = firstPhaseSteps >= 0 && run.Steps() > firstPhaseSteps + 1 ? 2 : 1;
+  PrintSummary(out, RunSummary{profile, run.Dx(), run.Dt(), firstReach, run.Steps(), run.Time(), phase, e0,
+                               run.Energy(), drift, centredDrift, KinkMass(pot, pot.ParamA), o.precision,
+                               StepThreadsFor(o.threads), seconds > 0 ? points / seconds : 0.0, stopped()});
+  return 0;
+}
+
 }  // namespace
+
+bool NeedsWindowStores(const RunnerOptions& o) {
+  return !o.pngFile.empty() || !o.h5File.empty() || !o.movieFile.empty() || !o.logName.empty() || !o.marks.empty();
+}
+
+bool IsWindowGrid(int gridSize) { return gridSize == 256 || gridSize == 512 || gridSize == 1024; }
+
+double DefaultEndTime(int gridSize, double halfInterval) {
+  return std::max(FirstPhaseReach(gridSize, halfInterval), halfInterval);
+}
 
 bool CheckGridIsStable(const RunnerOptions& o, std::string& error) {
   Potential pot;
@@ -160,6 +284,7 @@ std::string ResolutionWarning(const Potential& pot, double halfInterval, int gri
 }
 
 int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
+  if (!NeedsWindowStores(o)) return RunLean(o, out, err, stop);
   auto program = std::make_unique<Program>();
   Program& p = *program;
   ApplyPotentialKind(p.pot, o.kind);
@@ -289,25 +414,23 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
     return 1;
   }
 
-  out << "version: " << ProgramVersion() << '\n'
-      << "height: " << Trim(FormatWD(profile.Height, 5, 3)) << '\n'
-      << "width: " << Trim(FormatWD(profile.Width, 5, 3)) << '\n'
-      << "energy: " << Trim(FormatWD(profile.Energy, 5, 3)) << '\n'
-      << "dx: " << Num(dx) << '\n'
-      << "dt: " << Num(dt) << '\n'
-      << "reach_time: " << Num(reach) << '\n'
-      << "steps: " << ui.Steps() << '\n'
-      << "t: " << Num(p.sim.TimeNow) << '\n'
-      << "phase: " << (p.sim.PhaseTwo ? 2 : 1) << '\n'
-      << "E0: " << Num(ui.E0()) << '\n'
-      << "E: " << Num(p.sim.EnergyTotal) << '\n'
-      << "max_rel_drift: " << Num(ui.MaxDrift()) << '\n'
-      << "max_rel_drift_centred: " << Num(ui.MaxCentredDrift()) << '\n'
-      << "kink_mass: " << FixedDecimals(KinkMass(p.pot, p.pot.ParamA), 10) << '\n'
-      << "precision: " << PrecisionName(p.sim.Precision) << '\n'
-      << "threads: " << StepThreadsFor(p.sim.StepThreads) << '\n'
-      << "points_per_second: " << Num(seconds > 0 ? ui.Points() / seconds : 0.0) << '\n';
-  if (ui.Stopped()) out << "stopped: at t = " << Num(p.sim.TimeNow) << '\n';
+  RunSummary summary{profile,
+                     dx,
+                     dt,
+                     reach,
+                     ui.Steps(),
+                     p.sim.TimeNow,
+                     p.sim.PhaseTwo ? 2 : 1,
+                     ui.E0(),
+                     p.sim.EnergyTotal,
+                     ui.MaxDrift(),
+                     ui.MaxCentredDrift(),
+                     KinkMass(p.pot, p.pot.ParamA),
+                     p.sim.Precision,
+                     StepThreadsFor(p.sim.StepThreads),
+                     seconds > 0 ? ui.Points() / seconds : 0.0,
+                     ui.Stopped()};
+  PrintSummary(out, summary);
   return 0;
 }
 

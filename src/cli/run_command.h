@@ -24,6 +24,15 @@ inline constexpr double kMovieSeconds = 15;  // the movie plays the run in about
 int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err,
                 const std::atomic<bool>* stop = nullptr);
 
+// True when the run's outputs need the window's stores: the x-t picture (--png), the record,
+// the movie, and the marks with their log. Other runs go through the lean engine, on any grid.
+bool NeedsWindowStores(const RunnerOptions& options);
+// N = 256, 512 or 1024: the grids of the window, on which its stores run.
+bool IsWindowGrid(int gridSize);
+// The end time without --t: the window's first-phase limit (7L, 3L, L for N = 256, 512, 1024),
+// and at least L.
+double DefaultEndTime(int gridSize, double halfInterval);
+
 // False, with the reason, when the options' grid is too coarse for the leapfrog to be stable.
 bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
 

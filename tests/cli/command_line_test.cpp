@@ -85,7 +85,9 @@ TEST_F(CommandLine, EveryMistakeIsRefusedUpFrontWithOneLineAndStatus2) {
       // A kink outside the interval, an end the run cannot reach, reversed ranges.
       {"--kink 15:0.5 --L 10", "--kink 15:0.5: the kink at 15 lies outside the interval [-L, L], L = 10"},
       {"--kink 0:0.5 --t 1e9",
-       "--t 1e9: beyond the run's reach: the second phase ends at t = 20600 for N = 256 and L = 10"},
+       "--t 1e9: beyond the run's reach: its levels end at t = 163829.375 for N = 256 and L = 10"},
+      {"--kink 0:0.5 --t 3e4 --h5 r.h5",
+       "--t 3e4: beyond the run's reach: the second phase ends at t = 20600 for N = 256 and L = 10"},
       {"--kink 0:0 --h5 r.h5 --h5-range 5:-5", "--h5-range 5:-5: the range's start A lies above its end B"},
       {"--kink 0:0 --mark 3:1", "--mark 3:1: the range's start A lies above its end B"},
       // Nothing to run, two outputs in one file, a missing value, words that are no option.

@@ -101,7 +101,7 @@ TEST(ScanArgs, BadRangesAndOptionsAreRefusedWithTheirName) {
       {{"--scan", "0.1:0.2:0.1", "--L", "12"}, "--L 12"},  // C = 10 needs L >= 15
       {{"--scan", "0.1:0.2:0.1", "--t", "0"}, "--t 0"},
       {{"--scan", "0.1:0.2:0.1", "--t", "1e6"}, "--t 1e6"},
-      {{"--scan", "0.1:0.2:0.1", "--N", "300"}, "--N 300"},  // the runner's own checks
+      {{"--scan", "0.1:0.2:0.1", "--N", "131072"}, "--N 131072"},  // the runner's own checks
       {{"--scan", "0.1:0.2:0.1", "--frobnicate", "1"}, "--frobnicate"},
       {{"--scan", "0.1:0.2:0.1", "--kink", "0:0.5"}, "--kink"},  // one run's options
       {{"--scan", "0.1:0.2:0.1", "--png", "a.png"}, "--png"},
