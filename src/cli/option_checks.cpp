@@ -135,6 +135,13 @@ bool CheckScan(Reading& r, std::string& error) {
     error = r.Named("--refine") + ": " + TooFineMessage();
     return false;
   }
+  if (!s.convergeGrids.empty() && r.Has("--N")) {
+    error = r.Named("--N") + ": --converge gives the grids";
+    return false;
+  }
+  // The coarsest grid has the longest time step (the stability check below), the finest the
+  // shortest reach.
+  if (!s.convergeGrids.empty()) s.run.gridSize = s.convergeGrids.front();
   const std::vector<std::pair<std::string, std::string>> outputs = {
       {"--scan-csv", s.csvFile}, {"--scan-png", s.pngFile}, {"--scan-h5", s.h5File}, {"--edges", s.edgesFile}};
   // A merge and a refinement of a record take the scan's parameters from the records.
@@ -151,7 +158,7 @@ bool CheckScan(Reading& r, std::string& error) {
   if (!run.untilTime) run.untilTime = kScanDefaultTime;
   // The scan shares the cores among its runs; a run's step takes more threads only on request.
   if (!r.Has("--threads")) run.threads = 1;
-  const double reach = LeanReach(run.gridSize, run.halfInterval);
+  const double reach = LeanReach(s.convergeGrids.empty() ? run.gridSize : s.convergeGrids.back(), run.halfInterval);
   if (!(*run.untilTime > 0) || *run.untilTime > reach) {
     error = r.Named("--t") + ": a scan's time limit lies above 0 and at most at " + Shortest(reach) +
             ", the reach of a run's levels for this N and L";

@@ -280,6 +280,27 @@ std::vector<OptionDecl> MakeDeclarations() {
       {"--edges", "FILE", kRefine, kRunsScans, nullptr, "--refine",
        "a CSV v_low,v_high,class_low,class_high, one row per located edge", false,
        [](S v, R& r) { r.scan.edgesFile = FileName(v); }},
+      {"--converge", "N1,N2,...", kRefine, kGrid, nullptr, "--refine",
+       "run the refined scan at each grid (two or more, each at least the one before), match the edges across "
+       "them and extrapolate each to dx -> 0 (error proportional to dx^2); with --edges, a column v_N per grid, "
+       "v_extrapolated and error",
+       false, [](S v, R& r) {
+         std::vector<int> grids;
+         size_t start = 0;
+         const std::string why = "expected two or more grids N1,N2,..., each an even number from 64 to 65536 and "
+                                 "at least the one before";
+         for (;;) {
+           const size_t comma = v.find(',', start);
+           const int n = Whole(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start),
+                               kMinGrid, kMaxGrid, why);
+           if (n % 2 != 0 || (!grids.empty() && n < grids.back())) throw Refused{why};
+           grids.push_back(n);
+           if (comma == std::string::npos) break;
+           start = comma + 1;
+         }
+         if (grids.size() < 2) throw Refused{why};
+         r.scan.convergeGrids = grids;
+       }},
       {"--from-csv", "FILE", kRefine, kFromCsv, nullptr, "--refine",
        "refine a finished (or concatenated split) scan CSV: only the bisection runs", false,
        [](S v, R& r) { r.scan.fromCsv = FileName(v); }},

@@ -69,6 +69,7 @@ struct ScanOptions {
   std::string fromH5;                    // refine the scan of this record, taking its parameters
   std::string h5File;                    // --scan-h5: the scan's record
   std::vector<std::string> mergeFiles;   // --scan-merge: the records of a split scan to join
+  std::vector<int> convergeGrids;        // --converge: the grids, coarsest first
   std::string command;                   // the command line, for the record
 };
 

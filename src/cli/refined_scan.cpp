@@ -10,6 +10,8 @@
 
 #include "app/replace_file.h"
 #include "app/side_files.h"
+#include "app/version.h"
+#include "cli/converge.h"
 #include "cli/refine.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
@@ -19,75 +21,93 @@
 
 namespace kl {
 
-int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
-                   bool progressInPlace) {
-  ScanOptions o = given;
-  ScanRecord from;
-  if (!o.fromH5.empty()) {
-    std::string error;
-    if (!ReadScanRecord(o.fromH5, from, error)) {
-      err << "kinklab-run: --from-h5 " << error << '\n';
-      return 2;
-    }
-    TakeParameters(from.parameters, o);
+namespace {
+
+// The progress line of a refinement, over every round (and every grid of a converged scan).
+struct RefineProgress {
+  RefineProgress(std::ostream& err, bool inPlace)
+      : err_(err), start_(inPlace ? "\r" : ""), end_(inPlace ? "\x1b[K" : "\n"), inPlace_(inPlace) {}
+  void Show(size_t finished) {
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+    err_ << start_ << "scan: " << finished << '/' << total << " done";
+    if (finished > 0 && finished < total) err_ << ", about " << Duration(elapsed / finished * (total - finished)) << " left";
+    err_ << end_ << std::flush;
   }
-  const char* start = progressInPlace ? "\r" : "";
-  const char* end = progressInPlace ? "\x1b[K" : "\n";
-  const auto began = std::chrono::steady_clock::now();
+  void Line(const std::string& text) { err_ << start_ << text << end_ << std::flush; }
+  void Close() {
+    if (inPlace_) err_ << '\n';
+  }
   size_t done = 0, total = 0;
-  auto progress = [&](size_t finished) {
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    err << start << "scan: " << finished << '/' << total << " done";
-    if (finished > 0 && finished < total) err << ", about " << Duration(elapsed / finished * (total - finished)) << " left";
-    err << end << std::flush;
-  };
+
+ private:
+  std::ostream& err_;
+  const char* start_;
+  const char* end_;
+  bool inPlace_;
+  const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
+};
+
+// What a refinement found: every run in velocity order, the map's grid, the edges as narrowed.
+struct Refinement {
+  std::vector<CollisionRun> runs;
+  std::vector<double> grid;
+  std::vector<ScanEdge> edges;
+  size_t refinedCount = 0;
+  int rounds = 0;
+  std::string error;  // a run that failed
+};
+
+// The grid run (or read from a scan CSV or record) and its edges bisected. A file that cannot be
+// read: false, with the message on `err`.
+bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool>& stop, std::ostream& err,
+            RefineProgress& progress, Refinement& result) {
   auto runAll = [&](const std::vector<double>& velocities, std::string& error) {
     ScanCallbacks callbacks;
-    callbacks.progress = [&](const ScanProgress& p) { progress(done + p.done); };
-    ScanResult result = RunVelocities(o, velocities, stop, callbacks);
-    done += result.runs.size();
-    if (!result.error.empty() && error.empty()) error = result.error;
-    return std::move(result.runs);
+    const size_t before = progress.done;
+    callbacks.progress = [&](const ScanProgress& p) { progress.Show(before + p.done); };
+    ScanResult run = RunVelocities(o, velocities, stop, callbacks);
+    progress.done += run.runs.size();
+    if (!run.error.empty() && error.empty()) error = run.error;
+    return std::move(run.runs);
   };
-
-  std::vector<CollisionRun> runs;  // in velocity order
-  std::vector<double> grid;        // the map's grid
-  std::string error;
+  std::vector<CollisionRun>& runs = result.runs;
+  std::vector<double>& grid = result.grid;
+  std::string& error = result.error;
   if (!o.fromCsv.empty()) {
     std::string text;
     std::string why;
     if (!ReadWholeFile(o.fromCsv, text, why, kMaxScanCsvBytes)) error = o.fromCsv + ": " + why;
     if (!error.empty() || !ParseScanCsv(text, o.fromCsv, runs, error)) {
       err << "kinklab-run: --from-csv " << error << '\n';
-      return 2;
+      return false;
     }
     double fastest = 0;
     for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
     if (!RefinableTolerance(o.refineTolerance, fastest)) {
       err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
-      return 2;
+      return false;
     }
-    err << start << "scan: " << runs.size() << " rows read from " << o.fromCsv << end << std::flush;
+    progress.Line("scan: " + std::to_string(runs.size()) + " rows read from " + o.fromCsv);
   } else if (!o.fromH5.empty()) {
-    runs = std::move(from.runs);
+    runs = from.runs;
     grid = ScanVelocities(o.v0, o.v1, o.dv);
     double fastest = 0;
     for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
     if (!RefinableTolerance(o.refineTolerance, fastest)) {
       err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
-      return 2;
+      return false;
     }
-    err << start << "scan: " << runs.size() << " runs read from " << o.fromH5 << end << std::flush;
+    progress.Line("scan: " + std::to_string(runs.size()) + " runs read from " + o.fromH5);
   } else {
     grid = ScanVelocities(o.v0, o.v1, o.dv);
-    total = grid.size();
-    err << start << "scan: " << total << (total == 1 ? " run" : " runs") << end << std::flush;
+    progress.total += grid.size();
     runs = runAll(grid, error);
   }
 
   std::vector<std::pair<double, RunClass>> classes;
   for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
-  std::vector<ScanEdge> edges = EdgesBetween(classes);
+  std::vector<ScanEdge>& edges = result.edges;
+  edges = EdgesBetween(classes);
   if (o.parts > 1) {  // the part-th share of the edges
     std::vector<ScanEdge> mine;
     for (size_t k : PartIndices(edges.size(), o.part, o.parts)) mine.push_back(edges[k]);
@@ -107,16 +127,45 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
       return result;
     };
     refinement = RefineEdges(edges, o.refineTolerance, round, [&](size_t queued) {
-      total += queued;
-      progress(done);
+      progress.total += queued;
+      progress.Show(progress.done);
     });
     edges = refinement.edges;
   }
-  if (progressInPlace) err << '\n';
-  const size_t refinedCount = refined.size();
+  result.refinedCount = refined.size();
+  result.rounds = refinement.rounds;
   for (CollisionRun& run : refined) runs.push_back(std::move(run));
   std::stable_sort(runs.begin(), runs.end(), [](const CollisionRun& a, const CollisionRun& b) { return a.v < b.v; });
+  return true;
+}
 
+}  // namespace
+
+int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+                   bool progressInPlace) {
+  ScanOptions o = given;
+  ScanRecord from;
+  if (!o.fromH5.empty()) {
+    std::string error;
+    if (!ReadScanRecord(o.fromH5, from, error)) {
+      err << "kinklab-run: --from-h5 " << error << '\n';
+      return 2;
+    }
+    TakeParameters(from.parameters, o);
+  }
+  RefineProgress progress(err, progressInPlace);
+  if (o.fromCsv.empty() && o.fromH5.empty()) {
+    const size_t count = ScanVelocities(o.v0, o.v1, o.dv).size();
+    progress.Line("scan: " + std::to_string(count) + (count == 1 ? " run" : " runs"));
+  }
+  Refinement r;
+  if (!Refine(o, from, stop, err, progress, r)) return 2;
+  progress.Close();
+  std::vector<CollisionRun>& runs = r.runs;
+  const std::vector<ScanEdge>& edges = r.edges;
+  const std::vector<double>& grid = r.grid;
+  const size_t refinedCount = r.refinedCount;
+  std::string& error = r.error;
   int status = 0;
   std::string csv = ScanCsvHeader();
   for (const CollisionRun& run : runs) csv += ScanCsvRow(run);
@@ -133,14 +182,14 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   if (!o.pngFile.empty() && !WriteScanMap(o, grid, runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, runs, edges, err)) status = 1;
 
-  classes.clear();
+  std::vector<std::pair<double, RunClass>> classes;
   for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
   if (const std::optional<ScanEdge> critical = CriticalEdge(classes))
     err << "critical velocity: between " << Shortest(critical->vLow) << " and " << Shortest(critical->vHigh) << '\n';
   else
     err << "critical velocity: none in this scan\n";
   err << "scan: " << edges.size() << (edges.size() == 1 ? " edge" : " edges") << " located in "
-      << refinement.rounds << " rounds of bisection, " << refinedCount << " runs beside the "
+      << r.rounds << " rounds of bisection, " << refinedCount << " runs beside the "
       << runs.size() - refinedCount << (o.fromCsv.empty() && o.fromH5.empty() ? " of the grid\n" : " read\n");
   if (!error.empty()) {
     err << "kinklab-run: " << error << '\n';
@@ -148,6 +197,100 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   }
   if (stop.load())
     err << "kinklab-run: scan stopped; the " << runs.size() << " finished runs and the edges as narrowed so far are written\n";
+  return status;
+}
+
+int RunConvergedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+                     bool progressInPlace) {
+  const std::vector<int>& grids = given.convergeGrids;
+  RefineProgress progress(err, progressInPlace);
+  const size_t count = ScanVelocities(given.v0, given.v1, given.dv).size();
+  progress.Line("scan: " + std::to_string(count) + (count == 1 ? " run" : " runs") + " at each of " +
+                std::to_string(grids.size()) + " grids");
+  std::vector<Refinement> done;  // the grids refined to the end, in order
+  std::vector<CollisionRun> stopped;  // the finished runs of a grid the stop cut short
+  std::string error;
+  const ScanRecord none;
+  for (int n : grids) {
+    if (stop.load()) break;
+    ScanOptions o = given;
+    o.run.gridSize = n;
+    Refinement r;
+    Refine(o, none, stop, err, progress, r);
+    if (!r.error.empty()) error = r.error;
+    if (stop.load() || !r.error.empty()) {
+      stopped = std::move(r.runs);
+      break;
+    }
+    done.push_back(std::move(r));
+  }
+  progress.Close();
+
+  // Every run of every grid, each row with its grid.
+  std::string header = ScanCsvHeader();
+  std::string csv = header.substr(0, header.size() - 1) + ",N\n";
+  auto rows = [&](const std::vector<CollisionRun>& runs, int n) {
+    for (const CollisionRun& run : runs) {
+      const std::string row = ScanCsvRow(run);
+      csv += row.substr(0, row.size() - 1) + "," + std::to_string(n) + "\n";
+    }
+  };
+  for (size_t k = 0; k < done.size(); ++k) rows(done[k].runs, grids[k]);
+  if (!stopped.empty()) rows(stopped, grids[done.size()]);
+  int status = 0;
+  if (!WriteScanCsv(given, csv, out, err)) status = 1;
+
+  std::vector<int> sizes(grids.begin(), grids.begin() + static_cast<long>(done.size()));
+  std::vector<std::vector<ScanEdge>> edges;
+  for (const Refinement& r : done) edges.push_back(r.edges);
+  // An edge moves by far less than the scan's step from one grid to the next.
+  const std::vector<ConvergedEdge> converged = ConvergeEdges(sizes, edges, given.dv);
+  const std::string edgesCsv = ConvergedEdgesCsv(sizes, converged);
+  std::string writeError;
+  if (!given.edgesFile.empty() && !WriteFileReplacing(given.edgesFile, edgesCsv, writeError)) {
+    err << "kinklab-run: " << writeError << '\n';
+    status = 1;
+  }
+  if (!done.empty()) {
+    ScanOptions finest = given;
+    finest.run.gridSize = sizes.back();
+    if (!given.pngFile.empty() && !WriteScanMap(finest, done.back().grid, done.back().runs, err)) status = 1;
+  }
+  if (!given.h5File.empty()) {
+    std::vector<ScanRecord> records;
+    for (size_t k = 0; k < done.size(); ++k) {
+      ScanOptions o = given;
+      o.run.gridSize = sizes[k];
+      ScanRecord rec;
+      rec.parameters = ParametersOf(o);
+      rec.program = ProgramNameAndVersion();
+      rec.command = given.command;
+      rec.runs = done[k].runs;
+      rec.edges = done[k].edges;
+      records.push_back(std::move(rec));
+    }
+    std::string recordError;
+    if (!WriteConvergedScanRecord(given.h5File, records, edgesCsv, recordError)) {
+      err << "kinklab-run: " << recordError << '\n';
+      status = 1;
+    }
+  }
+  for (size_t k = 0; k < done.size(); ++k) {
+    std::vector<std::pair<double, RunClass>> classes;
+    for (const CollisionRun& run : done[k].runs) classes.emplace_back(run.v, ClassOf(run));
+    const std::optional<ScanEdge> critical = CriticalEdge(classes);
+    err << "scan: N = " << sizes[k] << ": " << done[k].edges.size() << (done[k].edges.size() == 1 ? " edge" : " edges")
+        << " in " << done[k].rounds << " rounds, " << done[k].runs.size() << " runs; critical velocity: "
+        << (critical ? "between " + Shortest(critical->vLow) + " and " + Shortest(critical->vHigh) : "none") << '\n';
+  }
+  if (!error.empty()) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (stop.load())
+    err << "kinklab-run: scan stopped; the runs finished at " << done.size() + !stopped.empty()
+        << " grids are written, and the edges of the " << done.size() << " refined to the end\n";
+  err << CriticalVelocityLine(converged) << '\n';
   return status;
 }
 

@@ -13,4 +13,11 @@ namespace kl {
 int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace);
 
+// The refined scan at every grid of --converge, with the same L, C, t, kind and precision: the
+// CSV holds every run with its grid (a column N), --edges the edges matched across the grids and
+// extrapolated to dx -> 0, the record a group per grid; the map is the finest grid's. Standard
+// error ends with "critical velocity (extrapolated): V +- E".
+int RunConvergedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
+                     bool progressInPlace);
+
 }  // namespace kl

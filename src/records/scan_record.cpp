@@ -223,6 +223,31 @@ bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::str
   return ok && pending.Commit(error);
 }
 
+bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRecord>& grids,
+                              const std::string& edgesCsv, std::string& error) {
+  h5::Quiet();
+  PendingFile pending(path);
+  bool ok = false;
+  {
+    Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
+    ok = file.ok();
+    std::vector<int> sizes;
+    for (size_t k = 0; ok && k < grids.size(); ++k) {
+      // A repeated grid gets a group of its own: N1024, N1024_2, ...
+      const int n = grids[k].parameters.gridSize;
+      const long same = std::count(sizes.begin(), sizes.end(), n);
+      sizes.push_back(n);
+      const std::string name = "N" + std::to_string(n) + (same > 0 ? "_" + std::to_string(same + 1) : "");
+      Handle group(H5Gcreate2(file.get(), name.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
+      ok = group.ok() && WriteAll(group.get(), grids[k]);
+    }
+    ok = ok && h5::WriteAttribute(file.get(), "converge", H5T_NATIVE_INT, {sizes.size()}, sizes.data()) &&
+         h5::WriteStringAttribute(file.get(), "edges", edgesCsv);
+    if (!ok) error = "cannot write " + path + ": " + h5::Reason();
+  }
+  return ok && pending.Commit(error);
+}
+
 namespace {
 
 constexpr int kReadable = 10, kRefused = 11;  // the trial reader's exit codes

@@ -33,6 +33,11 @@ struct ScanRecord {
 
 // Written through a temporary name and renamed into place; false with `error` on failure.
 bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error);
+// The record of a scan run at several grids: a group per grid (N1024, N2048, ...; a repeated
+// grid N1024_2, ...) laid out as a record of its own, the grids as the root attribute
+// "converge", and the extrapolated edges' CSV as the attribute "edges".
+bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRecord>& grids,
+                              const std::string& edgesCsv, std::string& error);
 // Reads and checks a whole record: false with `error` naming the file and the reason for
 // anything that is not such a record.
 // The file is first read in a child process, since the HDF5 library can crash or loop on a

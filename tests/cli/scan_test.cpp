@@ -29,6 +29,8 @@
 #include "records/scan_record.h"
 #include "views/canvas.h"
 
+#include <hdf5.h>
+
 extern char** environ;
 
 namespace kl {
@@ -581,6 +583,61 @@ TEST_F(RefinedScan, NarrowsEveryEdgeTheSameWayForAnyJobsAndFromAConcatenatedSpli
   EXPECT_FALSE(std::ifstream(Path("never.csv")).good());
   for (const char* name : {"e1.csv", "e2.csv", "map.png", "grid.csv", "a.csv", "b.csv", "bad.csv"})
     std::remove(Path(name).c_str());
+}
+
+TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThem) {
+  auto run = [](std::vector<std::string> args, std::string& out, std::string& err) {
+    const std::vector<std::string> common = {"--scan", "0.25:0.27:0.01", "--refine", "1e-3", "--separation", "4",
+                                             "--t", "60", "--precision", "double"};
+    args.insert(args.end(), common.begin(), common.end());
+    ScanOptions o;
+    if (!ParseScanArgs(args, o, err)) return 2;
+    std::atomic<bool> stop{false};
+    std::ostringstream o1, o2;
+    const int status = RunScanCommand(o, stop, o1, o2, false);
+    out = o1.str();
+    err = o2.str();
+    return status;
+  };
+  std::string out, err;
+  ASSERT_EQ(run({"--converge", "256,512", "--edges", Path("ce.csv"), "--scan-h5", Path("c.h5")}, out, err), 0) << err;
+  // Every run of both grids, each row with its grid.
+  const std::vector<std::string> rows = Lines(out);
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(rows[0], "v,outcome,bounces,first_collision,v_out,end_distance,N");
+  std::map<std::string, int> perGrid;
+  for (size_t k = 1; k < rows.size(); ++k) ++perGrid[Fields(rows[k]).back()];
+  EXPECT_GT(perGrid["256"], 3);
+  EXPECT_GT(perGrid["512"], 3);
+  EXPECT_EQ(perGrid.size(), 2u);
+  // The edges are those of each grid's refined scan run alone, extrapolated as dx^2 says.
+  std::map<std::string, double> mid;
+  for (const char* n : {"256", "512"}) {
+    std::string o2, e2;
+    ASSERT_EQ(run({"--N", n, "--edges", Path(std::string("e") + n + ".csv")}, o2, e2), 0) << e2;
+    const std::vector<std::string> edge = Lines(FileText(Path(std::string("e") + n + ".csv")));
+    ASSERT_EQ(edge.size(), 2u) << n;  // the one edge, capture to escape after one bounce
+    mid[n] = (std::stod(Fields(edge[1])[0]) + std::stod(Fields(edge[1])[1])) / 2;
+  }
+  const std::vector<std::string> edges = Lines(FileText(Path("ce.csv")));
+  ASSERT_EQ(edges.size(), 2u);
+  EXPECT_EQ(edges[0], "class_low,class_high,v_256,v_512,v_extrapolated,error");
+  const std::vector<std::string> f = Fields(edges[1]);
+  EXPECT_EQ(f[0] + "," + f[1], "capture,escape1");
+  EXPECT_EQ(std::stod(f[2]), mid["256"]);
+  EXPECT_EQ(std::stod(f[3]), mid["512"]);
+  const double extrapolated = mid["512"] + (mid["512"] - mid["256"]) * (256.0 * 256) / (512.0 * 512 - 256.0 * 256);
+  EXPECT_NEAR(std::stod(f[4]), extrapolated, 1e-15);
+  EXPECT_NEAR(std::stod(f[5]), std::fabs(extrapolated - mid["512"]), 1e-15);
+  const std::vector<std::string> said = Lines(err);
+  ASSERT_FALSE(said.empty());
+  EXPECT_EQ(said.back().rfind("critical velocity (extrapolated): ", 0), 0u) << said.back();
+  // The record: a group per grid, each a scan record of its own.
+  const hid_t file = H5Fopen(Path("c.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
+  ASSERT_GE(file, 0);
+  EXPECT_GT(H5Lexists(file, "N256/centre_u", H5P_DEFAULT), 0);
+  EXPECT_GT(H5Lexists(file, "N512/edge_v", H5P_DEFAULT), 0);
+  H5Fclose(file);
 }
 
 TEST_F(RefinedScan, RecordsOfASplitScanOrRefinementMergeIntoTheWholeByteForByte) {
