@@ -1,5 +1,7 @@
 #include "cli/collision.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
 #include <memory>
@@ -78,22 +80,74 @@ BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>
   return b;
 }
 
-std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx) {
-  auto zeroBetween = [&](int i) {  // the zero between i and i + 1, if u changes sign there
-    const double a = level[i].re, b = level[i + 1].re;
-    if ((a < 0) == (b < 0)) return std::optional<double>();
-    return std::optional<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
+namespace {
+
+// The outermost sign changes of u(i), i = -half .. half: from each end, the first point whose
+// sign differs from the end's. Four points are tested at once, since most of a level is the
+// vacuum outside the pair; the zero is interpolated between the two points of the change.
+template <class U>
+std::optional<PairPositions> OutermostZeros(U u, int half, double dx) {
+  auto negative = [&u](int i) { return u(i) < 0; };
+  auto zeroAt = [&](int i) {  // between i and i + 1
+    const double a = u(i), b = u(i + 1);
+    return static_cast<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
   };
-  int first = -half;
-  std::optional<double> left;
-  for (; first < half && !(left = zeroBetween(first)); ++first) {
+  if (half < 1) return std::nullopt;
+  const bool leftSign = negative(-half);
+  int j = -half + 1;
+  for (; j + 3 <= half; j += 4)
+    if ((negative(j) != leftSign) | (negative(j + 1) != leftSign) | (negative(j + 2) != leftSign) |
+        (negative(j + 3) != leftSign))
+      break;
+  for (; j <= half && negative(j) == leftSign; ++j) {
   }
-  int last = half - 1;
-  std::optional<double> right;
-  for (; last > first && !(right = zeroBetween(last)); --last) {
+  if (j > half) return std::nullopt;  // no sign change at all
+  const int first = j - 1;            // the change lies between first and first + 1
+  const bool rightSign = negative(half);
+  int k = half - 1;
+  for (; k - 3 > first; k -= 4)
+    if ((negative(k) != rightSign) | (negative(k - 1) != rightSign) | (negative(k - 2) != rightSign) |
+        (negative(k - 3) != rightSign))
+      break;
+  for (; k > first && negative(k) == rightSign; --k) {
   }
-  if (!left || !right) return std::nullopt;
-  return PairPositions{*left, *right};
+  if (k <= first) return std::nullopt;  // one sign change only
+  return PairPositions{zeroAt(first), zeroAt(k)};
+}
+
+}  // namespace
+
+std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx) {
+  return OutermostZeros([level](int i) { return level[i].re; }, half, dx);
+}
+
+std::optional<PairPositions> LocatePair(const double* u, int half, double dx) {
+  // The search of OutermostZeros, eight points at a time where the level is plain u.
+  auto differs = [u](int from, bool negative) {  // a point of from .. from + 7 with the other sign
+    const __m128d zero = _mm_setzero_pd();
+    const int m = _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from), zero)) |
+                  _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from + 2), zero)) << 2 |
+                  _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from + 4), zero)) << 4 |
+                  _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from + 6), zero)) << 6;
+    return m != (negative ? 0xFF : 0);
+  };
+  auto zeroAt = [&](int i) {  // between i and i + 1
+    const double a = u[i], b = u[i + 1];
+    return static_cast<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
+  };
+  if (half < 1) return std::nullopt;
+  const bool leftSign = u[-half] < 0;
+  int j = -half + 1;
+  while (j + 7 <= half && !differs(j, leftSign)) j += 8;
+  while (j <= half && (u[j] < 0) == leftSign) ++j;
+  if (j > half) return std::nullopt;
+  const int first = j - 1;
+  const bool rightSign = u[half] < 0;
+  int k = half - 1;
+  while (k - 7 > first && !differs(k - 7, rightSign)) k -= 8;
+  while (k > first && (u[k] < 0) == rightSign) --k;
+  if (k <= first) return std::nullopt;
+  return PairPositions{zeroAt(first), zeroAt(k)};
 }
 
 const char* OutcomeName(CollisionOutcome outcome) {
@@ -149,6 +203,7 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
   run.v = v;
   const double target = r.untilTime.value_or(kScanDefaultTime);
   LeanRun lean(pot, r.precision, r.threads, r.halfInterval, r.gridSize, target);
+  lean.SetDensities(false);  // a scan reads u alone
   PrepareLeanRun(lean, pot, kinks, rot, profile, r.gridSize);
   const size_t expected = static_cast<size_t>(target / lean.Dt()) + 8;
   run.time.reserve(expected);
@@ -158,9 +213,9 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
   do {
     if (stop.load(std::memory_order_relaxed) || !lean.Step()) break;
     int half = 0;
-    const FieldPoint* level = lean.Newest(half);
+    const double* level = lean.NewestValues(half);
     run.time.push_back(lean.Time());
-    run.centre.push_back(level[0].re);
+    run.centre.push_back(level[0]);
     const std::optional<PairPositions> pair = LocatePair(level, half, lean.Dx());
     run.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
   } while (lean.Time() < target);

@@ -54,6 +54,8 @@ struct PairPositions {
   double left = 0, right = 0;
 };
 std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx);
+// The same on a level of plain u.
+std::optional<PairPositions> LocatePair(const double* u, int half, double dx);
 
 enum class CollisionOutcome { None, Capture, Escape };
 const char* OutcomeName(CollisionOutcome outcome);  // "none", "capture", "escape"

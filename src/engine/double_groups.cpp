@@ -42,6 +42,8 @@ void UpdateDoubleGroupsSse2(const StepConstants<double>& K, const DoubleGroups& 
   UpdateGroups(K, g, lanes, densityMax);
 }
 
+void UpdateDoubleValuesSse2(const StepConstants<double>& K, const DoubleValueGroups& g) { UpdateValueGroups(K, g); }
+
 bool CpuHasAvx2() {
 #if defined(__GNUC__) && defined(__x86_64__)
   // libgcc sets the flag only when the operating system also saves the AVX registers.
@@ -53,6 +55,11 @@ bool CpuHasAvx2() {
 
 DoubleGroupsLoop DoubleGroupsForThisCpu() {
   static const DoubleGroupsLoop loop = CpuHasAvx2() ? UpdateDoubleGroupsAvx2 : UpdateDoubleGroupsSse2;
+  return loop;
+}
+
+DoubleValuesLoop DoubleValuesForThisCpu() {
+  static const DoubleValuesLoop loop = CpuHasAvx2() ? UpdateDoubleValuesAvx2 : UpdateDoubleValuesSse2;
   return loop;
 }
 

@@ -37,6 +37,8 @@ void UpdateDoubleGroupsAvx2(const StepConstants<double>& K, const DoubleGroups& 
   UpdateGroups(K, g, lanes, densityMax);
 }
 
+void UpdateDoubleValuesAvx2(const StepConstants<double>& K, const DoubleValueGroups& g) { UpdateValueGroups(K, g); }
+
 }  // namespace kl
 
 #pragma GCC pop_options

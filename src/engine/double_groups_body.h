@@ -79,3 +79,43 @@ inline void UpdateGroups(const StepConstants<double>& K, const DoubleGroups& g,
   for (int j = 0; j < 4; ++j)
     if (top[j] > densityMax) densityMax = top[j];
 }
+
+inline V4 Load(const double* p) {
+  V4 v;
+  __builtin_memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The new values alone on levels of plain u, by the same operations (NextValue<double>).
+inline void UpdateValueGroups(const StepConstants<double>& K, const DoubleValueGroups& g) {
+  const V4 k = Splat(K.k);
+  const V4 c2 = Splat(K.c2);
+  const V4 dt2 = Splat(K.dt2);
+  const V4 shift = Splat(static_cast<double>(0.3L));
+  const V4 one = Splat(1.0);
+  const V4 two = Splat(2.0);
+  const V4 lift = Splat(static_cast<double>(1.5L));
+  const V4 norm = Splat(static_cast<double>(2.5L));
+  const V4 quarterK = Splat(static_cast<double>(0.25L) * K.k);
+  for (int n = 0; n < g.groups; ++n) {
+    const int i = g.first + 4 * n;
+    const V4 u = Load(g.cur + i), uL = Load(g.cur + i - 1), uR = Load(g.cur + i + 1), uP = Load(g.prev + i);
+    const V4 z = k * (u - shift);
+    const M4 zero = z == 0.0;
+    V4 cs, sn;
+    if ((zero[0] & zero[1] & zero[2] & zero[3]) != 0) {
+      cs = one;
+      sn = z;
+    } else {
+      SinCos4(z, sn, cs);
+      cs = zero ? one : cs;
+      sn = zero ? z : sn;
+    }
+    const V4 w = u * u - one;
+    const V4 ww = w * w;
+    const V4 f = ((u * w) * (cs + lift)) / norm - ((ww * quarterK) * sn) / norm;
+    const V4 D = c2 * ((uR - two * u) + uL) + (two * u - uP);
+    const V4 next = D - dt2 * f;
+    __builtin_memcpy(g.next + i, &next, sizeof next);
+  }
+}

@@ -203,6 +203,37 @@ LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, co
   return r;
 }
 
+template <class T>
+void UpdateLevelValues(const StepConstants<T>& K, const double* prev, const double* cur, double* next,
+                       double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool, int threads) {
+  const int leftLast = std::min(cone.first - 1, hi), rightFirst = std::max({cone.last + 1, cone.first, lo});
+  const int inFirst = std::max(cone.first, lo), inLast = std::min(cone.last, hi);
+  const DoubleValuesLoop groups = std::is_same_v<T, double> ? DoubleValuesForThisCpu() : nullptr;
+  const int firstChunk = ChunkOf(lo), lastChunk = ChunkOf(hi);
+  auto chunk = [&](int k) {
+    const int c = firstChunk + k;
+    const int a = std::max(lo, ChunkStart(c)), b = std::min(hi, ChunkStart(c) + kChunkPoints - 1);
+    for (int i = a, last = std::min(b, leftLast); i <= last; ++i) next[i] = -1.0;
+    for (int i = std::max(a, rightFirst); i <= b; ++i) next[i] = rightVacuum;
+    const int from = std::max(a, inFirst), to = std::min(b, inLast);
+    int i = from;
+    if constexpr (std::is_same_v<T, double>) {
+      const int count = (to - i + 1) / kEnergyLanes;
+      if (count > 0) {
+        groups(K, DoubleValueGroups{prev, cur, next, i, count});
+        i += count * kEnergyLanes;
+      }
+    }
+    for (; i <= to; ++i) next[i] = NextValue<T>(K, cur[i - 1], cur[i], cur[i + 1], prev[i]);
+  };
+  pool.ForEach(threads, lastChunk - firstChunk + 1, chunk);
+}
+
+template void UpdateLevelValues<double>(const StepConstants<double>&, const double*, const double*, double*, double,
+                                        int, int, ConeRange, StepPool&, int);
+template void UpdateLevelValues<long double>(const StepConstants<long double>&, const double*, const double*,
+                                             double*, double, int, int, ConeRange, StepPool&, int);
+
 template LevelResult<double> UpdateLevel<double>(const StepConstants<double>&, const FieldPoint*, const FieldPoint*,
                                                  FieldPoint*, double*, double, int, int, ConeRange, StepPool&, int);
 template LevelResult<long double> UpdateLevel<long double>(const StepConstants<long double>&, const FieldPoint*,

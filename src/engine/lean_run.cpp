@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <type_traits>
 
@@ -38,30 +39,51 @@ void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
   using T = long double;
   rightVacuum_ = rightVacuum;
   const size_t width = 2 * static_cast<size_t>(half_) + 1;
-  for (std::vector<FieldPoint>& level : levels_) {
-    level.resize(width);
-    FieldPoint* centre = level.data() + half_;
-    for (int i = -half_; i <= half_; ++i) centre[i] = FieldPoint{i <= 0 ? -1.0 : rightVacuum, 0.0, 0.0};
-  }
-  density_.assign(width, 0.0);
-  prev_ = levels_[0].data() + half_;
-  cur_ = levels_[1].data() + half_;
-  next_ = levels_[2].data() + half_;
   initHalf_ = std::min(init.Half(), half_ - 2);
-  for (int i = -initHalf_; i <= initHalf_; ++i) {
-    const InitRecord& rec = init[i];
-    cur_[i].re = rec.ReU;
-    cur_[i].im = rec.ImU;
-    prev_[i].re = static_cast<double>(static_cast<T>(cur_[i].re) - static_cast<T>(rec.ReDtU) * dt_);
-    prev_[i].im = static_cast<double>(static_cast<T>(cur_[i].im) - static_cast<T>(rec.ImDtU) * dt_);
+  // Level 1 is u at t = 0, level 0 at t = -dt from the composed time derivative, both in
+  // extended precision as the run control forms them.
+  auto level0 = [&](int i) {
+    return static_cast<double>(static_cast<T>(init[i].ReU) - static_cast<T>(init[i].ReDtU) * dt_);
+  };
+  if (densities_) {
+    for (std::vector<FieldPoint>& level : levels_) {
+      level.resize(width);
+      FieldPoint* centre = level.data() + half_;
+      for (int i = -half_; i <= half_; ++i) centre[i] = FieldPoint{i <= 0 ? -1.0 : rightVacuum, 0.0, 0.0};
+    }
+    density_.assign(width, 0.0);
+    prev_ = levels_[0].data() + half_;
+    cur_ = levels_[1].data() + half_;
+    next_ = levels_[2].data() + half_;
+    for (int i = -initHalf_; i <= initHalf_; ++i) {
+      const InitRecord& rec = init[i];
+      cur_[i].re = rec.ReU;
+      cur_[i].im = rec.ImU;
+      prev_[i].re = level0(i);
+      prev_[i].im = static_cast<double>(static_cast<T>(cur_[i].im) - static_cast<T>(rec.ImDtU) * dt_);
+    }
+  } else {
+    for (std::vector<double>& level : values_) {
+      level.resize(width);
+      double* centre = level.data() + half_;
+      for (int i = -half_; i <= half_; ++i) centre[i] = i <= 0 ? -1.0 : rightVacuum;
+    }
+    uPrev_ = values_[0].data() + half_;
+    uCur_ = values_[1].data() + half_;
+    uNext_ = values_[2].data() + half_;
+    for (int i = -initHalf_; i <= initHalf_; ++i) {
+      uCur_[i] = init[i].ReU;
+      uPrev_[i] = level0(i);
+    }
   }
   // The energy at t = 0, summed point by point as the run control does.
   const StepConstants<T> K = MakeConstantsFor<T>(dx_, dt_, pot_);
+  auto now = [&](int i) { return densities_ ? cur_[i].re : uCur_[i]; };
+  auto before = [&](int i) { return densities_ ? prev_[i].re : uPrev_[i]; };
   double energy = 0.0;
   for (int i = -initHalf_ + 1; i <= initHalf_ - 1; ++i) {
-    const double r = DensityFrom(K, cur_[i - 1].re, cur_[i + 1].re, prev_[i].re, cur_[i].re,
-                                 PotW(pot_, pot_.ParamA, cur_[i].re));
-    cur_[i].r = r;
+    const double r = DensityFrom(K, now(i - 1), now(i + 1), before(i), now(i), PotW(pot_, pot_.ParamA, now(i)));
+    if (densities_) cur_[i].r = r;
     energy = static_cast<double>(static_cast<T>(energy) + r);
   }
   energy_ = static_cast<double>(static_cast<T>(energy) * dx_);
@@ -72,7 +94,7 @@ void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
 
 template <class T>
 bool LeanRun::StepIn() {
-  if (!cur_) return false;
+  if (!cur_ && !uCur_) return false;
   const ConeRange cone = ConeIndicesAt(time_, 2 * halfInterval_, dx_, -half_ + 1, half_ - 1);
   if (cone.first <= -half_ + 2 || cone.last >= half_ - 2) return false;
   // Every point that has held a value other than its vacuum is updated (and so pinned again
@@ -82,18 +104,29 @@ bool LeanRun::StepIn() {
   const int from = std::is_same_v<T, double> ? kParallelFromDouble : kParallelFromExtended;
   const int threads = hi - lo + 1 >= from ? StepThreadsFor(threads_) : 1;
   const StepConstants<T> K = MakeConstantsFor<T>(dx_, dt_, pot_);
-  const LevelResult<T> r =
-      UpdateLevel<T>(K, prev_, cur_, next_, density_.data() + half_, rightVacuum_, lo, hi, cone, pool_, threads);
-  // As the window: the sum rounded to a double, then times dx in the step's precision.
-  const double sum = r.inFirst > r.inLast ? 0.0 : static_cast<double>(r.energy);
-  energy_ = static_cast<double>(static_cast<T>(sum) * dx_);
-  if (r.inFirst <= r.inLast) reached_ = std::max({reached_, -r.inFirst, r.inLast});
+  if (!densities_) {
+    UpdateLevelValues<T>(K, uPrev_, uCur_, uNext_, rightVacuum_, lo, hi, cone, pool_, threads);
+    energy_ = std::numeric_limits<double>::quiet_NaN();
+    if (std::max(cone.first, lo) <= std::min(cone.last, hi))
+      reached_ = std::max({reached_, -std::max(cone.first, lo), std::min(cone.last, hi)});
+    double* const oldPrev = uPrev_;
+    uPrev_ = uCur_;
+    uCur_ = uNext_;
+    uNext_ = oldPrev;
+  } else {
+    const LevelResult<T> r =
+        UpdateLevel<T>(K, prev_, cur_, next_, density_.data() + half_, rightVacuum_, lo, hi, cone, pool_, threads);
+    // As the window: the sum rounded to a double, then times dx in the step's precision.
+    const double sum = r.inFirst > r.inLast ? 0.0 : static_cast<double>(r.energy);
+    energy_ = static_cast<double>(static_cast<T>(sum) * dx_);
+    if (r.inFirst <= r.inLast) reached_ = std::max({reached_, -r.inFirst, r.inLast});
+    FieldPoint* const oldPrev = prev_;
+    prev_ = cur_;
+    cur_ = next_;
+    next_ = oldPrev;
+  }
   time_ = static_cast<double>(static_cast<long double>(time_) + dt_);
   ++steps_;
-  FieldPoint* const oldPrev = prev_;
-  prev_ = cur_;
-  cur_ = next_;
-  next_ = oldPrev;
   return true;
 }
 
@@ -104,6 +137,11 @@ const FieldPoint* LeanRun::Newest(int& half) const {
   return cur_;
 }
 
+const double* LeanRun::NewestValues(int& half) const {
+  half = std::min(reached_ + 1, half_ - 1);
+  return uCur_;
+}
+
 double LeanRun::CentredEnergy() const {
   int half;
   const FieldPoint* newer = Newest(half);
@@ -111,7 +149,8 @@ double LeanRun::CentredEnergy() const {
 }
 
 size_t LeanRun::LevelBytes() const {
-  return 3 * levels_[0].size() * sizeof(FieldPoint) + density_.size() * sizeof(double);
+  return 3 * levels_[0].size() * sizeof(FieldPoint) + density_.size() * sizeof(double) +
+         3 * values_[0].size() * sizeof(double);
 }
 
 void PrepareLeanRun(LeanRun& run, const Potential& pot, KinkList& kinks, const RotatorParams& rot,

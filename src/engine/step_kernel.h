@@ -58,6 +58,18 @@ inline PointUpdate UpdatePoint(const StepConstants<T>& K, double uL, double u, d
   return PointUpdate{next, DensityFrom(K, uL, uR, uP, u, W)};
 }
 
+// The new value alone, by the same operations as UpdatePoint: for runs that read only u.
+template <class T>
+inline double NextValue(const StepConstants<T>& K, double uL, double u, double uR, double uP) {
+  const T tu = u;
+  T cs, sn;
+  Modulation<T>(K.k, tu, cs, sn);
+  const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
+  const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
+              (static_cast<T>(2) * tu - uP);
+  return static_cast<double>(D - K.dt2 * f);
+}
+
 // The energy of a chunk is summed in four lanes: lane j takes the points whose index i has
 // (i - kWorkLo) mod 4 = j, in increasing i. The vectorised loop keeps one lane per element,
 // the scalar code the same lanes one point at a time, so both give the same sums.
@@ -109,5 +121,25 @@ void UpdateDoubleGroupsAvx2(const StepConstants<double>& K, const DoubleGroups& 
 bool CpuHasAvx2();
 // The loop the step uses on this processor.
 DoubleGroupsLoop DoubleGroupsForThisCpu();
+
+// The values alone on levels that hold u and nothing else (NextValue<double> for every point).
+struct DoubleValueGroups {
+  const double* prev;
+  const double* cur;
+  double* next;
+  int first;
+  int groups;
+};
+using DoubleValuesLoop = void (*)(const StepConstants<double>& K, const DoubleValueGroups& g);
+void UpdateDoubleValuesSse2(const StepConstants<double>& K, const DoubleValueGroups& g);
+void UpdateDoubleValuesAvx2(const StepConstants<double>& K, const DoubleValueGroups& g);
+DoubleValuesLoop DoubleValuesForThisCpu();
+
+// One level of values alone over lo .. hi, as UpdateLevel makes them: inside `cone` by the
+// scheme, outside pinned to the vacua. Levels of plain u, half the memory traffic of FieldPoint
+// levels, for the runs of a scan, which read u alone.
+template <class T>
+void UpdateLevelValues(const StepConstants<T>& K, const double* prev, const double* cur, double* next,
+                       double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool, int threads);
 
 }  // namespace kl
