@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "engine/integrator.h"
+#include "engine/lean_run.h"
 #include "engine/sim_state.h"
+#include "soliton/profile.h"
 
 // Counts every allocation through the global operator new in this test program (the array,
 // nothrow and aligned forms of the library end up here too), from any thread.
@@ -106,6 +108,40 @@ TEST(StepPool, WideStepsAllocateNothingOnceTheWorkersRun) {
     for (int step = 0; step < 5; ++step) ASSERT_TRUE(AdvanceStep(*s, pot));
     EXPECT_EQ(g_allocations.load() - before, 0) << PrecisionName(precision);
     EXPECT_EQ(s->pool.StartedThreads(), 1);
+  }
+}
+
+}  // namespace
+}  // namespace kl
+
+namespace kl {
+namespace {
+
+// A scan's run keeps three levels of plain u as wide as its light cone, allocated once: under
+// 5 MB for N = 1024, L = 20 to t = 200 (about 0.3 MB), under 60 MB for N = 8192, and its steps
+// allocate nothing.
+TEST(LeanRunMemory, LevelsAsWideAsTheConeAllocatedOnce) {
+  Potential pot;
+  ApplyPotentialKind(pot, 1);
+  ProfileState profile;
+  profile.OduXMin = -20;
+  SolveProfile(profile, pot, pot.ParamA, 20, nullptr);
+  for (const int n : {1024, 8192}) {
+    KinkList kinks;
+    kinks.SolitonCount = 2;
+    kinks.InitSm[1] = -10;
+    kinks.InitVel[1] = 0.3;
+    kinks.InitSm[2] = 10;
+    kinks.InitVel[2] = -0.3;
+    RotatorParams rot;
+    rot.InitMethod = 0;
+    LeanRun run(pot, StepPrecision::Double, 1, 20, n, 200);
+    run.SetDensities(false);
+    PrepareLeanRun(run, pot, kinks, rot, profile, n);
+    EXPECT_LT(run.LevelBytes(), n == 1024 ? 5u << 20 : 60u << 20) << n;
+    const long before = g_allocations.load();
+    for (int k = 0; k < 300; ++k) ASSERT_TRUE(run.Step());
+    EXPECT_EQ(g_allocations.load(), before) << n;
   }
 }
 
