@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Peak resident memory of a headless run (the stores are allocated once, about 105 MB).
+# Peak resident memory of a headless run: about 105 MB of window stores, allocated once, for a
+# run with --png, --h5, --movie or marks; levels as wide as the light cone for any other.
 # Usage: bench/peak_memory.sh [runner arguments...]
 #        default arguments: --N 1024 --kink 0:0.5 --t 30 (first phase, then the second)
 set -euo pipefail
