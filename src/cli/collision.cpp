@@ -221,7 +221,7 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
   } while (lean.Time() < target);
   run.finished = lean.Time() >= target;
   ClassifyCollision(run, shape.Width);
-  run.halfDistance = {};
+  std::vector<double>().swap(run.halfDistance);  // its memory too, not only its values
   return run;
 }
 

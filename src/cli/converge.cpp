@@ -32,7 +32,12 @@ void Extrapolate(const std::vector<int>& grids, ConvergedEdge& row) {
   while (c > 0 && grids[c] == grids[f]) --c;
   if (grids[c] == grids[f]) return;  // every grid the same size
   const double v = Richardson(*row.v[c], grids[c], *row.v[f], grids[f]);
-  double error = std::fabs(v - *row.v[f]);
+  // The bisection leaves each velocity within half its bracket; the extrapolation carries
+  // those halves with the weights of the two grids.
+  const double c2 = static_cast<double>(grids[c]) * grids[c], f2 = static_cast<double>(grids[f]) * grids[f];
+  const double weight = c2 / (f2 - c2);
+  const double bracket = (1 + weight) * row.halfWidth[f].value_or(0) + weight * row.halfWidth[c].value_or(0);
+  double error = std::max(std::fabs(v - *row.v[f]), bracket);
   size_t b = 1;
   while (grids[b] == grids[0]) ++b;  // exists: the grids are not all the same
   if (!(b == f && c == 0)) error = std::max(error, std::fabs(v - Richardson(*row.v[0], grids[0], *row.v[b], grids[b])));
@@ -88,6 +93,7 @@ std::vector<ConvergedEdge> ConvergeEdges(const std::vector<int>& grids,
       const double v = Middle(list[j]);
       if (partner[j] && claims[*partner[j]] == 1) {
         rows[*partner[j]].v[i] = v;
+        rows[*partner[j]].halfWidth[i] = (list[j].vHigh - list[j].vLow) / 2;
         at[*partner[j]] = v;
         continue;
       }
@@ -96,6 +102,8 @@ std::vector<ConvergedEdge> ConvergeEdges(const std::vector<int>& grids,
       row.high = list[j].high;
       row.v.assign(n, std::nullopt);
       row.v[i] = v;
+      row.halfWidth.assign(n, std::nullopt);
+      row.halfWidth[i] = (list[j].vHigh - list[j].vLow) / 2;
       rows.push_back(std::move(row));
       at.push_back(v);
     }

@@ -26,8 +26,10 @@
 //   v = v_f + (v_f - v_c) * N_c^2 / (N_f^2 - N_c^2).
 // The extrapolated velocity comes from the finest grid f and the finest grid c coarser than
 // it. The check comes from the coarsest grid and the coarsest grid finer than it, when that
-// is another pair. The error estimate is the larger of the last correction |v - v_f| and the
-// spread |v - v_check|. Two grids of the same N are never paired. An edge absent from any grid
+// is another pair. The error estimate is the largest of the last correction |v - v_f|, the
+// spread |v - v_check|, and what the brackets leave open: each middle lies within half its
+// bracket of the edge, which the extrapolation carries as (1 + w) h_f + w h_c with
+// w = N_c^2 / (N_f^2 - N_c^2). Two grids of the same N are never paired. An edge absent from any grid
 // is not extrapolated; neither is one without two different grid sizes.
 #include <cstddef>
 #include <optional>
@@ -43,6 +45,8 @@ struct ConvergedEdge {
   // Per grid, in the order of the grids: the middle of the edge's final bracket,
   // (vLow + vHigh) / 2; empty on a grid where the edge was not found.
   std::vector<std::optional<double>> v;
+  // Per grid, half the width of that bracket: how far the middle may lie from the edge.
+  std::vector<std::optional<double>> halfWidth;
   // The velocity at dx -> 0 and its error estimate; both empty when not extrapolated.
   std::optional<double> extrapolated, error;
 };

@@ -70,8 +70,8 @@ ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, 
       }
       if (!run.finished) return;  // stopped on the way: not a result
       if (o.pngFile.empty() && o.h5File.empty()) {
-        run.time = {};
-        run.centre = {};
+        std::vector<double>().swap(run.time);  // the memory too: a scan keeps thousands of runs
+        std::vector<double>().swap(run.centre);
       } else {
         ResampleTrace(run, o.run.untilTime.value_or(kScanDefaultTime));
       }
