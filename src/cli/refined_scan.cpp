@@ -54,6 +54,7 @@ struct Refinement {
   std::vector<ScanEdge> edges;
   size_t refinedCount = 0;
   int rounds = 0;
+  double seconds = 0;  // the time the refinement took
   std::string error;  // a run that failed
 };
 
@@ -216,7 +217,9 @@ int RunConvergedScan(const ScanOptions& given, const std::atomic<bool>& stop, st
     ScanOptions o = given;
     o.run.gridSize = n;
     Refinement r;
+    const auto began = std::chrono::steady_clock::now();
     Refine(o, none, stop, err, progress, r);
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!r.error.empty()) error = r.error;
     if (stop.load() || !r.error.empty()) {
       stopped = std::move(r.runs);
@@ -280,7 +283,8 @@ int RunConvergedScan(const ScanOptions& given, const std::atomic<bool>& stop, st
     for (const CollisionRun& run : done[k].runs) classes.emplace_back(run.v, ClassOf(run));
     const std::optional<ScanEdge> critical = CriticalEdge(classes);
     err << "scan: N = " << sizes[k] << ": " << done[k].edges.size() << (done[k].edges.size() == 1 ? " edge" : " edges")
-        << " in " << done[k].rounds << " rounds, " << done[k].runs.size() << " runs; critical velocity: "
+        << " in " << done[k].rounds << " rounds, " << done[k].runs.size() << " runs in " << Duration(done[k].seconds)
+        << "; critical velocity: "
         << (critical ? "between " + Shortest(critical->vLow) + " and " + Shortest(critical->vHigh) : "none") << '\n';
   }
   if (!error.empty()) {
