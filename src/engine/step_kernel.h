@@ -45,15 +45,21 @@ struct PointUpdate {
   double r;
 };
 
+// The scheme's new value from the point's modulation (cs, sn of Modulation).
+template <class T>
+inline double NextFrom(const StepConstants<T>& K, double uL, T tu, double uR, double uP, T cs, T sn) {
+  const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
+  const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
+              (static_cast<T>(2) * tu - uP);
+  return static_cast<double>(D - K.dt2 * f);
+}
+
 template <class T>
 inline PointUpdate UpdatePoint(const StepConstants<T>& K, double uL, double u, double uR, double uP) {
   const T tu = u;
   T cs, sn;
   Modulation<T>(K.k, tu, cs, sn);
-  const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
-  const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
-              (static_cast<T>(2) * tu - uP);
-  const double next = static_cast<double>(D - K.dt2 * f);
+  const double next = NextFrom(K, uL, tu, uR, uP, cs, sn);
   const double W = static_cast<double>(WellW<T>(tu, cs));
   return PointUpdate{next, DensityFrom(K, uL, uR, uP, u, W)};
 }
@@ -64,10 +70,7 @@ inline double NextValue(const StepConstants<T>& K, double uL, double u, double u
   const T tu = u;
   T cs, sn;
   Modulation<T>(K.k, tu, cs, sn);
-  const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
-  const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
-              (static_cast<T>(2) * tu - uP);
-  return static_cast<double>(D - K.dt2 * f);
+  return NextFrom(K, uL, tu, uR, uP, cs, sn);
 }
 
 // The energy of a chunk is summed in four lanes: lane j takes the points whose index i has
