@@ -152,7 +152,7 @@ TEST(CommandLineDocs, TheReadmeTheGuideAndTheManPageAgreeWithTheDeclarations) {
   const fs::path source = KINKLAB_SOURCE_DIR;
   const std::regex block("<!-- options: ([^>]*) -->\n([^]*?)<!-- end of options -->");
   int blocks = 0;
-  for (const fs::path doc : {source / "README.md", source / "docs" / "user-guide.md", source / "docs" / "collision-scans.md"}) {
+  for (const fs::path& doc : {source / "README.md", source / "docs" / "user-guide.md", source / "docs" / "collision-scans.md"}) {
     const std::string text = FileText(doc);
     for (std::sregex_iterator it(text.begin(), text.end(), block), end; it != end; ++it) {
       std::vector<std::string> groups;
