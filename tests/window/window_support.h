@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
@@ -35,14 +36,18 @@ inline QApplication& App() {
   static QApplication* app = [] {
     // Three virtual screens: Qt's default one first, where the windows of most tests stand,
     // then two common sizes that a window may be opened maximised on. No frame margins, so a
-    // maximised window has the size of its screen.
-    const std::filesystem::path config = std::filesystem::temp_directory_path() / "kinklab_window_screens.json";
+    // maximised window has the size of its screen. A file of this process's own: under a
+    // parallel ctest another test process would rewrite a shared one while Qt reads it.
+    const std::filesystem::path config =
+        std::filesystem::temp_directory_path() / ("kinklab_window_screens_" + std::to_string(getpid()) + ".json");
     std::ofstream(config) << R"({"windowFrameMargins": false, "screens": [
         {"name": "default", "x": 0, "y": 0, "width": 800, "height": 800},
         {"name": "1366x768", "x": 800, "y": 0, "width": 1366, "height": 768},
         {"name": "1920x1080", "x": 2166, "y": 0, "width": 1920, "height": 1080}]})";
     qputenv("QT_QPA_PLATFORM", ("offscreen:configfile=" + config.string()).c_str());
-    return new QApplication(argc, argv);
+    QApplication* created = new QApplication(argc, argv);
+    std::filesystem::remove(config);  // read while the platform started
+    return created;
   }();
   return *app;
 }
