@@ -126,6 +126,14 @@ bool CheckScan(Reading& r, std::string& error) {
     return false;
   }
   const bool refine = s.refineTolerance > 0;
+  if (!s.edgesFile.empty() && !refine && r.mode != kMerge) {
+    error = "--edges needs --refine";
+    return false;
+  }
+  if (!s.convergeGrids.empty() && !refine && s.parts == 1) {
+    error = "--converge needs --refine (or --scan-part, for a share of a split scan)";
+    return false;
+  }
   const bool grid = r.mode == kGrid;
   if (refine && grid && s.parts > 1) {
     error = "--scan-part: a split scan is refined from its concatenated CSVs with --from-csv";

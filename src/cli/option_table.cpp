@@ -268,13 +268,16 @@ std::vector<OptionDecl> MakeDeclarations() {
          if (!ParseNumber(v, tol) || !(tol > 0)) throw Refused{"the tolerance must be a positive number"};
          r.scan.refineTolerance = tol;
        }},
-      {"--edges", "FILE", kRefine, kRunsScans, nullptr, "--refine",
-       "a CSV v_low,v_high,class_low,class_high, one row per located edge", false,
+      {"--edges", "FILE", kRefine, kRunsScans | kMerge, nullptr, nullptr,
+       "a CSV v_low,v_high,class_low,class_high, one row per located edge (needs --refine, or the records of a "
+       "refinement to merge)",
+       false,
        [](S v, R& r) { r.scan.edgesFile = FileName(v); }},
-      {"--converge", "N1,N2,...", kRefine, kGrid, nullptr, "--refine",
-       "run the refined scan at each grid (two or more, each at least the one before), match the edges across "
-       "them and extrapolate each to dx -> 0 (error proportional to dx^2); with --edges, a column v_N per grid, "
-       "v_extrapolated and error",
+      {"--converge", "N1,N2,...", kRefine, kGrid, nullptr, nullptr,
+       "with --refine: run the refined scan at each grid (two or more, each at least the one before), match "
+       "the edges across them and extrapolate each to dx -> 0 (error proportional to dx^2); with --edges, a "
+       "column v_N per grid, v_extrapolated and error. With --scan-part instead: a share of every grid's runs, "
+       "whose merged record --from-h5 refines",
        false, [](S v, R& r) {
          std::vector<int> grids;
          size_t start = 0;

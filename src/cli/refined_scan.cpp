@@ -21,45 +21,23 @@
 
 namespace kl {
 
-namespace {
+RefineProgress::RefineProgress(std::ostream& err, bool inPlace)
+    : err_(err), start_(inPlace ? "\r" : ""), end_(inPlace ? "\x1b[K" : "\n"), inPlace_(inPlace) {}
 
-// The progress line of a refinement, over every round (and every grid of a converged scan).
-struct RefineProgress {
-  RefineProgress(std::ostream& err, bool inPlace)
-      : err_(err), start_(inPlace ? "\r" : ""), end_(inPlace ? "\x1b[K" : "\n"), inPlace_(inPlace) {}
-  void Show(size_t finished) {
-    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
-    err_ << start_ << "scan: " << finished << '/' << total << " done";
-    if (finished > 0 && finished < total) err_ << ", about " << Duration(elapsed / finished * (total - finished)) << " left";
-    err_ << end_ << std::flush;
-  }
-  void Line(const std::string& text) { err_ << start_ << text << end_ << std::flush; }
-  void Close() {
-    if (inPlace_) err_ << '\n';
-  }
-  size_t done = 0, total = 0;
+void RefineProgress::Show(size_t finished) {
+  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - began_).count();
+  err_ << start_ << "scan: " << finished << '/' << total << " done";
+  if (finished > 0 && finished < total) err_ << ", about " << Duration(elapsed / finished * (total - finished)) << " left";
+  err_ << end_ << std::flush;
+}
 
- private:
-  std::ostream& err_;
-  const char* start_;
-  const char* end_;
-  bool inPlace_;
-  const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
-};
+void RefineProgress::Line(const std::string& text) { err_ << start_ << text << end_ << std::flush; }
 
-// What a refinement found: every run in velocity order, the map's grid, the edges as narrowed.
-struct Refinement {
-  std::vector<CollisionRun> runs;
-  std::vector<double> grid;
-  std::vector<ScanEdge> edges;
-  size_t refinedCount = 0;
-  int rounds = 0;
-  double seconds = 0;  // the time the refinement took
-  std::string error;  // a run that failed
-};
+void RefineProgress::Close() {
+  if (inPlace_) err_ << '\n';
+}
 
-// The grid run (or read from a scan CSV or record) and its edges bisected. A file that cannot be
-// read: false, with the message on `err`.
+
 bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool>& stop, std::ostream& err,
             RefineProgress& progress, Refinement& result) {
   auto runAll = [&](const std::vector<double>& velocities, std::string& error) {
@@ -140,18 +118,20 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
   return true;
 }
 
-}  // namespace
-
 int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
   ScanOptions o = given;
   ScanRecord from;
   if (!o.fromH5.empty()) {
     std::string error;
-    if (!ReadScanRecord(o.fromH5, from, error)) {
+    std::vector<ScanRecord> records;
+    bool converged = false;
+    if (!ReadScanRecords(o.fromH5, records, converged, error)) {
       err << "kinklab-run: --from-h5 " << error << '\n';
       return 2;
     }
+    if (converged) return RunConvergedScan(given, records, stop, out, err, progressInPlace);
+    from = std::move(records[0]);
     TakeParameters(from.parameters, o);
   }
   RefineProgress progress(err, progressInPlace);
@@ -201,101 +181,5 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   return status;
 }
 
-int RunConvergedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
-                     bool progressInPlace) {
-  const std::vector<int>& grids = given.convergeGrids;
-  RefineProgress progress(err, progressInPlace);
-  const size_t count = ScanVelocities(given.v0, given.v1, given.dv).size();
-  progress.Line("scan: " + std::to_string(count) + (count == 1 ? " run" : " runs") + " at each of " +
-                std::to_string(grids.size()) + " grids");
-  std::vector<Refinement> done;  // the grids refined to the end, in order
-  std::vector<CollisionRun> stopped;  // the finished runs of a grid the stop cut short
-  std::string error;
-  const ScanRecord none;
-  for (int n : grids) {
-    if (stop.load()) break;
-    ScanOptions o = given;
-    o.run.gridSize = n;
-    Refinement r;
-    const auto began = std::chrono::steady_clock::now();
-    Refine(o, none, stop, err, progress, r);
-    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    if (!r.error.empty()) error = r.error;
-    if (stop.load() || !r.error.empty()) {
-      stopped = std::move(r.runs);
-      break;
-    }
-    done.push_back(std::move(r));
-  }
-  progress.Close();
-
-  // Every run of every grid, each row with its grid.
-  std::string header = ScanCsvHeader();
-  std::string csv = header.substr(0, header.size() - 1) + ",N\n";
-  auto rows = [&](const std::vector<CollisionRun>& runs, int n) {
-    for (const CollisionRun& run : runs) {
-      const std::string row = ScanCsvRow(run);
-      csv += row.substr(0, row.size() - 1) + "," + std::to_string(n) + "\n";
-    }
-  };
-  for (size_t k = 0; k < done.size(); ++k) rows(done[k].runs, grids[k]);
-  if (!stopped.empty()) rows(stopped, grids[done.size()]);
-  int status = 0;
-  if (!WriteScanCsv(given, csv, out, err)) status = 1;
-
-  std::vector<int> sizes(grids.begin(), grids.begin() + static_cast<long>(done.size()));
-  std::vector<std::vector<ScanEdge>> edges;
-  for (const Refinement& r : done) edges.push_back(r.edges);
-  // An edge moves by far less than the scan's step from one grid to the next.
-  const std::vector<ConvergedEdge> converged = ConvergeEdges(sizes, edges, given.dv);
-  const std::string edgesCsv = ConvergedEdgesCsv(sizes, converged);
-  std::string writeError;
-  if (!given.edgesFile.empty() && !WriteFileReplacing(given.edgesFile, edgesCsv, writeError)) {
-    err << "kinklab-run: " << writeError << '\n';
-    status = 1;
-  }
-  if (!done.empty()) {
-    ScanOptions finest = given;
-    finest.run.gridSize = sizes.back();
-    if (!given.pngFile.empty() && !WriteScanMap(finest, done.back().grid, done.back().runs, err)) status = 1;
-  }
-  if (!given.h5File.empty()) {
-    std::vector<ScanRecord> records;
-    for (size_t k = 0; k < done.size(); ++k) {
-      ScanOptions o = given;
-      o.run.gridSize = sizes[k];
-      ScanRecord rec;
-      rec.parameters = ParametersOf(o);
-      rec.program = ProgramNameAndVersion();
-      rec.command = given.command;
-      rec.runs = done[k].runs;
-      rec.edges = done[k].edges;
-      records.push_back(std::move(rec));
-    }
-    std::string recordError;
-    if (!WriteConvergedScanRecord(given.h5File, records, edgesCsv, recordError)) {
-      err << "kinklab-run: " << recordError << '\n';
-      status = 1;
-    }
-  }
-  for (size_t k = 0; k < done.size(); ++k) {
-    std::vector<std::pair<double, RunClass>> classes;
-    for (const CollisionRun& run : done[k].runs) classes.emplace_back(run.v, ClassOf(run));
-    const std::optional<ScanEdge> critical = CriticalEdge(classes);
-    err << "scan: N = " << sizes[k] << ": " << done[k].edges.size() << (done[k].edges.size() == 1 ? " edge" : " edges")
-        << " in " << done[k].rounds << " rounds, " << done[k].runs.size() << " runs in " << Duration(done[k].seconds)
-        << "; critical velocity: "
-        << (critical ? "between " + Shortest(critical->vLow) + " and " + Shortest(critical->vHigh) : "none") << '\n';
-  }
-  if (!error.empty()) {
-    err << "kinklab-run: " << error << '\n';
-    status = 1;
-  }
-  if (stop.load())
-    err << "kinklab-run: scan stopped; the runs finished at " << done.size() + !stopped.empty()
-        << " grids are written, and the edges of the " << done.size() << " refined to the end\n";
-  err << CriticalVelocityLine(converged) << '\n';
-  return status;
-}
 
 }  // namespace kl

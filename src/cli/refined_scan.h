@@ -1,9 +1,15 @@
 #pragma once
 // A scan whose edges are then bisected.
 #include <atomic>
+#include <chrono>
 #include <iosfwd>
+#include <string>
+#include <vector>
 
+#include "cli/collision.h"
 #include "cli/options.h"
+#include "cli/refine.h"
+#include "records/scan_record.h"
 
 namespace kl {
 
@@ -13,11 +19,59 @@ namespace kl {
 int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace);
 
-// The refined scan at every grid of --converge, with the same L, C, t, kind and precision: the
-// CSV holds every run with its grid (a column N), --edges the edges matched across the grids and
+// The progress line of a refinement, over every round (and every grid of a converged scan).
+class RefineProgress {
+ public:
+  RefineProgress(std::ostream& err, bool inPlace);
+  void Show(size_t finished);
+  void Line(const std::string& text);
+  void Close();
+  size_t done = 0, total = 0;
+
+ private:
+  std::ostream& err_;
+  const char* start_;
+  const char* end_;
+  bool inPlace_;
+  const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
+};
+
+// What a refinement found: every run in velocity order, the map's grid, the edges as narrowed.
+struct Refinement {
+  std::vector<CollisionRun> runs;
+  std::vector<double> grid;
+  std::vector<ScanEdge> edges;
+  size_t refinedCount = 0;
+  int rounds = 0;
+  double seconds = 0;  // the time the refinement took
+  std::string error;   // a run that failed
+};
+
+// The grid run (or read from a scan CSV or from `from`, a record) and its edges bisected; with
+// o.parts > 1 only the part-th share of the edges. A file that cannot be read: false, with the
+// message on `err`.
+bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool>& stop, std::ostream& err,
+            RefineProgress& progress, Refinement& result);
+
+// The scan at every grid of --converge (or of the converged record `from`, refined as
+// --from-h5 asks), with the same L, C, t, kind and precision: refined at each, the CSV holds
+// every run with its grid (a column N), --edges the edges matched across the grids and
 // extrapolated to dx -> 0, the record a group per grid; the map is the finest grid's. Standard
-// error ends with "critical velocity (extrapolated): V +- E".
-int RunConvergedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
-                     bool progressInPlace);
+// error ends with "critical velocity (extrapolated): V +- E". A share of a split scan
+// (--scan-part) runs its share of every grid's runs, or refines its share of every grid's
+// edges, and leaves the joining and the extrapolation to --scan-merge.
+int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
+                     std::ostream& out, std::ostream& err, bool progressInPlace);
+
+// The outputs of a converged scan from its records, one per grid (each with its runs and
+// edges), as RunConvergedScan and the merge of its shares write them. `summaries` (one per
+// record, or empty) adds to each grid's line; `unfinished` are runs of a grid a stop cut short.
+struct GridSummary {
+  int rounds = 0;
+  double seconds = 0;
+};
+int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
+                       const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished,
+                       std::ostream& out, std::ostream& err);
 
 }  // namespace kl

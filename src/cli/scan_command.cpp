@@ -25,7 +25,7 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
     const std::string coarse = ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize);
     if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   }
-  if (!o.convergeGrids.empty()) return RunConvergedScan(o, stop, out, err, progressInPlace);
+  if (!o.convergeGrids.empty()) return RunConvergedScan(o, {}, stop, out, err, progressInPlace);
   if (o.refineTolerance > 0) return RunRefinedScan(o, stop, out, err, progressInPlace);
   const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
   std::vector<double> mine;

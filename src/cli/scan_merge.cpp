@@ -2,8 +2,10 @@
 
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/replace_file.h"
+#include "cli/refined_scan.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
@@ -12,12 +14,19 @@
 namespace kl {
 
 int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err) {
-  ScanRecord merged;
+  std::vector<ScanRecord> sets;
+  bool converged = false;
   std::string error;
-  if (!MergeScanRecords(given.mergeFiles, merged, error)) {
+  if (!MergeScanRecordSets(given.mergeFiles, sets, converged, error)) {
     err << "kinklab-run: --scan-merge " << error << '\n';
     return 2;
   }
+  if (converged) {  // a scan at several grids: joined grid by grid, its edges extrapolated
+    const int status = WriteConvergedScan(given, sets, {}, {}, out, err);
+    err << "scan: the records of " << given.mergeFiles.size() << " shares joined at " << sets.size() << " grids\n";
+    return status;
+  }
+  const ScanRecord& merged = sets.front();
   ScanOptions o = given;
   TakeParameters(merged.parameters, o);
   o.refineTolerance = merged.parameters.refineTolerance;
@@ -28,6 +37,14 @@ int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err)
   if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, err)) status = 1;
+  if (!o.edgesFile.empty()) {
+    std::string text = EdgesCsvHeader();
+    for (const ScanEdge& e : merged.edges) text += EdgesCsvRow(e);
+    if (!WriteFileReplacing(o.edgesFile, text, error)) {
+      err << "kinklab-run: " << error << '\n';
+      status = 1;
+    }
+  }
   err << "scan: " << merged.runs.size() << " runs of " << given.mergeFiles.size() << " records joined\n";
   return status;
 }

@@ -33,16 +33,21 @@ ScanParameters ParametersOf(const ScanOptions& o) {
                         PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance};
 }
 
-bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
-                   std::ostream& err) {
+ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges) {
   ScanRecord record;
   record.parameters = ParametersOf(o);
   record.part = o.part;
   record.parts = o.parts;
   record.program = ProgramNameAndVersion();
   record.command = o.command;
-  record.runs = runs;
-  record.edges = edges;
+  record.runs = std::move(runs);
+  record.edges = std::move(edges);
+  return record;
+}
+
+bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
+                   std::ostream& err) {
+  const ScanRecord record = RecordOf(o, runs, edges);
   std::string error;
   if (WriteScanRecord(o.h5File, record, error)) return true;
   err << "kinklab-run: " << error << '\n';

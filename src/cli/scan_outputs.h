@@ -17,6 +17,8 @@ namespace kl {
 bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const std::vector<CollisionRun>& runs,
                   std::ostream& err);
 ScanParameters ParametersOf(const ScanOptions& o);
+// The record of a scan's runs and edges with its options' parameters, share and command.
+ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges);
 // The record of the runs and edges to --scan-h5; a failure is told on `err`.
 bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
                    std::ostream& err);

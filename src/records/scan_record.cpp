@@ -232,17 +232,19 @@ bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRec
     Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
     ok = file.ok();
     std::vector<int> sizes;
+    std::string names;
     for (size_t k = 0; ok && k < grids.size(); ++k) {
       // A repeated grid gets a group of its own: N1024, N1024_2, ...
       const int n = grids[k].parameters.gridSize;
       const long same = std::count(sizes.begin(), sizes.end(), n);
       sizes.push_back(n);
       const std::string name = "N" + std::to_string(n) + (same > 0 ? "_" + std::to_string(same + 1) : "");
+      names += (k > 0 ? "," : "") + name;
       Handle group(H5Gcreate2(file.get(), name.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
       ok = group.ok() && WriteAll(group.get(), grids[k]);
     }
     ok = ok && h5::WriteAttribute(file.get(), "converge", H5T_NATIVE_INT, {sizes.size()}, sizes.data()) &&
-         h5::WriteStringAttribute(file.get(), "edges", edgesCsv);
+         h5::WriteStringAttribute(file.get(), "groups", names) && h5::WriteStringAttribute(file.get(), "edges", edgesCsv);
     if (!ok) error = "cannot write " + path + ": " + h5::Reason();
   }
   return ok && pending.Commit(error);
@@ -262,9 +264,10 @@ bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& 
   if (child == 0) {
     const int quiet = open("/dev/null", O_WRONLY);
     if (quiet >= 0) dup2(quiet, STDERR_FILENO);
-    ScanRecord record;
+    std::vector<ScanRecord> records;
+    bool converged = false;
     std::string why;
-    _exit(ReadScanRecordDirectly(path, record, why) ? kReadable : kRefused);
+    _exit(ReadScanRecordsDirectly(path, records, converged, why) ? kReadable : kRefused);
   }
   // The library can also loop on a damaged file: the trial has a time limit.
   int status = 0;
@@ -313,14 +316,134 @@ bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::st
   return true;
 }
 
+namespace {
+
+constexpr size_t kMostGroups = 64;
+
+// The groups of a converged record, in the order of its grids; false unless the file is one.
+bool ReadConvergedGroups(hid_t file, std::vector<ScanRecord>& grids, std::string& why) {
+  const std::optional<std::string> names = h5::ReadStringAttribute(file, "groups");
+  if (!names) {
+    why = "not a scan record: neither a scan's attributes nor the groups of a converged scan";
+    return false;
+  }
+  grids.clear();
+  for (size_t start = 0; start <= names->size();) {
+    const size_t comma = std::min(names->find(',', start), names->size());
+    const std::string name = names->substr(start, comma - start);
+    start = comma + 1;
+    if (grids.size() >= kMostGroups || name.empty() || name[0] != 'N' ||
+        name.find_first_not_of("N0123456789_") != std::string::npos) {
+      why = "not a converged scan's record: its groups are not N<grid> names";
+      return false;
+    }
+    if (H5Lexists(file, name.c_str(), H5P_DEFAULT) <= 0) {
+      why = "the group " + name + " of a converged scan is missing";
+      return false;
+    }
+    Handle group(H5Gopen2(file, name.c_str(), H5P_DEFAULT), H5Gclose);
+    ScanRecord rec;
+    if (!group.ok() || !ReadAll(group.get(), rec, why)) {
+      why = "the group " + name + " is not a scan record: " + (group.ok() ? why : h5::Reason());
+      return false;
+    }
+    grids.push_back(std::move(rec));
+  }
+  for (size_t k = 1; k < grids.size(); ++k)
+    if (grids[k].parameters.gridSize < grids[k - 1].parameters.gridSize) {
+      why = "the grids of a converged scan decrease";
+      return false;
+    }
+  return !grids.empty();
+}
+
+// Several records as one, each named for the messages.
+bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, ScanRecord& merged, std::string& error);
+
+}  // namespace
+
+bool ReadScanRecordsDirectly(const std::string& path, std::vector<ScanRecord>& records, bool& converged,
+                             std::string& error) {
+  h5::Quiet();
+  if (H5Fis_hdf5(path.c_str()) <= 0) {
+    error = path + ": not an HDF5 file that can be read";
+    return false;
+  }
+  Handle file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
+  if (!file.ok()) {
+    error = path + ": " + h5::Reason();
+    return false;
+  }
+  std::string why;
+  ScanRecord one;
+  std::vector<ScanRecord> grids;
+  if (H5Aexists(file.get(), "groups") > 0) {
+    if (!ReadConvergedGroups(file.get(), grids, why)) {
+      error = path + ": " + why;
+      return false;
+    }
+    records = std::move(grids);
+    converged = true;
+    return true;
+  }
+  if (!ReadAll(file.get(), one, why)) {
+    error = path + ": not a scan record: " + why;
+    return false;
+  }
+  records.assign(1, std::move(one));
+  converged = false;
+  return true;
+}
+
+bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, bool& converged, std::string& error,
+                     double seconds) {
+  return ReadsWithoutCrashing(path, seconds, error) && ReadScanRecordsDirectly(path, records, converged, error);
+}
+
+bool MergeScanRecordSets(const std::vector<std::string>& paths, std::vector<ScanRecord>& merged, bool& converged,
+                         std::string& error) {
+  std::vector<std::vector<ScanRecord>> read(paths.size());
+  for (size_t k = 0; k < paths.size(); ++k) {
+    bool isConverged = false;
+    if (!ReadScanRecords(paths[k], read[k], isConverged, error)) return false;
+    if (k == 0) converged = isConverged;
+    if (isConverged != converged || read[k].size() != read[0].size()) {
+      error = paths[k] + ": not a share of the scan of " + paths[0] + " (its grids differ)";
+      return false;
+    }
+  }
+  merged.assign(read[0].size(), ScanRecord{});
+  for (size_t g = 0; g < read[0].size(); ++g) {
+    std::vector<std::pair<std::string, ScanRecord>> shares;
+    for (size_t k = 0; k < paths.size(); ++k) shares.emplace_back(paths[k], std::move(read[k][g]));
+    if (!MergeRecords(shares, merged[g], error)) return false;
+  }
+  return true;
+}
+
 bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error) {
+  std::vector<ScanRecord> sets;
+  bool converged = false;
+  if (!MergeScanRecordSets(paths, sets, converged, error)) return false;
+  if (converged) {
+    error = paths[0] + ": the record of a converged scan, a group per grid";
+    return false;
+  }
+  merged = std::move(sets[0]);
+  return true;
+}
+
+namespace {
+
+bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, ScanRecord& merged, std::string& error) {
   std::map<double, std::pair<CollisionRun, std::string>> runs;  // and the file that held it first
   std::vector<ScanEdge> edges;
   std::vector<bool> sharesSeen;
   ScanRecord first;
-  for (size_t k = 0; k < paths.size(); ++k) {
-    ScanRecord rec;
-    if (!ReadScanRecord(paths[k], rec, error)) return false;
+  std::vector<std::string> paths;
+  for (const auto& named : records) paths.push_back(named.first);
+  for (size_t k = 0; k < records.size(); ++k) {
+    ScanRecord& rec = records[k].second;
     if (k == 0) {
       first = rec;
       sharesSeen.assign(static_cast<size_t>(rec.parts), false);
@@ -364,5 +487,7 @@ bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged,
       merged.edges.push_back(e);
   return true;
 }
+
+}  // namespace
 
 }  // namespace kl

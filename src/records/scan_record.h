@@ -35,7 +35,8 @@ struct ScanRecord {
 bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error);
 // The record of a scan run at several grids: a group per grid (N1024, N2048, ...; a repeated
 // grid N1024_2, ...) laid out as a record of its own, the grids as the root attribute
-// "converge", and the extrapolated edges' CSV as the attribute "edges".
+// "converge", the groups' names in order as "groups", and the extrapolated edges' CSV as the
+// attribute "edges" (empty for a record of unrefined runs or of a share).
 bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRecord>& grids,
                               const std::string& edgesCsv, std::string& error);
 // Reads and checks a whole record: false with `error` naming the file and the reason for
@@ -47,6 +48,16 @@ bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& er
 // The same in this process, for files that came from this program.
 bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::string& error);
 
+// A record of either kind: one scan (`records` holds it alone, `converged` false) or a
+// converged scan (a record per grid, coarsest first). Read in a child process first, as above.
+bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, bool& converged, std::string& error,
+                     double seconds = 120);
+bool ReadScanRecordsDirectly(const std::string& path, std::vector<ScanRecord>& records, bool& converged,
+                             std::string& error);
+// The records of the shares of one scan, or of one converged scan grid by grid, as one: each
+// grid's shares merged as MergeScanRecords does; every file of the same kind and grids.
+bool MergeScanRecordSets(const std::vector<std::string>& paths, std::vector<ScanRecord>& merged, bool& converged,
+                         std::string& error);
 // The records of the shares of one scan as one: the same parameters (else refused naming the
 // first file that differs), every share of the split present, every velocity once (one that
 // two shares hold with different results is refused), the edges of all shares in velocity order.

@@ -586,10 +586,7 @@ TEST_F(RefinedScan, NarrowsEveryEdgeTheSameWayForAnyJobsAndFromAConcatenatedSpli
 }
 
 TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThem) {
-  auto run = [](std::vector<std::string> args, std::string& out, std::string& err) {
-    const std::vector<std::string> common = {"--scan", "0.25:0.27:0.01", "--refine", "1e-3", "--separation", "4",
-                                             "--t", "60", "--precision", "double"};
-    args.insert(args.end(), common.begin(), common.end());
+  auto plain = [](const std::vector<std::string>& args, std::string& out, std::string& err) {
     ScanOptions o;
     if (!ParseScanArgs(args, o, err)) return 2;
     std::atomic<bool> stop{false};
@@ -598,6 +595,16 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
     out = o1.str();
     err = o2.str();
     return status;
+  };
+  auto grid = [&](std::vector<std::string> args, std::string& out, std::string& err) {
+    const std::vector<std::string> common = {"--scan", "0.25:0.27:0.01", "--separation", "4", "--t", "60",
+                                             "--precision", "double"};
+    args.insert(args.end(), common.begin(), common.end());
+    return plain(args, out, err);
+  };
+  auto run = [&](std::vector<std::string> args, std::string& out, std::string& err) {
+    args.insert(args.end(), {"--refine", "1e-3"});
+    return grid(args, out, err);
   };
   std::string out, err;
   ASSERT_EQ(run({"--converge", "256,512", "--edges", Path("ce.csv"), "--scan-h5", Path("c.h5")}, out, err), 0) << err;
@@ -642,6 +649,28 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
   EXPECT_GT(H5Lexists(file, "N256/centre_u", H5P_DEFAULT), 0);
   EXPECT_GT(H5Lexists(file, "N512/edge_v", H5P_DEFAULT), 0);
   H5Fclose(file);
+
+  // Split over two shares: each runs its share of both grids' runs; the merge joins them grid
+  // by grid; two shares refine the merged grid's edges; the merge of those extrapolates the
+  // same edges as the scan run in one piece.
+  for (const char* k : {"1", "2"}) {
+    std::string o2, e2;
+    ASSERT_EQ(grid({"--converge", "256,512", "--scan-part", std::string(k) + "/2", "--scan-h5",
+                    Path(std::string("g") + k + ".h5")}, o2, e2), 0) << e2;
+  }
+  std::string o3, e3;
+  ASSERT_EQ(plain({"--scan-merge", Path("g1.h5"), Path("g2.h5"), "--scan-h5", Path("g.h5")}, o3, e3), 0) << e3;
+  for (const char* k : {"1", "2"}) {
+    std::string o4, e4;
+    ASSERT_EQ(plain({"--from-h5", Path("g.h5"), "--refine", "1e-3", "--scan-part", std::string(k) + "/2", "--scan-h5",
+                     Path(std::string("r") + k + ".h5")}, o4, e4), 0) << e4;
+  }
+  std::string o5, e5;
+  ASSERT_EQ(plain({"--scan-merge", Path("r1.h5"), Path("r2.h5"), "--edges", Path("se.csv")}, o5, e5), 0) << e5;
+  EXPECT_EQ(FileText(Path("se.csv")), FileText(Path("ce.csv")));
+  const std::vector<std::string> merged = Lines(e5);
+  ASSERT_GE(merged.size(), 2u);
+  EXPECT_EQ(merged[merged.size() - 2], said.back());  // the extrapolated critical velocity
 }
 
 TEST_F(RefinedScan, RecordsOfASplitScanOrRefinementMergeIntoTheWholeByteForByte) {

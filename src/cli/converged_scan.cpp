@@ -1,0 +1,166 @@
+// A scan at several grids, its edges extrapolated to dx -> 0: run in one piece, or split into
+// shares that the merge joins.
+#include <algorithm>
+#include <chrono>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "app/replace_file.h"
+#include "cli/converge.h"
+#include "cli/refine.h"
+#include "cli/refined_scan.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_outputs.h"
+#include "cli/scan_runs.h"
+#include "cli/text_out.h"
+
+namespace kl {
+
+int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
+                     std::ostream& out, std::ostream& err, bool progressInPlace) {
+  std::vector<int> grids = given.convergeGrids;
+  if (!from.empty()) {
+    grids.clear();
+    for (const ScanRecord& rec : from) grids.push_back(rec.parameters.gridSize);
+  }
+  const bool refine = given.refineTolerance > 0;
+  RefineProgress progress(err, progressInPlace);
+  std::vector<ScanRecord> done;  // the grids finished, in order
+  std::vector<GridSummary> summaries;
+  std::vector<CollisionRun> unfinished;  // the finished runs of a grid a stop cut short
+  std::string error;
+  for (size_t g = 0; g < grids.size() && !stop.load(); ++g) {
+    ScanOptions o = given;
+    if (!from.empty()) {
+      TakeParameters(from[g].parameters, o);
+      o.refineTolerance = given.refineTolerance;
+    } else {
+      o.run.gridSize = grids[g];
+    }
+    if (g == 0) {
+      const size_t count = ScanVelocities(o.v0, o.v1, o.dv).size();
+      progress.Line("scan: " + std::to_string(count) + (count == 1 ? " velocity" : " velocities") + " at each of " +
+                    std::to_string(grids.size()) + " grids" +
+                    (o.parts > 1 ? " (part " + std::to_string(o.part) + "/" + std::to_string(o.parts) + ")" : ""));
+    }
+    Refinement r;
+    const auto began = std::chrono::steady_clock::now();
+    if (refine) {
+      Refine(o, from.empty() ? ScanRecord{} : from[g], stop, err, progress, r);
+    } else {  // a share of the grid runs, for the merge
+      const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
+      std::vector<double> mine;
+      for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
+      progress.total += mine.size();
+      ScanCallbacks callbacks;
+      const size_t before = progress.done;
+      callbacks.progress = [&](const ScanProgress& p) { progress.Show(before + p.done); };
+      ScanResult result = RunVelocities(o, mine, stop, callbacks);
+      progress.done += result.runs.size();
+      r.runs = std::move(result.runs);
+      r.error = result.error;
+    }
+    r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+    if (!r.error.empty()) error = r.error;
+    if (stop.load() || !r.error.empty()) {
+      unfinished = std::move(r.runs);
+      break;
+    }
+    done.push_back(RecordOf(o, std::move(r.runs), std::move(r.edges)));
+    summaries.push_back(GridSummary{r.rounds, r.seconds});
+  }
+  progress.Close();
+  int status = WriteConvergedScan(given, done, summaries, unfinished, out, err);
+  if (!error.empty()) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (stop.load())
+    err << "kinklab-run: scan stopped; the runs finished at " << done.size() + !unfinished.empty()
+        << " grids are written, and the edges of the " << done.size() << " finished\n";
+  return status;
+}
+
+int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
+                       const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished,
+                       std::ostream& out, std::ostream& err) {
+  // Every run of every grid, each row with its grid.
+  const std::string header = ScanCsvHeader();
+  std::string csv = header.substr(0, header.size() - 1) + ",N\n";
+  auto rows = [&](const std::vector<CollisionRun>& runs, int n) {
+    for (const CollisionRun& run : runs) {
+      const std::string row = ScanCsvRow(run);
+      csv += row.substr(0, row.size() - 1) + "," + std::to_string(n) + "\n";
+    }
+  };
+  std::vector<int> sizes;
+  for (const ScanRecord& rec : records) {
+    sizes.push_back(rec.parameters.gridSize);
+    rows(rec.runs, rec.parameters.gridSize);
+  }
+  if (!unfinished.empty()) {
+    const int next = given.convergeGrids.size() > records.size() ? given.convergeGrids[records.size()] : 0;
+    rows(unfinished, next);
+  }
+  int status = 0;
+  if (!WriteScanCsv(given, csv, out, err)) status = 1;
+
+  // A share holds part of each grid's runs or edges: the merge of the shares extrapolates.
+  const bool share = !records.empty() && records.front().parts > 1;
+  const bool refined = !records.empty() && records.front().parameters.refineTolerance > 0;
+  std::vector<std::vector<ScanEdge>> edges;
+  for (const ScanRecord& rec : records) edges.push_back(rec.edges);
+  // An edge moves by far less than the scan's step from one grid to the next.
+  const double window = records.empty() ? given.dv : records.front().parameters.dv;
+  const std::vector<ConvergedEdge> converged =
+      refined && !share ? ConvergeEdges(sizes, edges, window) : std::vector<ConvergedEdge>{};
+  const std::string edgesCsv = refined && !share ? ConvergedEdgesCsv(sizes, converged) : std::string();
+  std::string writeError;
+  if (!given.edgesFile.empty()) {
+    std::string text = edgesCsv;
+    if (share) {  // the share's own edges, grid by grid
+      text = "N," + EdgesCsvHeader();
+      for (const ScanRecord& rec : records)
+        for (const ScanEdge& e : rec.edges) text += std::to_string(rec.parameters.gridSize) + "," + EdgesCsvRow(e);
+    }
+    if (!WriteFileReplacing(given.edgesFile, text, writeError)) {
+      err << "kinklab-run: " << writeError << '\n';
+      status = 1;
+    }
+  }
+  if (!records.empty() && !given.pngFile.empty()) {
+    ScanOptions finest = given;
+    TakeParameters(records.back().parameters, finest);
+    if (!WriteScanMap(finest, ScanVelocities(finest.v0, finest.v1, finest.dv), records.back().runs, err)) status = 1;
+  }
+  if (!given.h5File.empty() && !WriteConvergedScanRecord(given.h5File, records, edgesCsv, writeError)) {
+    err << "kinklab-run: " << writeError << '\n';
+    status = 1;
+  }
+  for (size_t k = 0; k < records.size(); ++k) {
+    const ScanRecord& rec = records[k];
+    err << "scan: N = " << rec.parameters.gridSize << ": ";
+    if (refined) err << rec.edges.size() << (rec.edges.size() == 1 ? " edge" : " edges");
+    if (refined && k < summaries.size()) err << " in " << summaries[k].rounds << " rounds";
+    err << (refined ? ", " : "") << rec.runs.size() << " runs";
+    if (k < summaries.size()) err << " in " << Duration(summaries[k].seconds);
+    if (refined && !share) {
+      std::vector<std::pair<double, RunClass>> classes;
+      for (const CollisionRun& run : rec.runs) classes.emplace_back(run.v, ClassOf(run));
+      const std::optional<ScanEdge> critical = CriticalEdge(classes);
+      err << "; critical velocity: "
+          << (critical ? "between " + Shortest(critical->vLow) + " and " + Shortest(critical->vHigh) : "none");
+    }
+    err << '\n';
+  }
+  if (share)
+    err << "scan: share " << records.front().part << " of " << records.front().parts
+        << "; --scan-merge joins the shares' records" << (refined ? " and extrapolates the edges" : "") << '\n';
+  else if (refined)
+    err << CriticalVelocityLine(converged) << '\n';
+  return status;
+}
+
+}  // namespace kl
