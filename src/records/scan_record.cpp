@@ -109,7 +109,7 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   p.precision = *precision;
   rec.program = h5::ReadStringAttribute(file, "program").value_or("");
   rec.command = h5::ReadStringAttribute(file, "command").value_or("");
-  if (kind < 1 || kind > 4 || (gridSize != 256 && gridSize != 512 && gridSize != 1024) ||
+  if (kind < 1 || kind > 4 || gridSize < kMinGrid || gridSize > kMaxGrid || std::fmod(gridSize, 2) != 0 ||
       !(p.tMax > 0 && std::isfinite(p.tMax)) || !(p.separation > 0 && std::isfinite(p.separation)) ||
       !IsUsableHalfInterval(p.halfInterval) || !(p.refineTolerance >= 0) || parts < 1 || parts > 1e6 || part < 1 || part > parts) {
     why = "the scan's parameters are out of range";

@@ -607,7 +607,7 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
     return grid(args, out, err);
   };
   std::string out, err;
-  ASSERT_EQ(run({"--converge", "256,512", "--edges", Path("ce.csv"), "--scan-h5", Path("c.h5")}, out, err), 0) << err;
+  ASSERT_EQ(run({"--converge", "256,2048", "--edges", Path("ce.csv"), "--scan-h5", Path("c.h5")}, out, err), 0) << err;
   // Every run of both grids, each row with its grid.
   const std::vector<std::string> rows = Lines(out);
   ASSERT_FALSE(rows.empty());
@@ -615,11 +615,11 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
   std::map<std::string, int> perGrid;
   for (size_t k = 1; k < rows.size(); ++k) ++perGrid[Fields(rows[k]).back()];
   EXPECT_GT(perGrid["256"], 3);
-  EXPECT_GT(perGrid["512"], 3);
+  EXPECT_GT(perGrid["2048"], 3);
   EXPECT_EQ(perGrid.size(), 2u);
   // The edges are those of each grid's refined scan run alone, extrapolated as dx^2 says.
   std::map<std::string, double> mid, halfWidth;
-  for (const char* n : {"256", "512"}) {
+  for (const char* n : {"256", "2048"}) {
     std::string o2, e2;
     ASSERT_EQ(run({"--N", n, "--edges", Path(std::string("e") + n + ".csv")}, o2, e2), 0) << e2;
     const std::vector<std::string> edge = Lines(FileText(Path(std::string("e") + n + ".csv")));
@@ -629,17 +629,17 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
   }
   const std::vector<std::string> edges = Lines(FileText(Path("ce.csv")));
   ASSERT_EQ(edges.size(), 2u);
-  EXPECT_EQ(edges[0], "class_low,class_high,v_256,v_512,v_extrapolated,error");
+  EXPECT_EQ(edges[0], "class_low,class_high,v_256,v_2048,v_extrapolated,error");
   const std::vector<std::string> f = Fields(edges[1]);
   EXPECT_EQ(f[0] + "," + f[1], "capture,escape1");
   EXPECT_EQ(std::stod(f[2]), mid["256"]);
-  EXPECT_EQ(std::stod(f[3]), mid["512"]);
-  const double extrapolated = mid["512"] + (mid["512"] - mid["256"]) * (256.0 * 256) / (512.0 * 512 - 256.0 * 256);
+  EXPECT_EQ(std::stod(f[3]), mid["2048"]);
+  const double extrapolated = mid["2048"] + (mid["2048"] - mid["256"]) * (256.0 * 256) / (2048.0 * 2048 - 256.0 * 256);
   EXPECT_NEAR(std::stod(f[4]), extrapolated, 1e-15);
-  // The error: the last correction, or what the brackets leave open, (1 + w) h_512 + w h_256
-  // with w = 1/3, whichever is larger.
-  const double bracket = (4 * halfWidth["512"] + halfWidth["256"]) / 3;
-  EXPECT_NEAR(std::stod(f[5]), std::max(std::fabs(extrapolated - mid["512"]), bracket), 1e-15);
+  // The error: the last correction, or what the brackets leave open, (1 + w) h_2048 + w h_256
+  // with w = 1/63, whichever is larger.
+  const double bracket = (64 * halfWidth["2048"] + halfWidth["256"]) / 63;
+  EXPECT_NEAR(std::stod(f[5]), std::max(std::fabs(extrapolated - mid["2048"]), bracket), 1e-15);
   const std::vector<std::string> said = Lines(err);
   ASSERT_FALSE(said.empty());
   EXPECT_EQ(said.back().rfind("critical velocity (extrapolated): ", 0), 0u) << said.back();
@@ -647,7 +647,7 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
   const hid_t file = H5Fopen(Path("c.h5").c_str(), H5F_ACC_RDONLY, H5P_DEFAULT);
   ASSERT_GE(file, 0);
   EXPECT_GT(H5Lexists(file, "N256/centre_u", H5P_DEFAULT), 0);
-  EXPECT_GT(H5Lexists(file, "N512/edge_v", H5P_DEFAULT), 0);
+  EXPECT_GT(H5Lexists(file, "N2048/edge_v", H5P_DEFAULT), 0);
   H5Fclose(file);
 
   // Split over two shares: each runs its share of both grids' runs; the merge joins them grid
@@ -655,7 +655,7 @@ TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThe
   // same edges as the scan run in one piece.
   for (const char* k : {"1", "2"}) {
     std::string o2, e2;
-    ASSERT_EQ(grid({"--converge", "256,512", "--scan-part", std::string(k) + "/2", "--scan-h5",
+    ASSERT_EQ(grid({"--converge", "256,2048", "--scan-part", std::string(k) + "/2", "--scan-h5",
                     Path(std::string("g") + k + ".h5")}, o2, e2), 0) << e2;
   }
   std::string o3, e3;
