@@ -80,49 +80,10 @@ BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>
   return b;
 }
 
-namespace {
-
-// The outermost sign changes of u(i), i = -half .. half: from each end, the first point whose
-// sign differs from the end's. Four points are tested at once, since most of a level is the
-// vacuum outside the pair; the zero is interpolated between the two points of the change.
-template <class U>
-std::optional<PairPositions> OutermostZeros(U u, int half, double dx) {
-  auto negative = [&u](int i) { return u(i) < 0; };
-  auto zeroAt = [&](int i) {  // between i and i + 1
-    const double a = u(i), b = u(i + 1);
-    return static_cast<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
-  };
-  if (half < 1) return std::nullopt;
-  const bool leftSign = negative(-half);
-  int j = -half + 1;
-  for (; j + 3 <= half; j += 4)
-    if ((negative(j) != leftSign) | (negative(j + 1) != leftSign) | (negative(j + 2) != leftSign) |
-        (negative(j + 3) != leftSign))
-      break;
-  for (; j <= half && negative(j) == leftSign; ++j) {
-  }
-  if (j > half) return std::nullopt;  // no sign change at all
-  const int first = j - 1;            // the change lies between first and first + 1
-  const bool rightSign = negative(half);
-  int k = half - 1;
-  for (; k - 3 > first; k -= 4)
-    if ((negative(k) != rightSign) | (negative(k - 1) != rightSign) | (negative(k - 2) != rightSign) |
-        (negative(k - 3) != rightSign))
-      break;
-  for (; k > first && negative(k) == rightSign; --k) {
-  }
-  if (k <= first) return std::nullopt;  // one sign change only
-  return PairPositions{zeroAt(first), zeroAt(k)};
-}
-
-}  // namespace
-
-std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx) {
-  return OutermostZeros([level](int i) { return level[i].re; }, half, dx);
-}
-
 std::optional<PairPositions> LocatePair(const double* u, int half, double dx) {
-  // The search of OutermostZeros, eight points at a time where the level is plain u.
+  // The outermost sign changes: from each end, the first point whose sign differs from the
+  // end's, tested eight points at a time, since most of a level is the vacuum outside the pair;
+  // the zero is interpolated between the two points of the change.
   auto differs = [u](int from, bool negative) {  // a point of from .. from + 7 with the other sign
     const __m128d zero = _mm_setzero_pd();
     const int m = _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from), zero)) |
@@ -148,6 +109,14 @@ std::optional<PairPositions> LocatePair(const double* u, int half, double dx) {
   while (k > first && (u[k] < 0) == rightSign) --k;
   if (k <= first) return std::nullopt;
   return PairPositions{zeroAt(first), zeroAt(k)};
+}
+
+std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx) {
+  // The window's levels carry u beside the density: the same search on their u.
+  if (half < 1) return std::nullopt;
+  std::vector<double> u(2 * static_cast<size_t>(half) + 1);
+  for (int i = -half; i <= half; ++i) u[static_cast<size_t>(i + half)] = level[i].re;
+  return LocatePair(u.data() + half, half, dx);
 }
 
 const char* OutcomeName(CollisionOutcome outcome) {

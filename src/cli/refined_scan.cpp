@@ -52,6 +52,14 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
   std::vector<CollisionRun>& runs = result.runs;
   std::vector<double>& grid = result.grid;
   std::string& error = result.error;
+  // Runs read from a file: the tolerance must be reachable at their fastest velocity.
+  auto refinable = [&] {
+    double fastest = 0;
+    for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
+    if (RefinableTolerance(o.refineTolerance, fastest)) return true;
+    err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
+    return false;
+  };
   if (!o.fromCsv.empty()) {
     std::string text;
     std::string why;
@@ -60,22 +68,12 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
       err << "kinklab-run: --from-csv " << error << '\n';
       return false;
     }
-    double fastest = 0;
-    for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
-    if (!RefinableTolerance(o.refineTolerance, fastest)) {
-      err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
-      return false;
-    }
+    if (!refinable()) return false;
     progress.Line("scan: " + std::to_string(runs.size()) + " rows read from " + o.fromCsv);
   } else if (!o.fromH5.empty()) {
     runs = from.runs;
     grid = ScanVelocities(o.v0, o.v1, o.dv);
-    double fastest = 0;
-    for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
-    if (!RefinableTolerance(o.refineTolerance, fastest)) {
-      err << "kinklab-run: --refine " << Shortest(o.refineTolerance) << ": " << TooFineMessage() << '\n';
-      return false;
-    }
+    if (!refinable()) return false;
     progress.Line("scan: " + std::to_string(runs.size()) + " runs read from " + o.fromH5);
   } else {
     grid = ScanVelocities(o.v0, o.v1, o.dv);

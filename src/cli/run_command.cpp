@@ -183,6 +183,21 @@ std::string DumpLevel(const FieldPoint* level, int half, double dx) {
   return csv.str();
 }
 
+// The chain the options describe, as the composition takes it: the kinks and the rotator.
+void TakeChain(const RunnerOptions& o, KinkList& kinks, RotatorParams& rot) {
+  kinks.SolitonCount = static_cast<int>(o.kinks.size());
+  for (int j = 1; j <= kinks.SolitonCount; ++j) {
+    kinks.InitSm[j] = o.kinks[j - 1].first;
+    kinks.InitVel[j] = o.kinks[j - 1].second;
+  }
+  rot.InitMethod = o.rotator ? 1 : 0;
+  rot.kF_Re = o.kF_Re;
+  rot.kF_Im = o.kF_Im;
+  rot.kD = o.kD;
+  rot.qL = o.qL;
+  rot.qR = o.qR;
+}
+
 // A run whose outputs need none of the window's stores: the lean engine, on any grid. It makes
 // the steps the run control makes and prints what the runner prints; only the range of --dump
 // is the computed one, the cone, rather than the window's store.
@@ -195,18 +210,8 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize);
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   KinkList kinks;
-  kinks.SolitonCount = static_cast<int>(o.kinks.size());
-  for (int j = 1; j <= kinks.SolitonCount; ++j) {
-    kinks.InitSm[j] = o.kinks[j - 1].first;
-    kinks.InitVel[j] = o.kinks[j - 1].second;
-  }
   RotatorParams rot;
-  rot.InitMethod = o.rotator ? 1 : 0;
-  rot.kF_Re = o.kF_Re;
-  rot.kF_Im = o.kF_Im;
-  rot.kD = o.kD;
-  rot.qL = o.qL;
-  rot.qR = o.qR;
+  TakeChain(o, kinks, rot);
 
   const double target = o.untilTime ? *o.untilTime : DefaultEndTime(o.gridSize, o.halfInterval);
   LeanRun run(pot, o.precision, o.threads, o.halfInterval, o.gridSize, target);
@@ -296,17 +301,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   const std::string coarse = ResolutionWarning(p.pot, o.halfInterval, o.gridSize);
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
 
-  p.kinks.SolitonCount = static_cast<int>(o.kinks.size());
-  for (int j = 1; j <= p.kinks.SolitonCount; ++j) {
-    p.kinks.InitSm[j] = o.kinks[j - 1].first;
-    p.kinks.InitVel[j] = o.kinks[j - 1].second;
-  }
-  p.rot.InitMethod = o.rotator ? 1 : 0;
-  p.rot.kF_Re = o.kF_Re;
-  p.rot.kF_Im = o.kF_Im;
-  p.rot.kD = o.kD;
-  p.rot.qL = o.qL;
-  p.rot.qR = o.qR;
+  TakeChain(o, p.kinks, p.rot);
 
   if (!o.logName.empty()) {
     p.log.SetPath(o.logName + ".txt");

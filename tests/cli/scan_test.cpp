@@ -494,6 +494,10 @@ class RefinedScan : public ::testing::Test {
   static int Run(std::vector<std::string> args, std::string& out, std::string& err) {
     const std::vector<std::string> common = {"--separation", "4", "--N", "256", "--t", "60", "--precision", "double"};
     args.insert(args.end(), common.begin(), common.end());
+    return RunAsGiven(args, out, err);
+  }
+  // The scan command on exactly these arguments.
+  static int RunAsGiven(const std::vector<std::string>& args, std::string& out, std::string& err) {
     ScanOptions o;
     std::string error;
     if (!ParseScanArgs(args, o, error)) {
@@ -586,16 +590,7 @@ TEST_F(RefinedScan, NarrowsEveryEdgeTheSameWayForAnyJobsAndFromAConcatenatedSpli
 }
 
 TEST_F(RefinedScan, AConvergedScanRefinesEveryGridAndExtrapolatesTheEdgesFromThem) {
-  auto plain = [](const std::vector<std::string>& args, std::string& out, std::string& err) {
-    ScanOptions o;
-    if (!ParseScanArgs(args, o, err)) return 2;
-    std::atomic<bool> stop{false};
-    std::ostringstream o1, o2;
-    const int status = RunScanCommand(o, stop, o1, o2, false);
-    out = o1.str();
-    err = o2.str();
-    return status;
-  };
+  const auto plain = RunAsGiven;
   auto grid = [&](std::vector<std::string> args, std::string& out, std::string& err) {
     const std::vector<std::string> common = {"--scan", "0.25:0.27:0.01", "--separation", "4", "--t", "60",
                                              "--precision", "double"};
