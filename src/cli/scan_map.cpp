@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "cli/map_axes.h"
 #include "cli/text_out.h"
 #include "interaction/colour_scale.h"
 #include "soliton/numbers.h"
@@ -12,48 +13,13 @@
 
 namespace kl {
 
+using namespace map_axes;
+
 namespace {
 
 constexpr int kMapTargetWidth = 600;  // the plot's width is the nearest whole number of pixels per velocity
-constexpr int kMapHeight = 500;
-constexpr int kMapLeft = 84, kMapRight = 120, kMapTop = 44, kMapBottom = 70;
-constexpr int kKeyGap = 24, kKeyWidth = 16;
+constexpr int kMapRight = 120;
 constexpr double kKeyLow = -2.0, kKeyHigh = 2.0;  // the colour key's range of u
-constexpr int kTickLength = 5;
-constexpr Rgb kNotRun{205, 205, 205};
-
-// The smallest of 1, 2, 5 times a power of ten that is at least `least`.
-double NiceStep(double least) {
-  if (!(least > 0)) return 1;
-  const double p = std::pow(10.0, std::floor(std::log10(least)));
-  for (double m : {1.0, 2.0, 5.0, 10.0})
-    if (m * p >= least * (1 - 1e-9)) return m * p;
-  return 10 * p;
-}
-
-int DecimalsOf(double step) {
-  int d = 0;
-  while (d < 12 && std::fabs(step * std::pow(10.0, d) - std::nearbyint(step * std::pow(10.0, d))) > 1e-6) ++d;
-  return d;
-}
-
-void Fill(Canvas& c, int x1, int y1, int x2, int y2, Rgb colour) {
-  c.SetPenColor(colour);
-  c.SetBrushColor(colour);
-  c.Rectangle(x1, y1, x2, y2);
-}
-
-void Label(Canvas& c, int x, int y, const std::string& text) {
-  c.SetBrushColor(kWhite);
-  c.SetFontColor(kBlack);
-  c.TextOut(x, y, text);
-}
-
-void Line(Canvas& c, int x1, int y1, int x2, int y2) {
-  c.SetPenColor(kBlack);
-  c.MoveTo(x1, y1);
-  c.LineTo(x2, y2);
-}
 
 }  // namespace
 
@@ -63,8 +29,8 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
   const int count = static_cast<int>(velocities.size());
   const int band = count > 0 ? std::max(1, kMapTargetWidth / count) : kMapTargetWidth;
   const int plotWidth = count > 0 ? band * count : kMapTargetWidth;
-  const int x0 = kMapLeft, y0 = kMapTop, x1 = x0 + plotWidth, y1 = y0 + kMapHeight;
-  canvas.Resize(x1 + kMapRight, y1 + kMapBottom);
+  const int x0 = kLeft, y0 = kTop, x1 = x0 + plotWidth, y1 = y0 + kPlotHeight;
+  canvas.Resize(x1 + kMapRight, y1 + kBottom);
   canvas.SetTextRenderer(&font);
   Fill(canvas, 0, 0, canvas.Width(), canvas.Height(), kWhite);
 
@@ -75,7 +41,7 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
 
   // The columns, t = 0 at the bottom row. Each column shows the velocity nearest to its own:
   // one of the grid's, or a run between them.
-  auto rowTime = [&](int row) { return tMax * (kMapHeight - row - 0.5) / kMapHeight; };
+  auto rowTime = [&](int row) { return tMax * (kPlotHeight - row - 0.5) / kPlotHeight; };
   const double gridSpacing = count > 1 ? (velocities.back() - velocities.front()) / (count - 1) : 0.0;
   std::vector<double> shown(velocities);
   for (const CollisionRun& run : runs)
@@ -101,9 +67,9 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
     // A trace on the common grid gives each row the sample nearest its time, by index, so that
     // a map drawn from a record's traces is the map of the scan itself.
     const bool traced = ran && it->centre.size() == static_cast<size_t>(kTraceSamples);
-    for (int row = 0; row < kMapHeight; ++row) {
-      const long sample = (static_cast<long>(kTraceSamples - 1) * (2 * (kMapHeight - row) - 1) + kMapHeight) /
-                          (2 * kMapHeight);
+    for (int row = 0; row < kPlotHeight; ++row) {
+      const long sample = (static_cast<long>(kTraceSamples - 1) * (2 * (kPlotHeight - row) - 1) + kPlotHeight) /
+                          (2 * kPlotHeight);
       const double u = !ran ? 0.0 : traced ? it->centre[static_cast<size_t>(sample)] : CentreAt(*it, rowTime(row));
       const Rgb c = ran ? AmplColor(colours, u) : kNotRun;
       uint32_t* line = canvas.Row(y0 + row);
@@ -112,20 +78,15 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
     from = px;
     bandOf = nearest;
   }
-  canvas.SetPenColor(kBlack);
-  canvas.MoveTo(x0 - 1, y0 - 1);
-  canvas.LineTo(x1, y0 - 1);
-  canvas.LineTo(x1, y1);
-  canvas.LineTo(x0 - 1, y1);
-  canvas.LineTo(x0 - 1, y0 - 1);
+  Frame(canvas, x0, y0, x1, y1);
 
   const int textHeight = font.TextHeight();
   // Time: ticks at least 40 pixels apart.
   if (tMax > 0) {
-    const double step = NiceStep(40.0 * tMax / kMapHeight);
+    const double step = NiceStep(40.0 * tMax / kPlotHeight);
     const int decimals = DecimalsOf(step);
     for (double t = 0; t <= tMax * (1 + 1e-9); t += step) {
-      const int y = y1 - static_cast<int>(std::lround(t / tMax * kMapHeight));
+      const int y = y1 - static_cast<int>(std::lround(t / tMax * kPlotHeight));
       Line(canvas, x0 - 1 - kTickLength, y, x0 - 1, y);
       const std::string text = Trim(FormatWD(t, 0, decimals));
       Label(canvas, x0 - 4 - kTickLength - font.TextWidth(text), y - textHeight / 2, text);
@@ -153,13 +114,13 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
   }
   // The colour key: u from kKeyLow at the bottom to kKeyHigh at the top.
   const int kx = x1 + kKeyGap;
-  for (int row = 0; row < kMapHeight; ++row) {
-    const double u = kKeyHigh - (kKeyHigh - kKeyLow) * (row + 0.5) / kMapHeight;
+  for (int row = 0; row < kPlotHeight; ++row) {
+    const double u = kKeyHigh - (kKeyHigh - kKeyLow) * (row + 0.5) / kPlotHeight;
     uint32_t* line = canvas.Row(y0 + row);
     std::fill(line + kx, line + kx + kKeyWidth, PackRgb(AmplColor(colours, u)));
   }
   for (int u = static_cast<int>(kKeyLow); u <= static_cast<int>(kKeyHigh); ++u) {
-    const int y = y1 - static_cast<int>(std::lround((u - kKeyLow) / (kKeyHigh - kKeyLow) * kMapHeight));
+    const int y = y1 - static_cast<int>(std::lround((u - kKeyLow) / (kKeyHigh - kKeyLow) * kPlotHeight));
     Line(canvas, kx + kKeyWidth, y, kx + kKeyWidth + kTickLength, y);
     // An explicit sign, so that the tick before a label is not read as a minus.
     char text[8];
