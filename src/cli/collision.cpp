@@ -6,6 +6,7 @@
 #include <cmath>
 #include <memory>
 
+#include "cli/run_command.h"
 #include "engine/lean_run.h"
 #include "soliton/profile.h"
 
@@ -155,7 +156,7 @@ void ClassifyCollision(CollisionRun& run, double kinkWidth) {
 CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool>& stop) {
   const RunnerOptions& r = o.run;
   Potential pot;
-  ApplyPotentialKind(pot, r.kind);
+  ApplyModel(pot, r);
   ProfileState profile;
   profile.OduXMin = -r.halfInterval;
   const ProfileResult shape = SolveProfile(profile, pot, pot.ParamA, r.halfInterval, nullptr);
@@ -189,7 +190,7 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
     run.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
   } while (lean.Time() < target);
   run.finished = lean.Time() >= target;
-  ClassifyCollision(run, shape.Width);
+  ClassifyCollision(run, shape.Spread);
   std::vector<double>().swap(run.halfDistance);  // its memory too, not only its values
   return run;
 }

@@ -18,18 +18,15 @@
 
 namespace kl {
 
-int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
-                     std::ostream& out, std::ostream& err, bool progressInPlace) {
+std::string RunGrids(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
+                     std::ostream& err, RefineProgress& progress, std::vector<ScanRecord>& done,
+                     std::vector<GridSummary>& summaries, std::vector<CollisionRun>& unfinished) {
   std::vector<int> grids = given.convergeGrids;
   if (!from.empty()) {
     grids.clear();
     for (const ScanRecord& rec : from) grids.push_back(rec.parameters.gridSize);
   }
   const bool refine = given.refineTolerance > 0;
-  RefineProgress progress(err, progressInPlace);
-  std::vector<ScanRecord> done;  // the grids finished, in order
-  std::vector<GridSummary> summaries;
-  std::vector<CollisionRun> unfinished;  // the finished runs of a grid a stop cut short
   std::string error;
   for (size_t g = 0; g < grids.size() && !stop.load(); ++g) {
     ScanOptions o = given;
@@ -39,28 +36,12 @@ int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& fr
     } else {
       o.run.gridSize = grids[g];
     }
-    if (g == 0) {
-      const size_t count = ScanVelocities(o.v0, o.v1, o.dv).size();
-      progress.Line("scan: " + std::to_string(count) + (count == 1 ? " velocity" : " velocities") + " at each of " +
-                    std::to_string(grids.size()) + " grids" +
-                    (o.parts > 1 ? " (part " + std::to_string(o.part) + "/" + std::to_string(o.parts) + ")" : ""));
-    }
     Refinement r;
     const auto began = std::chrono::steady_clock::now();
     if (refine) {
       Refine(o, from.empty() ? ScanRecord{} : from[g], stop, err, progress, r);
     } else {  // a share of the grid runs, for the merge
-      const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
-      std::vector<double> mine;
-      for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
-      progress.total += mine.size();
-      ScanCallbacks callbacks;
-      const size_t before = progress.done;
-      callbacks.progress = [&](const ScanProgress& p) { progress.Show(before + p.done); };
-      ScanResult result = RunVelocities(o, mine, stop, callbacks);
-      progress.done += result.runs.size();
-      r.runs = std::move(result.runs);
-      r.error = result.error;
+      RunGridShare(o, stop, progress, r);
     }
     r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     if (!r.error.empty()) error = r.error;
@@ -71,6 +52,25 @@ int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& fr
     done.push_back(RecordOf(o, std::move(r.runs), std::move(r.edges)));
     summaries.push_back(GridSummary{r.rounds, r.seconds});
   }
+  return error;
+}
+
+int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
+                     std::ostream& out, std::ostream& err, bool progressInPlace) {
+  RefineProgress progress(err, progressInPlace);
+  {
+    ScanOptions o = given;
+    if (!from.empty()) TakeParameters(from.front().parameters, o);
+    const size_t count = ScanVelocities(o.v0, o.v1, o.dv).size();
+    const size_t grids = from.empty() ? given.convergeGrids.size() : from.size();
+    progress.Line("scan: " + std::to_string(count) + (count == 1 ? " velocity" : " velocities") + " at each of " +
+                  std::to_string(grids) + " grids" +
+                  (o.parts > 1 ? " (part " + std::to_string(o.part) + "/" + std::to_string(o.parts) + ")" : ""));
+  }
+  std::vector<ScanRecord> done;  // the grids finished, in order
+  std::vector<GridSummary> summaries;
+  std::vector<CollisionRun> unfinished;  // the finished runs of a grid a stop cut short
+  const std::string error = RunGrids(given, from, stop, err, progress, done, summaries, unfinished);
   progress.Close();
   int status = WriteConvergedScan(given, done, summaries, unfinished, out, err);
   if (!error.empty()) {

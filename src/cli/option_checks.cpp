@@ -12,6 +12,8 @@
 #include "cli/refine.h"
 #include "cli/run_command.h"
 #include "cli/text_out.h"
+#include "cli/scan_runs.h"
+#include "engine/integrator.h"
 #include "engine/lean_run.h"
 #include "records/run_record.h"
 
@@ -44,10 +46,67 @@ bool CheckOutputs(const std::vector<std::pair<std::string, std::string>>& output
   return true;
 }
 
+// The model of --modulation: not another than --kind's, and a kink the grid resolves. The kind
+// then follows the k (0 between the kinds).
+bool CheckModel(const Reading& r, RunnerOptions& o, std::string& error) {
+  if (!o.modulation) return true;
+  if (r.Has("--kind") && KindModulation(o.kind) != *o.modulation) {
+    error = r.Named("--modulation") + ": " + r.Named("--kind") + " has k = " + Shortest(KindModulation(o.kind)) +
+            "; give the kind or the k of the model";
+    return false;
+  }
+  o.kind = KindOfModulation(*o.modulation);
+  Potential pot;
+  ApplyModel(pot, o);
+  const std::string why = UnresolvedKink(pot, o.halfInterval, o.gridSize);
+  if (!why.empty()) {
+    error = r.Named("--modulation") + ": " + why;
+    return false;
+  }
+  return true;
+}
+
+// A sweep's own checks: the model is the sweep's, its outputs are its own, and every k's kink
+// is resolved on the (coarsest) grid.
+bool CheckSweep(const Reading& r, ScanOptions& s, std::string& error) {
+  if (!s.Sweeps()) {
+    for (const char* name : {"--sweep-csv", "--sweep-png", "--sweep-h5"})
+      if (r.mode == kGrid && r.Has(name)) {
+        error = std::string(name) + " needs --sweep-modulation";
+        return false;
+      }
+    return true;
+  }
+  for (const char* name : {"--kind", "--modulation"})
+    if (r.Has(name)) {
+      error = r.Named(name) + ": --sweep-modulation gives the model of every scan";
+      return false;
+    }
+  if (r.Has("--scan-png") || r.Has("--scan-h5")) {
+    const char* name = r.Has("--scan-png") ? "--scan-png" : "--scan-h5";
+    error = r.Named(name) + ": a sweep writes its map and record with --sweep-png and --sweep-h5";
+    return false;
+  }
+  for (double k : ScanVelocities(s.k0, s.k1, s.dk)) {
+    RunnerOptions model = s.run;
+    model.modulation = k;
+    Potential pot;
+    ApplyModel(pot, model);
+    std::string why = UnstableGridMessage(pot, model.halfInterval, model.gridSize);
+    if (why.empty()) why = UnresolvedKink(pot, model.halfInterval, model.gridSize);
+    if (!why.empty()) {
+      error = r.Named("--sweep-modulation") + ": at k = " + Shortest(k) + ": " + why;
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CheckRun(Reading& r, std::string& error) {
   RunnerOptions& o = r.run;
+  if (!CheckModel(r, o, error)) return false;
   if (r.Has("--colours") && o.pngFile.empty()) {
     error = "--colours needs --png";
     return false;
@@ -151,7 +210,14 @@ bool CheckScan(Reading& r, std::string& error) {
   // shortest reach.
   if (!s.convergeGrids.empty()) s.run.gridSize = s.convergeGrids.front();
   const std::vector<std::pair<std::string, std::string>> outputs = {
-      {"--scan-csv", s.csvFile}, {"--scan-png", s.pngFile}, {"--scan-h5", s.h5File}, {"--edges", s.edgesFile}};
+      {"--scan-csv", s.csvFile},   {"--scan-png", s.pngFile},   {"--scan-h5", s.h5File},
+      {"--edges", s.edgesFile},    {"--sweep-csv", s.sweepCsv}, {"--sweep-png", s.sweepPng},
+      {"--sweep-h5", s.sweepH5}};
+  if (s.parts > 1 && (r.Has("--sweep-csv") || r.Has("--sweep-png"))) {
+    const char* name = r.Has("--sweep-csv") ? "--sweep-csv" : "--sweep-png";
+    error = r.Named(name) + ": a share holds part of every scan; --scan-merge of the shares' --sweep-h5 writes it";
+    return false;
+  }
   // A merge and a refinement of a record take the scan's parameters from the records.
   if (r.mode == kMerge || r.mode == kFromH5) return CheckOutputs(outputs, error);
 
@@ -172,7 +238,7 @@ bool CheckScan(Reading& r, std::string& error) {
             ", the reach of a run's levels for this N and L";
     return false;
   }
-  if (!CheckGridIsStable(run, error)) return false;
+  if (!CheckModel(r, run, error) || !CheckGridIsStable(run, error) || !CheckSweep(r, s, error)) return false;
   return CheckOutputs(outputs, error);
 }
 

@@ -10,6 +10,7 @@
 #include "cli/scan_runs.h"
 #include "engine/step_pool.h"
 #include "interaction/colour_scale.h"
+#include "soliton/potential.h"
 #include "soliton/numbers.h"
 
 namespace kl::cli {
@@ -59,6 +60,7 @@ std::pair<double, double> Range(const std::string& text) {
 // the adiabatic parameters have no use without the window.
 void TakeSetup(const SetupData& s, RunnerOptions& o) {
   o.kind = s.PotentialKind;
+  o.modulation.reset();  // the file's kind decides, unless --modulation follows
   o.halfInterval = s.HalfInterval;
   o.gridSize = GridSizeFromList(s.GridIndex);
   o.kinks.clear();
@@ -78,6 +80,7 @@ constexpr const char* kCommon = "Single runs and scans";
 constexpr const char* kSingle = "Single run";
 constexpr const char* kScan = "Scan";
 constexpr const char* kRefine = "Refinement";
+constexpr const char* kSweep = "Sweep";
 constexpr const char* kMergeGroup = "Merge";
 
 std::vector<OptionDecl> MakeDeclarations() {
@@ -88,6 +91,14 @@ std::vector<OptionDecl> MakeDeclarations() {
       {"--kind", "K", kCommon, kRun | kGrid | kFromCsv, "1", nullptr, "potential kind 1, 2, 3 or 4",
        false, [](S v, R& r) {
          r.run.kind = Whole(v, 1, 4, "the potential kind must be 1, 2, 3 or 4");
+       }},
+      {"--modulation", "K", kCommon, kRun | kGrid | kFromCsv, "the kind's: 0, 0.9, 1.1 or 5", nullptr,
+       "the family's W = 0.25 (u^2 - 1)^2 (cos(K (u - 0.3)) + 1.5) / 2.5 for any K from 0 to 20 (--kind 2 is "
+       "--modulation 0.9); refused where the grid does not resolve the kink",
+       false, [](S v, R& r) {
+         const double k = Number(v);
+         if (!(k >= kMinModulation && k <= kMaxModulation)) throw Refused{"the modulation k lies from 0 to 20"};
+         r.run.modulation = k;
        }},
       {"--L", "X", kCommon, kRun | kGrid | kFromCsv, "10; in a scan C + 10", nullptr,
        "half-length of the initial interval [-L, L], 1e-6 ... 1e6", false, [](S v, R& r) {
@@ -301,6 +312,36 @@ std::vector<OptionDecl> MakeDeclarations() {
       {"--from-h5", "FILE", kRefine, kFromH5, nullptr, "--refine",
        "refine a recorded scan, taking its parameters from the record", false,
        [](S v, R& r) { r.scan.fromH5 = FileName(v); }},
+
+      // A sweep over the family.
+      {"--sweep-modulation", "K0:K1:DK", kSweep, kGrid, nullptr, "--scan",
+       "run the scan (refined, converged or split as asked) for every k = K0, K0 + DK, ..., K1 of the family, "
+       "0 <= K0 <= K1 <= 20, at most 1000; with --scan-csv every run with its k",
+       false, [](S v, R& r) {
+         const std::vector<double> s = Numbers(v, ':', 3, "K0:K1:DK, three numbers");
+         if (!(s[0] >= kMinModulation && s[1] <= kMaxModulation)) throw Refused{"the modulations lie from 0 to 20"};
+         if (s[1] < s[0]) throw Refused{"the last modulation K1 is below the first K0"};
+         if (!(s[2] > 0)) throw Refused{"the step DK must be positive"};
+         if (VelocityCount(s[0], s[1], s[2]) > kSweepMaxModulations)
+           throw Refused{"more than " + std::to_string(kSweepMaxModulations) + " modulations"};
+         const std::vector<double> ks = ScanVelocities(s[0], s[1], s[2]);
+         if (!ks.empty() && ks.back() > kMaxModulation) throw Refused{"the modulations lie from 0 to 20"};
+         r.scan.k0 = s[0];
+         r.scan.k1 = s[1];
+         r.scan.dk = s[2];
+       }},
+      {"--sweep-csv", "FILE", kSweep, kGrid | kFromH5 | kMerge, "standard output", nullptr,
+       "the sweep's table k,v_c_low,v_c_high,edges,windows: the critical velocity's bracket (extrapolated "
+       "+- error with --converge), the edges and the escape windows below it, a row per k",
+       false, [](S v, R& r) { r.scan.sweepCsv = FileName(v); }},
+      {"--sweep-png", "FILE", kSweep, kGrid | kFromH5 | kMerge, nullptr, nullptr,
+       "the outcome map in the (v, k) plane: a cell per run coloured by its class, with the v_c(k) curve, the "
+       "four kinds marked, axes and a key",
+       false, [](S v, R& r) { r.scan.sweepPng = FileName(v); }},
+      {"--sweep-h5", "FILE", kSweep, kGrid | kFromH5 | kMerge, nullptr, nullptr,
+       "the sweep's record (HDF5): a group per k with its scan's record, which --from-h5 refines and "
+       "--scan-merge joins from shares",
+       false, [](S v, R& r) { r.scan.sweepH5 = FileName(v); }},
 
       // Merge.
       {"--scan-merge", "A.h5 B.h5 ...", kMergeGroup, kMerge, nullptr, nullptr,

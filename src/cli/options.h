@@ -14,6 +14,9 @@ inline constexpr int kMinGrid = 64, kMaxGrid = 65536;
 
 struct RunnerOptions {
   int kind = 1;
+  // --modulation: the family's k, which then decides the potential; `kind` is the kind of that
+  // k, or 0 for a k between the kinds. Unset: the kind's own k.
+  std::optional<double> modulation;
   double halfInterval = 10.0;
   int gridSize = 256;
   std::vector<std::pair<double, double>> kinks;  // displacement, velocity
@@ -49,6 +52,7 @@ inline constexpr double kScanDefaultSeparation = 10.0;
 inline constexpr double kScanDefaultSpare = 10.0;  // default L = C + this
 inline constexpr double kScanMinSpare = 5.0;       // L >= C + this: the kink's tail fits
 inline constexpr int kScanMaxVelocities = 10000;
+inline constexpr int kSweepMaxModulations = 1000;
 
 
 struct ScanOptions {
@@ -70,6 +74,11 @@ struct ScanOptions {
   std::string h5File;                    // --scan-h5: the scan's record
   std::vector<std::string> mergeFiles;   // --scan-merge: the records of a split scan to join
   std::vector<int> convergeGrids;        // --converge: the grids, coarsest first
+  // --sweep-modulation: the scan at every k = K0, K0 + DK, ..., K1 of the family (none while
+  // dk is 0), its table, map and record.
+  double k0 = 0, k1 = 0, dk = 0;
+  std::string sweepCsv, sweepPng, sweepH5;
+  bool Sweeps() const { return dk > 0; }
   std::string command;                   // the command line, for the record
 };
 

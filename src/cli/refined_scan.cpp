@@ -16,6 +16,7 @@
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
+#include "cli/sweep.h"
 #include "cli/text_out.h"
 #include "records/scan_record.h"
 
@@ -32,6 +33,12 @@ void RefineProgress::Show(size_t finished) {
 }
 
 void RefineProgress::Line(const std::string& text) { err_ << start_ << text << end_ << std::flush; }
+
+void RefineProgress::Queue(size_t n) {
+  const size_t counted = std::min(n, ahead);
+  ahead -= counted;
+  total += n - counted;
+}
 
 void RefineProgress::Close() {
   if (inPlace_) err_ << '\n';
@@ -77,7 +84,7 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
     progress.Line("scan: " + std::to_string(runs.size()) + " runs read from " + o.fromH5);
   } else {
     grid = ScanVelocities(o.v0, o.v1, o.dv);
-    progress.total += grid.size();
+    progress.Queue(grid.size());
     runs = runAll(grid, error);
   }
 
@@ -116,20 +123,36 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
   return true;
 }
 
+void RunGridShare(const ScanOptions& o, const std::atomic<bool>& stop, RefineProgress& progress, Refinement& result) {
+  const std::vector<double> all = ScanVelocities(o.v0, o.v1, o.dv);
+  std::vector<double> mine;
+  for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
+  progress.Queue(mine.size());
+  ScanCallbacks callbacks;
+  const size_t before = progress.done;
+  callbacks.progress = [&](const ScanProgress& p) { progress.Show(before + p.done); };
+  ScanResult run = RunVelocities(o, mine, stop, callbacks);
+  progress.done += run.runs.size();
+  result.runs = std::move(run.runs);
+  result.grid = std::move(mine);
+  result.error = run.error;
+}
+
 int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
   ScanOptions o = given;
   ScanRecord from;
   if (!o.fromH5.empty()) {
     std::string error;
-    std::vector<ScanRecord> records;
-    bool converged = false;
-    if (!ReadScanRecords(o.fromH5, records, converged, error)) {
+    RecordSet set;
+    if (!ReadRecordSet(o.fromH5, set, error)) {
       err << "kinklab-run: --from-h5 " << error << '\n';
       return 2;
     }
-    if (converged) return RunConvergedScan(given, records, stop, out, err, progressInPlace);
-    from = std::move(records[0]);
+    if (set.Sweep()) return RunSweep(given, set, stop, out, err, progressInPlace);
+    if (!OutputsFitRecord(given, false, o.fromH5, err)) return 2;
+    if (set.converged) return RunConvergedScan(given, set.entries[0], stop, out, err, progressInPlace);
+    from = std::move(set.entries[0][0]);
     TakeParameters(from.parameters, o);
   }
   RefineProgress progress(err, progressInPlace);

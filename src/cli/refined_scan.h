@@ -26,7 +26,10 @@ class RefineProgress {
   void Show(size_t finished);
   void Line(const std::string& text);
   void Close();
-  size_t done = 0, total = 0;
+  // Adds n runs to the total, less those a caller counted ahead (`ahead`), as a sweep counts
+  // every grid's runs at its start.
+  void Queue(size_t n);
+  size_t done = 0, total = 0, ahead = 0;
 
  private:
   std::ostream& err_;
@@ -63,13 +66,24 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
 int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
                      std::ostream& out, std::ostream& err, bool progressInPlace);
 
-// The outputs of a converged scan from its records, one per grid (each with its runs and
-// edges), as RunConvergedScan and the merge of its shares write them. `summaries` (one per
-// record, or empty) adds to each grid's line; `unfinished` are runs of a grid a stop cut short.
+// The part-th share of the grid's runs (all of them for one part), unrefined.
+void RunGridShare(const ScanOptions& o, const std::atomic<bool>& stop, RefineProgress& progress, Refinement& result);
+
+// What a grid's line on standard error tells beside its runs and edges.
 struct GridSummary {
   int rounds = 0;
   double seconds = 0;
 };
+// The grids of a converged scan run (or refined from `from`) with the progress on `progress`:
+// each finished grid's record in `done` with its summary, the finished runs of a grid a stop
+// cut short in `unfinished`. Returns the message of a run that failed, or empty.
+std::string RunGrids(const ScanOptions& given, const std::vector<ScanRecord>& from, const std::atomic<bool>& stop,
+                     std::ostream& err, RefineProgress& progress, std::vector<ScanRecord>& done,
+                     std::vector<GridSummary>& summaries, std::vector<CollisionRun>& unfinished);
+
+// The outputs of a converged scan from its records, one per grid (each with its runs and
+// edges), as RunConvergedScan and the merge of its shares write them. `summaries` (one per
+// record, or empty) adds to each grid's line; `unfinished` are runs of a grid a stop cut short.
 int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
                        const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished,
                        std::ostream& out, std::ostream& err);

@@ -203,7 +203,7 @@ void TakeChain(const RunnerOptions& o, KinkList& kinks, RotatorParams& rot) {
 // is the computed one, the cone, rather than the window's store.
 int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
   Potential pot;
-  ApplyPotentialKind(pot, o.kind);
+  ApplyModel(pot, o);
   ProfileState profileState;
   profileState.OduXMin = -o.halfInterval;
   const ProfileResult profile = SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
@@ -270,29 +270,60 @@ double DefaultEndTime(int gridSize, double halfInterval) {
 
 bool CheckGridIsStable(const RunnerOptions& o, std::string& error) {
   Potential pot;
-  ApplyPotentialKind(pot, o.kind);
+  ApplyModel(pot, o);
   error = UnstableGridMessage(pot, o.halfInterval, o.gridSize);
   return error.empty();
 }
 
-std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize) {
+double ModulationOf(const RunnerOptions& o) { return o.modulation.value_or(KindModulation(o.kind)); }
+
+void ApplyModel(Potential& pot, const RunnerOptions& o) {
+  ApplyPotentialKind(pot, IsValidKind(o.kind) ? o.kind : 1);
+  pot.ModulationK = ModulationOf(o);
+}
+
+std::string ModelName(int kind, double modulation) {
+  return IsValidKind(kind) && KindModulation(kind) == modulation ? "kind " + std::to_string(kind)
+                                                                   : "k=" + Shortest(modulation);
+}
+
+std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize) {
   constexpr double kLeastPoints = 4;
   const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
   const double width = StaticKink(pot, pot.ParamA).HalfMaxWidth();
-  if (!(width / dx < kLeastPoints)) return {};
-  char text[240];
-  std::snprintf(text, sizeof text,
-                "warning: dx = %.4g puts %.2g points over the kink's width %.3g (fewer than %g): the grid does "
-                "not resolve the kink; take N of at least %.0f for this L",
-                dx, width / dx, width, kLeastPoints, std::ceil(kLeastPoints * 2 * halfInterval / width));
-  return text;
+  // The steepest slope sqrt(2 W) of the kink, sampled finely over the values it passes.
+  double steepest = 0;
+  for (int j = 1; j < 4000; ++j) steepest = std::max(steepest, PotW(pot, pot.ParamA, -1 + j / 2000.0));
+  steepest = std::sqrt(2 * steepest);
+  const double k = std::fabs(pot.ModulationK);
+  const double period = k > 0 ? 2 * M_PI / (k * steepest) : 0;
+  char text[320];
+  if (width / dx < kLeastPoints)
+    std::snprintf(text, sizeof text, "dx = %.4g puts %.2g points over the kink's width %.3g (fewer than %g)", dx,
+                  width / dx, width, kLeastPoints);
+  else if (period > 0 && period / dx < kLeastPoints)
+    std::snprintf(text, sizeof text,
+                  "dx = %.4g puts %.2g points over the period %.3g of the modulation k = %g along the kink (fewer "
+                  "than %g)",
+                  dx, period / dx, period, pot.ModulationK, kLeastPoints);
+  else
+    return {};
+  const double shortest = period > 0 ? std::min(width, period) : width;
+  const double least = std::ceil(kLeastPoints * 2 * halfInterval / shortest / 2) * 2;
+  return std::string(text) + ": the grid does not resolve the kink; take N of at least " + Shortest(least) +
+         " for this L";
+}
+
+std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize) {
+  const std::string why = UnresolvedKink(pot, halfInterval, gridSize);
+  return why.empty() ? why : "warning: " + why;
 }
 
 int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
   if (!NeedsWindowStores(o)) return RunLean(o, out, err, stop);
   auto program = std::make_unique<Program>();
   Program& p = *program;
-  ApplyPotentialKind(p.pot, o.kind);
+  ApplyModel(p.pot, o);
   p.sim.Precision = o.precision;
   p.sim.StepThreads = o.threads;
   p.sim.HalfInterval = o.halfInterval;
@@ -333,6 +364,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
     }
     RunDescription run;
     run.kind = o.kind;
+    run.modulation = ModulationOf(o);
     run.halfInterval = o.halfInterval;
     run.gridSize = o.gridSize;
     run.dx = p.sim.Dx;

@@ -36,9 +36,19 @@ double DefaultEndTime(int gridSize, double halfInterval);
 // False, with the reason, when the options' grid is too coarse for the leapfrog to be stable.
 bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
 
-// A warning when the grid puts fewer than four points over the static kink's width (the full
-// width of its slope at half maximum), empty otherwise: such a run is not an answer about the
-// continuum, only about this grid.
+// The model the options ask for: the kind, or the family's k that --modulation gives.
+double ModulationOf(const RunnerOptions& options);
+void ApplyModel(Potential& pot, const RunnerOptions& options);
+// "kind 2", or "k=2.5" for a k between the kinds, as titles name the model.
+std::string ModelName(int kind, double modulation);
+
+// Why the grid does not resolve the static kink, empty when it does: fewer than four points over
+// either length the kink varies on, its width (the full width of its slope at half maximum) and,
+// for a modulated well, the period of the modulation along it (the x in which k (U - 0.3)
+// advances by 2 pi where the kink is steepest). It ends with the N that would resolve it. Such a
+// run is not an answer about the continuum, only about this grid.
+std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize);
+// The same as a warning line's text ("warning: ..."), empty when the grid resolves the kink.
 std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize);
 
 // The single-run command: runs with SIGINT and SIGTERM stopping the run, and returns 128 + the

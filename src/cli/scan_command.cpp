@@ -12,6 +12,7 @@
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/stop_signals.h"
+#include "cli/sweep.h"
 #include "soliton/potential.h"
 
 namespace kl {
@@ -19,9 +20,10 @@ namespace kl {
 int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
   if (!o.mergeFiles.empty()) return RunScanMerge(o, out, err);
+  if (o.Sweeps()) return RunSweep(o, {}, stop, out, err, progressInPlace);  // each k's kink checked before
   {
     Potential pot;
-    ApplyPotentialKind(pot, o.run.kind);
+    ApplyModel(pot, o.run);
     const std::string coarse = ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize);
     if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   }

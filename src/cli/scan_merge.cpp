@@ -9,19 +9,22 @@
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
+#include "cli/sweep.h"
 #include "records/scan_record.h"
 
 namespace kl {
 
 int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err) {
-  std::vector<ScanRecord> sets;
-  bool converged = false;
+  RecordSet set;
   std::string error;
-  if (!MergeScanRecordSets(given.mergeFiles, sets, converged, error)) {
+  if (!MergeRecordSets(given.mergeFiles, set, error)) {
     err << "kinklab-run: --scan-merge " << error << '\n';
     return 2;
   }
-  if (converged) {  // a scan at several grids: joined grid by grid, its edges extrapolated
+  if (set.Sweep()) return WriteMergedSweep(given, set, out, err);
+  if (!OutputsFitRecord(given, false, given.mergeFiles.front(), err)) return 2;
+  std::vector<ScanRecord>& sets = set.entries[0];
+  if (set.converged) {  // a scan at several grids: joined grid by grid, its edges extrapolated
     const int status = WriteConvergedScan(given, sets, {}, {}, out, err);
     err << "scan: the records of " << given.mergeFiles.size() << " shares joined at " << sets.size() << " grids\n";
     return status;

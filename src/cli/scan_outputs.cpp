@@ -7,6 +7,7 @@
 
 #include "app/replace_file.h"
 #include "app/version.h"
+#include "cli/run_command.h"
 #include "cli/scan_map.h"
 #include "cli/text_out.h"
 #include "interaction/xt_png.h"
@@ -16,7 +17,7 @@ namespace kl {
 bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const std::vector<CollisionRun>& runs,
                   std::ostream& err) {
   const RunnerOptions& r = o.run;
-  std::string title = "u(0,t)  kind " + std::to_string(r.kind) + "  N=" + std::to_string(r.gridSize) +
+  std::string title = "u(0,t)  " + ModelName(r.kind, ModulationOf(r)) + "  N=" + std::to_string(r.gridSize) +
                       "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
   if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
   Canvas canvas;
@@ -29,7 +30,7 @@ bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const s
 
 ScanParameters ParametersOf(const ScanOptions& o) {
   const RunnerOptions& r = o.run;
-  return ScanParameters{r.kind,  r.halfInterval, r.gridSize, o.separation, r.untilTime.value_or(kScanDefaultTime),
+  return ScanParameters{r.kind, ModulationOf(r), r.halfInterval, r.gridSize, o.separation, r.untilTime.value_or(kScanDefaultTime),
                         PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance};
 }
 
@@ -57,6 +58,7 @@ bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, 
 // The scan's options as its record gives them.
 void TakeParameters(const ScanParameters& p, ScanOptions& o) {
   o.run.kind = p.kind;
+  o.run.modulation = p.modulation;
   o.run.halfInterval = p.halfInterval;
   o.run.gridSize = p.gridSize;
   o.run.untilTime = p.tMax;

@@ -69,7 +69,7 @@ ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, 
         return;
       }
       if (!run.finished) return;  // stopped on the way: not a result
-      if (o.pngFile.empty() && o.h5File.empty()) {
+      if (o.pngFile.empty() && o.h5File.empty() && o.sweepH5.empty()) {
         std::vector<double>().swap(run.time);  // the memory too: a scan keeps thousands of runs
         std::vector<double>().swap(run.centre);
       } else {

@@ -304,8 +304,9 @@ double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int hal
 }
 
 double StableTimeStepBound(const Potential& pot) {
-  const long double m2 =
-      std::max(VacuumMassSquared(pot, pot.ParamA, -1.0), VacuumMassSquared(pot, pot.ParamA, 1.0));
+  // The field passes through every value between the vacua, and where W'' is largest the
+  // linearised step is closest to losing stability.
+  const long double m2 = LargestCurvature(pot, pot.ParamA);
   return static_cast<double>(2.0L * std::sqrt(1.0L - kCourantL * kCourantL) / std::sqrt(m2));
 }
 

@@ -30,8 +30,9 @@ double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int hal
                        const Potential& pot, double a);
 
 // The leapfrog with the fixed Courant number c is stable on the linearised equation about a
-// vacuum, u_tt = u_xx - m^2 u, while 4 c^2 + m^2 dt^2 <= 4: dt <= 2 sqrt(1 - c^2) / m, with
-// m^2 the larger W'' of the two vacua. Beyond it the run blows up within a few steps.
+// value U, u_tt = u_xx - m^2 u with m^2 = W''(U), while 4 c^2 + m^2 dt^2 <= 4:
+// dt <= 2 sqrt(1 - c^2) / m, with m^2 the largest W'' between the vacua (at a vacuum unless the
+// modulation is fast). Beyond it the run blows up within a few steps.
 double StableTimeStepBound(const Potential& pot);
 // Empty when the grid of half-length L and N parts gives a stable dt; otherwise a sentence
 // naming dt and the bound.

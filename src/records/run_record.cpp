@@ -177,6 +177,7 @@ bool RunRecordWriter::Create(const std::string& path, const RunDescription& run,
   for (const auto& [c, v] : run.kinks) kinks.insert(kinks.end(), {c, v});
   const bool ok =
       WriteAttribute(file_, "kind", H5T_NATIVE_INT, {}, &kind) &&
+      WriteAttribute(file_, "modulation", H5T_NATIVE_DOUBLE, {}, &run.modulation) &&
       WriteAttribute(file_, "L", H5T_NATIVE_DOUBLE, {}, &run.halfInterval) &&
       WriteAttribute(file_, "N", H5T_NATIVE_INT, {}, &gridSize) &&
       WriteAttribute(file_, "dx", H5T_NATIVE_DOUBLE, {}, &run.dx) &&

@@ -45,7 +45,8 @@ void LoggedMarkValues(const SimState& sim, const Marks& marks, double* out);
 
 // What the root attributes say about the run.
 struct RunDescription {
-  int kind = 1;
+  int kind = 1;           // 0: a k between the kinds
+  double modulation = 0;  // the family's k
   double halfInterval = 0;
   int gridSize = 0;
   double dx = 0, dt = 0;

@@ -17,18 +17,24 @@
 #include "cli/scan_csv.h"
 #include "records/hdf5_util.h"
 #include "records/pending_file.h"
+#include "records/scan_record_layout.h"
+#include "soliton/potential.h"
 
 namespace kl {
 
-namespace {
-
 using h5::Handle;
+
+namespace {
 
 constexpr size_t kMaxRecordRuns = 1000000;
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 double OrNaN(const std::optional<double>& v) { return v ? *v : kNaN; }
 std::optional<double> FromNaN(double v) { return std::isnan(v) ? std::nullopt : std::optional<double>(v); }
+
+}  // namespace
+
+namespace layout {
 
 bool WriteAll(hid_t file, const ScanRecord& rec) {
   const ScanParameters& p = rec.parameters;
@@ -69,6 +75,7 @@ bool WriteAll(hid_t file, const ScanRecord& rec) {
          h5::WriteStrings(file, "edge_class_low", low) && h5::WriteStrings(file, "edge_class_high", high);
   }
   return ok && h5::WriteAttribute(file, "kind", H5T_NATIVE_INT, {}, &kind) &&
+         h5::WriteAttribute(file, "modulation", H5T_NATIVE_DOUBLE, {}, &p.modulation) &&
          h5::WriteAttribute(file, "L", H5T_NATIVE_DOUBLE, {}, &p.halfInterval) &&
          h5::WriteAttribute(file, "N", H5T_NATIVE_INT, {}, &gridSize) &&
          h5::WriteAttribute(file, "separation", H5T_NATIVE_DOUBLE, {}, &p.separation) &&
@@ -109,7 +116,21 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   p.precision = *precision;
   rec.program = h5::ReadStringAttribute(file, "program").value_or("");
   rec.command = h5::ReadStringAttribute(file, "command").value_or("");
-  if (kind < 1 || kind > 4 || gridSize < kMinGrid || gridSize > kMaxGrid || std::fmod(gridSize, 2) != 0 ||
+  // A record written before the modulation was a parameter has its kind's.
+  if (H5Aexists(file, "modulation") > 0) {
+    if (!h5::ReadScalar(file, "modulation", p.modulation)) {
+      why = "the attribute modulation is not a number";
+      return false;
+    }
+  } else {
+    p.modulation = KindModulation(static_cast<int>(kind));
+  }
+  if (!(p.modulation >= kMinModulation && p.modulation <= kMaxModulation) ||
+      (kind >= kMinKind && kind <= kMaxKind ? p.modulation != KindModulation(static_cast<int>(kind)) : kind != 0)) {
+    why = "the kind and the modulation do not agree (kind 1 ... 4 with its k, or 0 with k from 0 to 20)";
+    return false;
+  }
+  if (kind < 0 || kind > 4 || gridSize < kMinGrid || gridSize > kMaxGrid || std::fmod(gridSize, 2) != 0 ||
       !(p.tMax > 0 && std::isfinite(p.tMax)) || !(p.separation > 0 && std::isfinite(p.separation)) ||
       !IsUsableHalfInterval(p.halfInterval) || !(p.refineTolerance >= 0) || parts < 1 || parts > 1e6 || part < 1 || part > parts) {
     why = "the scan's parameters are out of range";
@@ -209,7 +230,10 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   return true;
 }
 
-}  // namespace
+}  // namespace layout
+
+using layout::ReadAll;
+using layout::WriteAll;
 
 bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error) {
   h5::Quiet();
@@ -223,6 +247,28 @@ bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::str
   return ok && pending.Commit(error);
 }
 
+namespace layout {
+
+bool WriteConvergedGroups(hid_t at, const std::vector<ScanRecord>& grids, const std::string& edgesCsv) {
+  bool ok = true;
+  std::vector<int> sizes;
+  std::string names;
+  for (size_t k = 0; ok && k < grids.size(); ++k) {
+    // A repeated grid gets a group of its own: N1024, N1024_2, ...
+    const int n = grids[k].parameters.gridSize;
+    const long same = std::count(sizes.begin(), sizes.end(), n);
+    sizes.push_back(n);
+    const std::string name = "N" + std::to_string(n) + (same > 0 ? "_" + std::to_string(same + 1) : "");
+    names += (k > 0 ? "," : "") + name;
+    Handle group(H5Gcreate2(at, name.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
+    ok = group.ok() && WriteAll(group.get(), grids[k]);
+  }
+  return ok && h5::WriteAttribute(at, "converge", H5T_NATIVE_INT, {sizes.size()}, sizes.data()) &&
+         h5::WriteStringAttribute(at, "groups", names) && h5::WriteStringAttribute(at, "edges", edgesCsv);
+}
+
+}  // namespace layout
+
 bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRecord>& grids,
                               const std::string& edgesCsv, std::string& error) {
   h5::Quiet();
@@ -230,27 +276,13 @@ bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRec
   bool ok = false;
   {
     Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
-    ok = file.ok();
-    std::vector<int> sizes;
-    std::string names;
-    for (size_t k = 0; ok && k < grids.size(); ++k) {
-      // A repeated grid gets a group of its own: N1024, N1024_2, ...
-      const int n = grids[k].parameters.gridSize;
-      const long same = std::count(sizes.begin(), sizes.end(), n);
-      sizes.push_back(n);
-      const std::string name = "N" + std::to_string(n) + (same > 0 ? "_" + std::to_string(same + 1) : "");
-      names += (k > 0 ? "," : "") + name;
-      Handle group(H5Gcreate2(file.get(), name.c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT), H5Gclose);
-      ok = group.ok() && WriteAll(group.get(), grids[k]);
-    }
-    ok = ok && h5::WriteAttribute(file.get(), "converge", H5T_NATIVE_INT, {sizes.size()}, sizes.data()) &&
-         h5::WriteStringAttribute(file.get(), "groups", names) && h5::WriteStringAttribute(file.get(), "edges", edgesCsv);
+    ok = file.ok() && layout::WriteConvergedGroups(file.get(), grids, edgesCsv);
     if (!ok) error = "cannot write " + path + ": " + h5::Reason();
   }
   return ok && pending.Commit(error);
 }
 
-namespace {
+namespace layout {
 
 constexpr int kReadable = 10, kRefused = 11;  // the trial reader's exit codes
 
@@ -264,10 +296,9 @@ bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& 
   if (child == 0) {
     const int quiet = open("/dev/null", O_WRONLY);
     if (quiet >= 0) dup2(quiet, STDERR_FILENO);
-    std::vector<ScanRecord> records;
-    bool converged = false;
+    RecordSet set;
     std::string why;
-    _exit(ReadScanRecordsDirectly(path, records, converged, why) ? kReadable : kRefused);
+    _exit(ReadRecordSetDirectly(path, set, why) ? kReadable : kRefused);
   }
   // The library can also loop on a damaged file: the trial has a time limit.
   int status = 0;
@@ -291,7 +322,9 @@ bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& 
   return false;
 }
 
-}  // namespace
+}  // namespace layout
+
+using layout::ReadsWithoutCrashing;
 
 bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error, double seconds) {
   return ReadsWithoutCrashing(path, seconds, error) && ReadScanRecordDirectly(path, record, error);
@@ -316,178 +349,5 @@ bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::st
   return true;
 }
 
-namespace {
-
-constexpr size_t kMostGroups = 64;
-
-// The groups of a converged record, in the order of its grids; false unless the file is one.
-bool ReadConvergedGroups(hid_t file, std::vector<ScanRecord>& grids, std::string& why) {
-  const std::optional<std::string> names = h5::ReadStringAttribute(file, "groups");
-  if (!names) {
-    why = "not a scan record: neither a scan's attributes nor the groups of a converged scan";
-    return false;
-  }
-  grids.clear();
-  for (size_t start = 0; start <= names->size();) {
-    const size_t comma = std::min(names->find(',', start), names->size());
-    const std::string name = names->substr(start, comma - start);
-    start = comma + 1;
-    if (grids.size() >= kMostGroups || name.empty() || name[0] != 'N' ||
-        name.find_first_not_of("N0123456789_") != std::string::npos) {
-      why = "not a converged scan's record: its groups are not N<grid> names";
-      return false;
-    }
-    if (H5Lexists(file, name.c_str(), H5P_DEFAULT) <= 0) {
-      why = "the group " + name + " of a converged scan is missing";
-      return false;
-    }
-    Handle group(H5Gopen2(file, name.c_str(), H5P_DEFAULT), H5Gclose);
-    ScanRecord rec;
-    if (!group.ok() || !ReadAll(group.get(), rec, why)) {
-      why = "the group " + name + " is not a scan record: " + (group.ok() ? why : h5::Reason());
-      return false;
-    }
-    grids.push_back(std::move(rec));
-  }
-  for (size_t k = 1; k < grids.size(); ++k)
-    if (grids[k].parameters.gridSize < grids[k - 1].parameters.gridSize) {
-      why = "the grids of a converged scan decrease";
-      return false;
-    }
-  return !grids.empty();
-}
-
-// Several records as one, each named for the messages.
-bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, ScanRecord& merged, std::string& error);
-
-}  // namespace
-
-bool ReadScanRecordsDirectly(const std::string& path, std::vector<ScanRecord>& records, bool& converged,
-                             std::string& error) {
-  h5::Quiet();
-  if (H5Fis_hdf5(path.c_str()) <= 0) {
-    error = path + ": not an HDF5 file that can be read";
-    return false;
-  }
-  Handle file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
-  if (!file.ok()) {
-    error = path + ": " + h5::Reason();
-    return false;
-  }
-  std::string why;
-  ScanRecord one;
-  std::vector<ScanRecord> grids;
-  if (H5Aexists(file.get(), "groups") > 0) {
-    if (!ReadConvergedGroups(file.get(), grids, why)) {
-      error = path + ": " + why;
-      return false;
-    }
-    records = std::move(grids);
-    converged = true;
-    return true;
-  }
-  if (!ReadAll(file.get(), one, why)) {
-    error = path + ": not a scan record: " + why;
-    return false;
-  }
-  records.assign(1, std::move(one));
-  converged = false;
-  return true;
-}
-
-bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, bool& converged, std::string& error,
-                     double seconds) {
-  return ReadsWithoutCrashing(path, seconds, error) && ReadScanRecordsDirectly(path, records, converged, error);
-}
-
-bool MergeScanRecordSets(const std::vector<std::string>& paths, std::vector<ScanRecord>& merged, bool& converged,
-                         std::string& error) {
-  std::vector<std::vector<ScanRecord>> read(paths.size());
-  for (size_t k = 0; k < paths.size(); ++k) {
-    bool isConverged = false;
-    if (!ReadScanRecords(paths[k], read[k], isConverged, error)) return false;
-    if (k == 0) converged = isConverged;
-    if (isConverged != converged || read[k].size() != read[0].size()) {
-      error = paths[k] + ": not a share of the scan of " + paths[0] + " (its grids differ)";
-      return false;
-    }
-  }
-  merged.assign(read[0].size(), ScanRecord{});
-  for (size_t g = 0; g < read[0].size(); ++g) {
-    std::vector<std::pair<std::string, ScanRecord>> shares;
-    for (size_t k = 0; k < paths.size(); ++k) shares.emplace_back(paths[k], std::move(read[k][g]));
-    if (!MergeRecords(shares, merged[g], error)) return false;
-  }
-  return true;
-}
-
-bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error) {
-  std::vector<ScanRecord> sets;
-  bool converged = false;
-  if (!MergeScanRecordSets(paths, sets, converged, error)) return false;
-  if (converged) {
-    error = paths[0] + ": the record of a converged scan, a group per grid";
-    return false;
-  }
-  merged = std::move(sets[0]);
-  return true;
-}
-
-namespace {
-
-bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, ScanRecord& merged, std::string& error) {
-  std::map<double, std::pair<CollisionRun, std::string>> runs;  // and the file that held it first
-  std::vector<ScanEdge> edges;
-  std::vector<bool> sharesSeen;
-  ScanRecord first;
-  std::vector<std::string> paths;
-  for (const auto& named : records) paths.push_back(named.first);
-  for (size_t k = 0; k < records.size(); ++k) {
-    ScanRecord& rec = records[k].second;
-    if (k == 0) {
-      first = rec;
-      sharesSeen.assign(static_cast<size_t>(rec.parts), false);
-    }
-    if (!(rec.parameters == first.parameters)) {
-      error = paths[k] + ": not a share of the scan of " + paths[0] + " (its parameters differ)";
-      return false;
-    }
-    if (rec.parts != first.parts) {
-      error = paths[k] + ": share " + std::to_string(rec.part) + " of " + std::to_string(rec.parts) + ", but " +
-              paths[0] + " is one of " + std::to_string(first.parts);
-      return false;
-    }
-    sharesSeen[static_cast<size_t>(rec.part - 1)] = true;
-    for (CollisionRun& run : rec.runs) {
-      const auto it = runs.find(run.v);
-      if (it == runs.end()) {
-        runs.emplace(run.v, std::make_pair(std::move(run), paths[k]));
-      } else if (ScanCsvRow(it->second.first) != ScanCsvRow(run) || it->second.first.centre != run.centre) {
-        error = paths[k] + ": v = " + ScanCsvRow(run).substr(0, ScanCsvRow(run).find(',')) + " differs from " +
-                it->second.second + "'s";
-        return false;
-      }
-    }
-    edges.insert(edges.end(), rec.edges.begin(), rec.edges.end());
-  }
-  // A share left out would leave a gap that looks like a finished scan.
-  for (size_t k = 0; k < sharesSeen.size(); ++k)
-    if (!sharesSeen[k]) {
-      error = "share " + std::to_string(k + 1) + " of " + std::to_string(sharesSeen.size()) +
-              " is missing (the records given hold the others)";
-      return false;
-    }
-  merged = ScanRecord{};
-  merged.parameters = first.parameters;
-  merged.program = first.program;
-  for (auto& [v, entry] : runs) merged.runs.push_back(std::move(entry.first));
-  std::sort(edges.begin(), edges.end(), [](const ScanEdge& a, const ScanEdge& b) { return a.vLow < b.vLow; });
-  for (const ScanEdge& e : edges)
-    if (merged.edges.empty() || merged.edges.back().vLow != e.vLow || merged.edges.back().vHigh != e.vHigh)
-      merged.edges.push_back(e);
-  return true;
-}
-
-}  // namespace
 
 }  // namespace kl

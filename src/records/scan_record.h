@@ -12,7 +12,8 @@ namespace kl {
 
 // What decides a scan's numbers; records merge only when these agree.
 struct ScanParameters {
-  int kind = 1;
+  int kind = 1;           // 0: a k between the kinds
+  double modulation = 0;  // the family's k (a record without it has its kind's)
   double halfInterval = 0;
   int gridSize = 0;
   double separation = 0;
@@ -48,19 +49,38 @@ bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& er
 // The same in this process, for files that came from this program.
 bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::string& error);
 
-// A record of either kind: one scan (`records` holds it alone, `converged` false) or a
-// converged scan (a record per grid, coarsest first). Read in a child process first, as above.
+// The records a file holds: one scan's (an entry of one record), a converged scan's (an entry
+// of a record per grid, coarsest first), or a sweep's (an entry per k of the family, each of
+// either kind).
+struct RecordSet {
+  std::vector<double> modulations;  // a sweep: the k of each entry, increasing; empty otherwise
+  bool converged = false;           // each entry a record per grid
+  std::vector<std::vector<ScanRecord>> entries;
+  bool Sweep() const { return !modulations.empty(); }
+};
+// Reads and checks a record of any kind: false with `error` naming the file and the reason for
+// anything that is not one. Read in a child process first, as ReadScanRecord does.
+bool ReadRecordSet(const std::string& path, RecordSet& set, std::string& error, double seconds = 120);
+bool ReadRecordSetDirectly(const std::string& path, RecordSet& set, std::string& error);
+
+// A record of one scan or of a converged scan (`records` one per grid, `converged` true); a
+// sweep's record is refused.
 bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, bool& converged, std::string& error,
                      double seconds = 120);
-bool ReadScanRecordsDirectly(const std::string& path, std::vector<ScanRecord>& records, bool& converged,
-                             std::string& error);
-// The records of the shares of one scan, or of one converged scan grid by grid, as one: each
-// grid's shares merged as MergeScanRecords does; every file of the same kind and grids.
-bool MergeScanRecordSets(const std::vector<std::string>& paths, std::vector<ScanRecord>& merged, bool& converged,
-                         std::string& error);
+// The records of the shares of one scan, one converged scan or one sweep as one: entry by entry
+// and grid by grid, each merged as MergeScanRecords does; every file of the same kind, grids
+// and k.
+bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, std::string& error);
 // The records of the shares of one scan as one: the same parameters (else refused naming the
 // first file that differs), every share of the split present, every velocity once (one that
 // two shares hold with different results is refused), the edges of all shares in velocity order.
 bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error);
+
+// The record of a sweep: the dataset k (the modulations), a group "k<k>" per entry ("k0.9")
+// holding its scan's record or its converged scan's groups (with `edgesCsvs[i]`, the entry's
+// extrapolated edges), and the sweep's table as the attribute "sweep".
+bool WriteSweepRecord(const std::string& path, const RecordSet& sweep, const std::vector<std::string>& edgesCsvs,
+                      const std::string& table, std::string& error);
+std::string SweepGroupName(double k);  // "k0.9"
 
 }  // namespace kl

@@ -1,5 +1,7 @@
 #include "soliton/potential.h"
 
+#include <algorithm>
+
 #include "soliton/numbers.h"
 
 namespace kl {
@@ -11,6 +13,12 @@ double KindModulation(int kind) {
     case 4: return 5.0;
     default: return 0.0;
   }
+}
+
+int KindOfModulation(double k) {
+  for (int kind = kMinKind; kind <= kMaxKind; ++kind)
+    if (KindModulation(kind) == k) return kind;
+  return 0;
 }
 
 std::string PotentialFormulaLabel(int kind) {
@@ -47,6 +55,23 @@ double VacuumMassSquared(const Potential& pot, double /*a*/, double vacuum) {
   long double cs, sn;
   Modulation<long double>(pot.ModulationK, vacuum, cs, sn);
   return static_cast<double>(2.0L * vacuum * vacuum * (cs + 1.5L) / 2.5L);
+}
+
+double LargestCurvature(const Potential& pot, double a) {
+  // W = 0.25 w^2 g with w = U^2 - 1 and g = (cos z + 1.5) / 2.5, z = k (U - 0.3):
+  // W'' = (3 U^2 - 1) g + 2 U w g' + 0.25 w^2 g''. Sampled finely enough that the largest
+  // sample lies within 1e-6 of the maximum for k up to 20, then the vacua themselves.
+  constexpr int samples = 20000;
+  const long double k = pot.ModulationK;
+  long double most = std::max(VacuumMassSquared(pot, a, -1.0), VacuumMassSquared(pot, a, 1.0));
+  for (int j = 1; j < samples; ++j) {
+    const long double U = -1.0L + 2.0L * j / samples;
+    long double cs, sn;
+    Modulation<long double>(k, U, cs, sn);
+    const long double w = U * U - 1, g = (cs + 1.5L) / 2.5L, g1 = -k * sn / 2.5L, g2 = -k * k * cs / 2.5L;
+    most = std::max(most, (3 * U * U - 1) * g + 2 * U * w * g1 + 0.25L * w * w * g2);
+  }
+  return static_cast<double>(most);
 }
 
 }  // namespace kl

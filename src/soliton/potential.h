@@ -19,6 +19,11 @@ inline bool IsValidKind(int kind) { return kind >= kMinKind && kind <= kMaxKind;
 
 // The modulation wave number of a kind; only meaningful for a valid kind.
 double KindModulation(int kind);
+// The kind whose modulation is exactly k; 0 for a k between the kinds.
+int KindOfModulation(double k);
+// The family's modulations that the runner takes. Every one of them has a kink: the factor
+// (cos + 1.5) / 2.5 lies in [0.2, 1], so W > 0 between the vacua and W'' > 0 at them.
+inline constexpr double kMinModulation = 0, kMaxModulation = 20;
 
 // The formula caption of `Label8` for a kind; the designed caption for any other value.
 std::string PotentialFormulaLabel(int kind);
@@ -86,5 +91,8 @@ double PotCentre(const Potential& pot, double a);
 // m^2 = W''(U) at a vacuum U = -1 or +1, the squared mass of small waves about it. With
 // W = 0.25 (U^2 - 1)^2 g(U) only the term 2 U^2 g(U) of W'' survives there.
 double VacuumMassSquared(const Potential& pot, double a, double vacuum);
+// The largest W''(U) over [-1, 1], the values every kink passes through: at a vacuum for the
+// smaller k, inside the kink for a fast modulation (about 0.1 k^2 for large k).
+double LargestCurvature(const Potential& pot, double a);
 
 }  // namespace kl

@@ -85,9 +85,16 @@ ProfileResult SolveProfile(ProfileState& profile, const Potential& pot, double a
   for (int k = steepest - 1; k >= 0; --k)
     if (slopeAt(k) < half) { left = k; break; }
 
+  // Spread: between the outermost points where the slope reaches half the maximum, which for a
+  // fast modulation (a slope of several humps) spans the whole kink rather than one hump.
+  int first = 0, last = 4099;
+  while (first < 4099 && slopeAt(first) < half) ++first;
+  while (last > first && slopeAt(last) < half) --last;
+
   ProfileResult result;
   result.Height = height;
   result.Width = static_cast<double>(static_cast<T>(right - left) * h);
+  result.Spread = static_cast<double>(static_cast<T>(last + 1 - (first - 1)) * h);
   result.Energy = energy;
   return result;
 }

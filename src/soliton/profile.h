@@ -23,7 +23,9 @@ struct ProfileState {
 
 struct ProfileResult {
   double Height = 0.0;  // largest slope where |U| < 0.95
-  double Width = 0.0;   // full width of the slope at half its maximum
+  double Width = 0.0;   // full width of the slope at half its maximum, about the steepest step
+  double Spread = 0.0;  // the same between the outermost half-maximum points: Width for a kink
+                        // whose slope has one hump, the whole kink for a fast modulation's
   double Energy = 0.0;  // static energy of the kink
 };
 

@@ -81,13 +81,19 @@ double StaticKink::HalfMaxWidth() const {
   long double top = 0;
   for (const auto* nodes : {&left_, &right_})
     for (long double U : *nodes) top = std::max(top, Slope(U));
-  // From the centre outward on each side, the first node whose slope is below half the top.
-  auto reach = [&](const std::vector<long double>& nodes) {
-    size_t j = 0;
-    while (j < nodes.size() && Slope(nodes[j]) >= top / 2) ++j;
-    return static_cast<long double>(j) * step_;
-  };
-  return static_cast<double>(reach(left_) + reach(right_));
+  // Between the nodes just beyond the outermost ones whose slope reaches half the top: across
+  // every hump of a fast modulation's slope, not only the one at the centre.
+  long double lowest = 0, highest = 0;
+  bool any = false;
+  for (const auto& [nodes, sign] : {std::pair{&left_, -1.0L}, std::pair{&right_, 1.0L}})
+    for (size_t j = 0; j < nodes->size(); ++j)
+      if (Slope((*nodes)[j]) >= top / 2) {
+        const long double x = sign * static_cast<long double>(j) * step_;
+        lowest = any ? std::min(lowest, x) : x;
+        highest = any ? std::max(highest, x) : x;
+        any = true;
+      }
+  return any ? static_cast<double>(highest - lowest + 2 * step_) : 0.0;
 }
 
 double KinkMass(const Potential& pot, double a) {

@@ -22,7 +22,8 @@ class StaticKink {
   // dU/dx = sqrt(2 W(U)) at the value U.
   long double Slope(long double U) const;
   // The full width of the slope U' at half its maximum, read off the stored nodes (to about
-  // a node spacing).
+  // a node spacing), between the outermost points where it reaches half: for a fast
+  // modulation, whose slope has several humps, the width of the whole kink.
   double HalfMaxWidth() const;
   // The centre value U_c and the node spacing of the stored solution.
   double Centre() const { return centre_; }

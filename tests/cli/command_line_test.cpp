@@ -100,6 +100,18 @@ TEST_F(CommandLine, EveryMistakeIsRefusedUpFrontWithOneLineAndStatus2) {
       {"--kink 0:0 0.5", "0.5: not an option (a value follows the option it belongs to)"},
       {scan + "--from-csv s.csv --refine 0.01", "--scan, --from-csv, --from-h5 and --scan-merge: give one of them"},
       {"--kink 0:0 --dump missing/d.csv", "--dump missing/d.csv: cannot write missing/d.csv: the folder missing does not exist"},
+      // The model: one of --kind and --modulation, a kink the grid resolves, a sweep's own outputs.
+      {"--kink 0:0 --kind 1 --modulation 2", "--modulation 2: --kind 1 has k = 0; give the kind or the k of the model"},
+      {"--kink 0:0 --L 20 --N 256 --modulation 20",
+       "--modulation 20: dx = 0.1562 puts 2.8 points over the period 0.444 of the modulation k = 20 along the kink "
+       "(fewer than 4): the grid does not resolve the kink; take N of at least 362 for this L"},
+      {scan + "--sweep-modulation 0:20:1 --N 256",
+       "--sweep-modulation 0:20:1: at k = 15: dx = 0.1562 puts 3.8 points over the period 0.601 of the modulation "
+       "k = 15 along the kink (fewer than 4): the grid does not resolve the kink; take N of at least 268 for this L"},
+      {scan + "--sweep-modulation 0:1:0.5 --kind 2", "--kind 2: --sweep-modulation gives the model of every scan"},
+      {scan + "--sweep-png m.png", "--sweep-png needs --sweep-modulation"},
+      {scan + "--sweep-modulation 0:1:0.5 --scan-part 1/2 --sweep-csv t.csv",
+       "--sweep-csv t.csv: a share holds part of every scan; --scan-merge of the shares' --sweep-h5 writes it"},
   };
   for (const auto& [args, line] : cases) {
     const Outcome o = Start(runner_, root_ / "work", args);

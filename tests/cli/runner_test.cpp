@@ -148,6 +148,33 @@ TEST(Runner, WarnsOfAGridThatDoesNotResolveTheKink) {
   EXPECT_EQ(ResolutionWarning(four, 64, 512), "");  // 6.7 points
 }
 
+TEST(Runner, AKindsModulationRunsThatKindToTheBit) {
+  // --modulation with a kind's k runs the kind's well: the same summary and the same level, bit
+  // for bit, in both precisions; a k between the kinds runs another well, with its own mass.
+  const std::string a = ::testing::TempDir() + "modulation_a.csv", b = ::testing::TempDir() + "modulation_b.csv";
+  const std::vector<std::string> pair = {"--N", "128", "--L", "12", "--kink", "-3:0.4", "--kink", "3:-0.4", "--t", "8"};
+  auto run = [&](const std::string& option, const std::string& value, const std::string& precision,
+                 const std::string& dump) {
+    std::vector<std::string> args = pair;
+    args.insert(args.end(), {option, value, "--precision", precision, "--dump", dump});
+    auto keys = Keys(RunWith(args));
+    keys.erase("points_per_second");
+    return keys;
+  };
+  const char* ks[] = {"0", "0.9", "1.1", "5"};
+  for (int kind = 1; kind <= 4; ++kind)
+    for (const char* precision : {"extended", "double"}) {
+      EXPECT_EQ(run("--kind", std::to_string(kind), precision, a), run("--modulation", ks[kind - 1], precision, b))
+          << "kind " << kind;
+      std::ifstream fa(a), fb(b);
+      EXPECT_TRUE(std::equal(std::istreambuf_iterator<char>(fa), {}, std::istreambuf_iterator<char>(fb), {}))
+          << "kind " << kind << " " << precision;
+    }
+  EXPECT_NE(run("--modulation", "2.5", "double", a).at("kink_mass"), run("--kind", "1", "double", b).at("kink_mass"));
+  std::remove(a.c_str());
+  std::remove(b.c_str());
+}
+
 TEST(Runner, RunsIntoTheSecondPhaseUntilTheRequestedTime) {
   const std::string energy = ::testing::TempDir() + "runner_energy.csv";
   const std::string dump = ::testing::TempDir() + "runner_dump.csv";

@@ -19,15 +19,19 @@ struct Solved {
 };
 
 // A solve as the draw button makes it: OduXMin := -L first.
-Solved Solve(int kind, double L, Canvas* odu = nullptr, double yMin = -1.5, double yMax = 1.5) {
-  Potential pot;
-  EXPECT_TRUE(ApplyPotentialKind(pot, kind));
+Solved SolveWell(const Potential& pot, double L, Canvas* odu = nullptr, double yMin = -1.5, double yMax = 1.5) {
   Solved s;
   s.profile.OduXMin = -L;
   s.profile.OduYMin = yMin;
   s.profile.OduYMax = yMax;
   s.result = SolveProfile(s.profile, pot, 0.0, L, odu);
   return s;
+}
+
+Solved Solve(int kind, double L, Canvas* odu = nullptr, double yMin = -1.5, double yMax = 1.5) {
+  Potential pot;
+  EXPECT_TRUE(ApplyPotentialKind(pot, kind));
+  return SolveWell(pot, L, odu, yMin, yMax);
 }
 
 double Slope(const ProfileState& p, int k) {
@@ -51,7 +55,16 @@ TEST(SolveProfile, ReportedNumbersForEachKind) {
     EXPECT_EQ(FormatWD(s.result.Height, 5, 3), r.height) << "kind " << r.kind;
     EXPECT_EQ(FormatWD(s.result.Width, 5, 3), r.width) << "kind " << r.kind;
     EXPECT_EQ(FormatWD(s.result.Energy, 5, 3), r.energy) << "kind " << r.kind;
+    EXPECT_EQ(s.result.Spread, s.result.Width) << "kind " << r.kind;  // a slope of one hump
   }
+  // k = 10: the slope has several humps and the centre's is not the highest. The spread spans
+  // them all, as the static kink's own nodes measure it (their spacing differs from the
+  // table's); the width about the steepest step is one hump's.
+  Potential ten;
+  ten.ModulationK = 10;
+  const Solved s = SolveWell(ten, 10.0);
+  EXPECT_NEAR(s.result.Spread, StaticKink(ten, 0).HalfMaxWidth(), 0.03);
+  EXPECT_GT(s.result.Spread, 2 * s.result.Width);
 }
 
 // x(U) = integral from 0 to U of dU' / sqrt(2 W(U')): the kink read the other way round, by
@@ -83,14 +96,14 @@ TEST(SolveProfile, TheTableIsTheStaticKinkAtEveryNode) {
     }
     EXPECT_LT(worst, 1e-10) << "L " << L;
   }
-  // The modulated kinds: at every node that is not yet within 1e-4 of a vacuum the position
-  // the inverse gives for the table's value is the node's own, to 1e-10 in U (x error times
-  // the slope there).
-  for (int kind = 2; kind <= 4; ++kind) {
+  // The modulated kinds and the fastest modulation taken: at every node that is not yet within
+  // 1e-4 of a vacuum the position the inverse gives for the table's value is the node's own, to
+  // 1e-10 in U (x error times the slope there).
+  for (double kind : {0.9, 1.1, 5.0, 20.0}) {
     Potential pot;
-    ApplyPotentialKind(pot, kind);
+    pot.ModulationK = kind;
     for (double L : {10.0, 40.0}) {
-      const Solved s = Solve(kind, L);
+      const Solved s = SolveWell(pot, L);
       const std::vector<double>& t = s.profile.ProfileTable;
       EXPECT_EQ(t[2050], 0.0);
       for (int k = 0; k < 4100; ++k) ASSERT_LE(t[k], t[k + 1]) << k;
@@ -98,7 +111,7 @@ TEST(SolveProfile, TheTableIsTheStaticKinkAtEveryNode) {
         if (std::fabs(t[k]) > 1 - 1e-4) continue;
         const long double x = (k - 2050) * static_cast<long double>(s.profile.ProfileStep);
         const long double slope = std::sqrt(2.0L * PotW(pot, 0, t[k]));
-        ASSERT_LT(std::fabs(InverseKink(pot, t[k]) - x) * slope, 1e-10) << "kind " << kind << " L " << L << " k " << k;
+        ASSERT_LT(std::fabs(InverseKink(pot, t[k]) - x) * slope, 1e-10) << "k " << kind << " L " << L << " k " << k;
       }
     }
   }
@@ -115,6 +128,20 @@ TEST(KinkMass, IsTheIntegralOfTheSlopeOverTheWell) {
   EXPECT_NEAR(KinkMass(pot, 0), 2 * std::sqrt(2.0) / 3, 1e-12);
   ApplyPotentialKind(pot, 4);
   EXPECT_NEAR(KinkMass(pot, 0), 0.7068606092, 1e-10);
+  // Any k of the family: the same integral by adaptive Simpson over [-1, 1].
+  for (double k : {2.5, 20.0}) {
+    pot.ModulationK = k;
+    std::function<long double(long double, long double, long double, long double, long double, int)> simpson;
+    auto f = [&](long double u) { return std::sqrt(2.0L * PotW(pot, 0, static_cast<double>(u))); };
+    simpson = [&](long double a, long double b, long double fa, long double fm, long double fb, int depth) {
+      const long double m = (a + b) / 2, whole = (b - a) / 6 * (fa + 4 * fm + fb);
+      const long double flm = f((a + m) / 2), frm = f((m + b) / 2);
+      const long double parts = (m - a) / 6 * (fa + 4 * flm + fm) + (b - m) / 6 * (fm + 4 * frm + fb);
+      if (depth > 30 || std::fabs(parts - whole) < 1e-14L) return parts;
+      return simpson(a, m, fa, flm, fm, depth + 1) + simpson(m, b, fm, frm, fb, depth + 1);
+    };
+    EXPECT_NEAR(KinkMass(pot, 0), static_cast<double>(simpson(-1, 1, f(-1), f(0), f(1), 0)), 1e-10) << "k " << k;
+  }
 }
 
 TEST(SolveProfile, KindOneIsAntisymmetricWithItsSteepestStepAtTheCentre) {

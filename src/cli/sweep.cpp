@@ -1,0 +1,358 @@
+#include "cli/sweep.h"
+
+#include <chrono>
+#include <limits>
+#include <ostream>
+#include <sstream>
+
+#include "app/replace_file.h"
+#include "cli/refine.h"
+#include "cli/run_command.h"
+#include "cli/scan_csv.h"
+#include "cli/scan_outputs.h"
+#include "cli/scan_runs.h"
+#include "cli/sweep_map.h"
+#include "cli/text_out.h"
+#include "interaction/xt_png.h"
+#include "soliton/potential.h"
+
+namespace kl {
+
+namespace {
+
+std::vector<std::pair<double, RunClass>> ClassesOf(const std::vector<CollisionRun>& runs) {
+  std::vector<std::pair<double, RunClass>> classes;
+  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
+  return classes;
+}
+
+bool Refined(const SweepEntry& e) { return !e.records.empty() && e.records.front().parameters.refineTolerance > 0; }
+
+std::vector<int> GridsOf(const SweepEntry& e) {
+  std::vector<int> grids;
+  for (const ScanRecord& rec : e.records) grids.push_back(rec.parameters.gridSize);
+  return grids;
+}
+
+// The edges of a converged entry matched across its grids and extrapolated.
+std::vector<ConvergedEdge> Extrapolated(const SweepEntry& e) {
+  std::vector<std::vector<ScanEdge>> edges;
+  for (const ScanRecord& rec : e.records) edges.push_back(rec.edges);
+  return ConvergeEdges(GridsOf(e), edges, e.records.front().parameters.dv);
+}
+
+std::string Cell(const std::optional<double>& v) { return v ? Shortest(*v) : std::string(); }
+
+// Each line of `text` after its first (a header) with `prefix` before it.
+std::string Prefixed(const std::string& prefix, const std::string& text, bool keepHeader) {
+  std::istringstream lines(text);
+  std::string line, result;
+  for (bool first = true; std::getline(lines, line); first = false)
+    if (!first || keepHeader) result += prefix + line + '\n';
+  return result;
+}
+
+// The scan of a sweep cut short by a stop or a failure: the grids it finished and the finished
+// runs of the grid it was on (N = `grid`, 0 for a scan of one grid).
+struct CutScan {
+  SweepEntry done;
+  std::vector<CollisionRun> runs;
+  int grid = 0;
+};
+
+std::string Named(const char* option, const std::string& file) { return std::string(option) + " " + file; }
+
+int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries, bool converged, const CutScan* cut,
+               std::ostream& out, std::ostream& err) {
+  const bool share = given.parts > 1;
+  bool refined = false;
+  for (const SweepEntry& e : entries) refined = refined || Refined(e);
+  int status = 0;
+  std::string error;
+  auto write = [&](const std::string& file, const std::string& text) {
+    if (WriteFileReplacing(file, text, error)) return;
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  };
+
+  // The table, a row per k.
+  std::vector<SweepRow> rows;
+  std::string table = SweepCsvHeader();
+  for (const SweepEntry& e : entries) {
+    rows.push_back(SweepRowOf(e, converged));
+    table += SweepCsvRow(rows.back());
+  }
+  if (!share) {
+    if (given.sweepCsv.empty())
+      out << table << std::flush;
+    else
+      write(given.sweepCsv, table);
+  }
+
+  // Every run, with its k (and its grid).
+  if (!given.csvFile.empty() || share) {
+    const std::string header = ScanCsvHeader();
+    std::string csv = "k," + header.substr(0, header.size() - 1) + (converged ? ",N\n" : "\n");
+    auto add = [&](double k, const std::vector<CollisionRun>& runs, int grid) {
+      for (const CollisionRun& run : runs) {
+        const std::string row = ScanCsvRow(run);
+        csv += Shortest(k) + "," + row.substr(0, row.size() - 1) + (converged ? "," + std::to_string(grid) : "") + '\n';
+      }
+    };
+    for (const SweepEntry& e : entries)
+      for (const ScanRecord& rec : e.records) add(e.k, rec.runs, rec.parameters.gridSize);
+    if (cut) {
+      for (const ScanRecord& rec : cut->done.records) add(cut->done.k, rec.runs, rec.parameters.gridSize);
+      add(cut->done.k, cut->runs, cut->grid);
+    }
+    ScanOptions o = given;
+    if (!WriteScanCsv(o, csv, out, err)) status = 1;
+  }
+
+  // The edges, each with its k first.
+  if (!given.edgesFile.empty()) {
+    std::string text;
+    if (converged && refined && !share) {
+      for (const SweepEntry& e : entries) {
+        const std::string csv = ConvergedEdgesCsv(GridsOf(e), Extrapolated(e));
+        if (text.empty()) text = "k," + csv.substr(0, csv.find('\n') + 1);
+        text += Prefixed(Shortest(e.k) + ",", csv, false);
+      }
+      if (text.empty()) text = "k,class_low,class_high,v_extrapolated,error\n";
+    } else {
+      text = converged ? "k,N," + EdgesCsvHeader() : "k," + EdgesCsvHeader();
+      for (const SweepEntry& e : entries)
+        for (const ScanRecord& rec : e.records)
+          for (const ScanEdge& edge : rec.edges)
+            text += Shortest(e.k) + "," + (converged ? std::to_string(rec.parameters.gridSize) + "," : "") +
+                    EdgesCsvRow(edge);
+    }
+    write(given.edgesFile, text);
+  }
+
+  // The map: the finest grid's runs of every k.
+  ScanParameters p = ParametersOf(given);
+  if (!entries.empty()) p = entries.front().records.back().parameters;
+  if (!given.sweepPng.empty() && !share) {
+    std::vector<SweepMapRow> mapRows;
+    for (size_t i = 0; i < entries.size(); ++i)
+      mapRows.push_back(SweepMapRow{entries[i].k, ClassesOf(entries[i].records.back().runs), rows[i].vcLow,
+                                    rows[i].vcHigh});
+    if (cut && !converged) mapRows.push_back(SweepMapRow{cut->done.k, ClassesOf(cut->runs), {}, {}});
+    std::string title = "outcomes  N=" + std::to_string(p.gridSize) + "  L=" + Shortest(p.halfInterval) +
+                        "  C=" + Shortest(p.separation) + "  t=" + Shortest(p.tMax);
+    if (converged) title += "  critical v extrapolated";
+    std::vector<std::pair<double, std::string>> marks;
+    for (int kind = kMinKind; kind <= kMaxKind; ++kind)
+      marks.emplace_back(KindModulation(kind), "kind " + std::to_string(kind));
+    Canvas canvas;
+    PaintSweepMap(mapRows, p.v0, p.v1, title, marks, canvas);
+    if (!WriteCanvasPng(canvas, given.sweepPng, error)) {
+      err << "kinklab-run: " << error << '\n';
+      status = 1;
+    }
+  }
+
+  // The record: every finished scan under its k.
+  if (!given.sweepH5.empty()) {
+    RecordSet set;
+    set.converged = converged;
+    std::vector<std::string> edgesCsvs;
+    for (const SweepEntry& e : entries) {
+      set.modulations.push_back(e.k);
+      set.entries.push_back(e.records);
+      edgesCsvs.push_back(converged && refined && !share ? ConvergedEdgesCsv(GridsOf(e), Extrapolated(e))
+                                                         : std::string());
+    }
+    if (!WriteSweepRecord(given.sweepH5, set, edgesCsvs, share ? std::string() : table, error)) {
+      err << "kinklab-run: " << error << '\n';
+      status = 1;
+    }
+  }
+
+  // A line per k.
+  size_t runs = 0;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const SweepEntry& e = entries[i];
+    size_t count = 0;
+    double seconds = 0;
+    for (const ScanRecord& rec : e.records) count += rec.runs.size();
+    for (const GridSummary& s : e.summaries) seconds += s.seconds;
+    runs += count;
+    err << "sweep: k = " << Shortest(e.k) << ": ";
+    if (!share) {
+      const SweepRow& row = rows[i];
+      if (!row.vcLow)
+        err << "critical velocity: none";
+      else if (converged && refined)
+        err << "critical velocity (extrapolated): " << Shortest((*row.vcLow + *row.vcHigh) / 2) << " +- "
+            << Shortest((*row.vcHigh - *row.vcLow) / 2);
+      else
+        err << "critical velocity: between " << Shortest(*row.vcLow) << " and " << Shortest(*row.vcHigh);
+      err << ", " << row.edges << (row.edges == 1 ? " edge, " : " edges, ") << row.windows
+          << (row.windows == 1 ? " window; " : " windows; ");
+    }
+    err << count << (count == 1 ? " run" : " runs");
+    if (!e.summaries.empty()) err << " in " << Duration(seconds);
+    err << '\n';
+  }
+  err << "sweep: " << entries.size() << (entries.size() == 1 ? " scan, " : " scans, ") << runs << " runs";
+  if (share)
+    err << "; share " << given.part << " of " << given.parts << ", which --scan-merge joins with the others";
+  err << '\n';
+  return status;
+}
+
+}  // namespace
+
+bool OutputsFitRecord(const ScanOptions& o, bool sweep, const std::string& file, std::ostream& err) {
+  using Outputs = std::vector<std::pair<const char*, std::string>>;
+  const Outputs outputs = sweep ? Outputs{{"--scan-png", o.pngFile}, {"--scan-h5", o.h5File}}
+                                : Outputs{{"--sweep-csv", o.sweepCsv}, {"--sweep-png", o.sweepPng},
+                                          {"--sweep-h5", o.sweepH5}};
+  for (const auto& [name, value] : outputs)
+    if (!value.empty()) {
+      err << "kinklab-run: " << Named(name, value) << ": " << file
+          << (sweep ? " is a sweep's record; a sweep writes its map and record with --sweep-png and --sweep-h5"
+                    : " is not a sweep's record")
+          << '\n';
+      return false;
+    }
+  return true;
+}
+
+std::string SweepCsvHeader() { return "k,v_c_low,v_c_high,edges,windows\n"; }
+
+std::string SweepCsvRow(const SweepRow& row) {
+  return Shortest(row.k) + "," + Cell(row.vcLow) + "," + Cell(row.vcHigh) + "," + std::to_string(row.edges) + "," +
+         std::to_string(row.windows) + "\n";
+}
+
+size_t EscapeWindowsBelow(const std::vector<CollisionRun>& runs, double v) {
+  size_t windows = 0;
+  std::optional<RunClass> previous;
+  for (const CollisionRun& run : runs) {
+    if (!(run.v < v)) break;
+    const RunClass c = ClassOf(run);
+    if (c.kind == RunClass::Escape && !(previous && *previous == c)) ++windows;
+    previous = c;
+  }
+  return windows;
+}
+
+SweepRow SweepRowOf(const SweepEntry& e, bool converged) {
+  SweepRow row;
+  row.k = e.k;
+  if (e.records.empty()) return row;
+  const std::vector<CollisionRun>& finest = e.records.back().runs;
+  if (converged && Refined(e)) {
+    const std::vector<ConvergedEdge> edges = Extrapolated(e);
+    for (const ConvergedEdge& edge : edges) row.edges += edge.extrapolated ? 1 : 0;
+    if (const std::optional<size_t> c = CriticalConvergedEdge(edges); c && edges[*c].extrapolated) {
+      row.vcLow = *edges[*c].extrapolated - *edges[*c].error;
+      row.vcHigh = *edges[*c].extrapolated + *edges[*c].error;
+    }
+  } else {
+    const auto classes = ClassesOf(finest);
+    row.edges = Refined(e) ? e.records.back().edges.size() : EdgesBetween(classes).size();
+    if (const std::optional<ScanEdge> c = CriticalEdge(classes)) {
+      row.vcLow = c->vLow;
+      row.vcHigh = c->vHigh;
+    }
+  }
+  row.windows = EscapeWindowsBelow(finest, row.vcLow.value_or(std::numeric_limits<double>::infinity()));
+  return row;
+}
+
+int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<bool>& stop, std::ostream& out,
+             std::ostream& err, bool progressInPlace) {
+  const bool fromRecord = from.Sweep();
+  if (fromRecord && !OutputsFitRecord(given, true, given.fromH5, err)) return 2;
+  const std::vector<double> ks = fromRecord ? from.modulations : ScanVelocities(given.k0, given.k1, given.dk);
+  const bool converged = fromRecord ? from.converged : !given.convergeGrids.empty();
+  const bool refine = given.refineTolerance > 0;
+
+  RefineProgress progress(err, progressInPlace);
+  if (fromRecord) {
+    progress.Line("sweep: " + std::to_string(ks.size()) + " scans read from " + given.fromH5);
+  } else {
+    // Every grid run of the sweep is counted at its start; a refinement adds its runs as it goes.
+    const size_t all = ScanVelocities(given.v0, given.v1, given.dv).size();
+    const size_t perGrid = PartIndices(all, given.part, given.parts).size();
+    const size_t runs = ks.size() * perGrid * (converged ? given.convergeGrids.size() : 1);
+    progress.total = progress.ahead = runs;
+    progress.Line("sweep: " + std::to_string(ks.size()) + (ks.size() == 1 ? " modulation" : " modulations") +
+                  " from k = " + Shortest(ks.front()) + " to " + Shortest(ks.back()) + ", " + std::to_string(runs) +
+                  " runs of their grids" +
+                  (given.parts > 1 ? " (part " + std::to_string(given.part) + "/" + std::to_string(given.parts) + ")"
+                                   : ""));
+  }
+
+  std::vector<SweepEntry> entries;
+  CutScan cut;
+  bool wasCut = false;
+  std::string error;
+  for (size_t i = 0; i < ks.size() && !stop.load(); ++i) {
+    ScanOptions o = given;
+    o.run.modulation = ks[i];
+    o.run.kind = KindOfModulation(ks[i]);
+    SweepEntry e;
+    e.k = ks[i];
+    std::vector<CollisionRun> unfinished;
+    int unfinishedGrid = 0;
+    if (converged) {
+      error = RunGrids(o, fromRecord ? from.entries[i] : std::vector<ScanRecord>{}, stop, err, progress, e.records,
+                       e.summaries, unfinished);
+      const std::vector<int>& grids = given.convergeGrids;
+      if (e.records.size() < grids.size()) unfinishedGrid = grids[e.records.size()];
+      if (fromRecord && e.records.size() < from.entries[i].size())
+        unfinishedGrid = from.entries[i][e.records.size()].parameters.gridSize;
+    } else {
+      if (fromRecord) TakeParameters(from.entries[i].front().parameters, o);
+      Refinement r;
+      const auto began = std::chrono::steady_clock::now();
+      if (!refine)
+        RunGridShare(o, stop, progress, r);
+      else if (!Refine(o, fromRecord ? from.entries[i].front() : ScanRecord{}, stop, err, progress, r))
+        return 2;
+      r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+      error = r.error;
+      if (stop.load() || !error.empty()) {
+        unfinished = std::move(r.runs);
+      } else {
+        e.records.push_back(RecordOf(o, std::move(r.runs), std::move(r.edges)));
+        e.summaries.push_back(GridSummary{r.rounds, r.seconds});
+      }
+    }
+    if (stop.load() || !error.empty()) {
+      cut = CutScan{std::move(e), std::move(unfinished), unfinishedGrid};
+      wasCut = true;
+      break;
+    }
+    entries.push_back(std::move(e));
+  }
+  progress.Close();
+  int status = WriteSweep(given, entries, converged, wasCut ? &cut : nullptr, out, err);
+  if (!error.empty()) {
+    err << "kinklab-run: " << error << '\n';
+    status = 1;
+  }
+  if (stop.load())
+    err << "kinklab-run: sweep stopped; the " << entries.size() << " finished scans of " << ks.size()
+        << " are written" << (wasCut ? ", and the runs finished at k = " + Shortest(cut.done.k) + " in --scan-csv" : "")
+        << '\n';
+  return status;
+}
+
+int WriteMergedSweep(const ScanOptions& given, const RecordSet& merged, std::ostream& out, std::ostream& err) {
+  if (!OutputsFitRecord(given, true, given.mergeFiles.front(), err)) return 2;
+  std::vector<SweepEntry> entries;
+  for (size_t i = 0; i < merged.entries.size(); ++i) entries.push_back(SweepEntry{merged.modulations[i], merged.entries[i], {}});
+  ScanOptions o = given;
+  o.part = o.parts = 1;
+  const int status = WriteSweep(o, entries, merged.converged, nullptr, out, err);
+  err << "sweep: the records of " << given.mergeFiles.size() << " shares joined\n";
+  return status;
+}
+
+}  // namespace kl
