@@ -1,6 +1,7 @@
 #include "cli/sweep.h"
 
 #include <chrono>
+#include <cstdio>
 #include <limits>
 #include <ostream>
 #include <sstream>
@@ -39,6 +40,12 @@ std::vector<ConvergedEdge> Extrapolated(const SweepEntry& e) {
   std::vector<std::vector<ScanEdge>> edges;
   for (const ScanRecord& rec : e.records) edges.push_back(rec.edges);
   return ConvergeEdges(GridsOf(e), edges, e.records.front().parameters.dv);
+}
+
+std::string Rounded(double v, int digits) {
+  char text[40];
+  std::snprintf(text, sizeof text, "%.*g", digits, v);
+  return text;
 }
 
 std::string Cell(const std::optional<double>& v) { return v ? Shortest(*v) : std::string(); }
@@ -96,7 +103,9 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
     auto add = [&](double k, const std::vector<CollisionRun>& runs, int grid) {
       for (const CollisionRun& run : runs) {
         const std::string row = ScanCsvRow(run);
-        csv += Shortest(k) + "," + row.substr(0, row.size() - 1) + (converged ? "," + std::to_string(grid) : "") + '\n';
+        csv.append(Shortest(k)).append(",").append(row, 0, row.size() - 1);
+        if (converged) csv.append(",").append(std::to_string(grid));
+        csv += '\n';
       }
     };
     for (const SweepEntry& e : entries)
@@ -185,8 +194,8 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
       if (!row.vcLow)
         err << "critical velocity: none";
       else if (converged && refined)
-        err << "critical velocity (extrapolated): " << Shortest((*row.vcLow + *row.vcHigh) / 2) << " +- "
-            << Shortest((*row.vcHigh - *row.vcLow) / 2);
+        err << "critical velocity (extrapolated): " << Rounded((*row.vcLow + *row.vcHigh) / 2, 12) << " +- "
+            << Rounded((*row.vcHigh - *row.vcLow) / 2, 2);
       else
         err << "critical velocity: between " << Shortest(*row.vcLow) << " and " << Shortest(*row.vcHigh);
       err << ", " << row.edges << (row.edges == 1 ? " edge, " : " edges, ") << row.windows

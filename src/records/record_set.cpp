@@ -127,7 +127,10 @@ bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, Scan
 
 }  // namespace
 
-std::string SweepGroupName(double k) { return "k" + Shortest(k); }
+std::string SweepGroupName(double k) {
+  std::string name = "k";
+  return name.append(Shortest(k));
+}
 
 bool ReadRecordSetDirectly(const std::string& path, RecordSet& set, std::string& error) {
   h5::Quiet();
