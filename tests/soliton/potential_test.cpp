@@ -120,8 +120,9 @@ TEST(Potential, VacuumMassesAndTheStabilityBound) {
     }
     const double c = 0.818535277187;
     EXPECT_NEAR(StableTimeStepBound(pot), 2 * std::sqrt(1 - c * c) / std::sqrt(largest), 2e-7) << "k " << k;
-    if (k == 20)
+    if (k == 20) {
       EXPECT_GT(largest, 20 * std::max(VacuumMassSquared(pot, 0, -1.0), VacuumMassSquared(pot, 0, 1.0)));
+    }
   }
   Potential one;
   EXPECT_NEAR(StableTimeStepBound(one), 0.812404, 1e-6);
