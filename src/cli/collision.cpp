@@ -203,4 +203,11 @@ RunClass ClassOf(const CollisionRun& run) {
   }
 }
 
+std::vector<std::pair<double, RunClass>> ClassesOf(const std::vector<CollisionRun>& runs) {
+  std::vector<std::pair<double, RunClass>> classes;
+  classes.reserve(runs.size());
+  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
+  return classes;
+}
+
 }  // namespace kl

@@ -85,5 +85,7 @@ CollisionRun RunCollision(const ScanOptions& options, double v, const std::atomi
 
 // The class a run is refined by: its outcome, and for an escape the number of bounces.
 RunClass ClassOf(const CollisionRun& run);
+// Each run's velocity and class, in the runs' order.
+std::vector<std::pair<double, RunClass>> ClassesOf(const std::vector<CollisionRun>& runs);
 
 }  // namespace kl

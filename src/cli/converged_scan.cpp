@@ -147,9 +147,7 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
     err << (refined ? ", " : "") << rec.runs.size() << " runs";
     if (k < summaries.size()) err << " in " << Duration(summaries[k].seconds);
     if (refined && !share) {
-      std::vector<std::pair<double, RunClass>> classes;
-      for (const CollisionRun& run : rec.runs) classes.emplace_back(run.v, ClassOf(run));
-      const std::optional<ScanEdge> critical = CriticalEdge(classes);
+      const std::optional<ScanEdge> critical = CriticalEdge(ClassesOf(rec.runs));
       err << "; critical velocity: "
           << (critical ? "between " + Shortest(critical->vLow) + " and " + Shortest(critical->vHigh) : "none");
     }

@@ -88,10 +88,8 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
     runs = runAll(grid, error);
   }
 
-  std::vector<std::pair<double, RunClass>> classes;
-  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
   std::vector<ScanEdge>& edges = result.edges;
-  edges = EdgesBetween(classes);
+  edges = EdgesBetween(ClassesOf(runs));
   if (o.parts > 1) {  // the part-th share of the edges
     std::vector<ScanEdge> mine;
     for (size_t k : PartIndices(edges.size(), o.part, o.parts)) mine.push_back(edges[k]);
@@ -184,9 +182,7 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   if (!o.pngFile.empty() && !WriteScanMap(o, grid, runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, runs, edges, err)) status = 1;
 
-  std::vector<std::pair<double, RunClass>> classes;
-  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
-  if (const std::optional<ScanEdge> critical = CriticalEdge(classes))
+  if (const std::optional<ScanEdge> critical = CriticalEdge(ClassesOf(runs)))
     err << "critical velocity: between " << Shortest(critical->vLow) << " and " << Shortest(critical->vHigh) << '\n';
   else
     err << "critical velocity: none in this scan\n";

@@ -290,11 +290,8 @@ std::string ModelName(int kind, double modulation) {
 std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize) {
   constexpr double kLeastPoints = 4;
   const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
-  const double width = StaticKink(pot, pot.ParamA).HalfMaxWidth();
-  // The steepest slope sqrt(2 W) of the kink, sampled finely over the values it passes.
-  double steepest = 0;
-  for (int j = 1; j < 4000; ++j) steepest = std::max(steepest, PotW(pot, pot.ParamA, -1 + j / 2000.0));
-  steepest = std::sqrt(2 * steepest);
+  const StaticKink kink(pot, pot.ParamA);
+  const double width = kink.HalfMaxWidth(), steepest = static_cast<double>(kink.SteepestSlope());
   const double k = std::fabs(pot.ModulationK);
   const double period = k > 0 ? 2 * M_PI / (k * steepest) : 0;
   char text[320];

@@ -1,14 +1,14 @@
 #include "cli/sweep.h"
 
 #include <chrono>
-#include <cstdio>
 #include <limits>
 #include <ostream>
 #include <sstream>
 
 #include "app/replace_file.h"
+#include "cli/converge.h"
 #include "cli/refine.h"
-#include "cli/run_command.h"
+#include "cli/refined_scan.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
@@ -21,11 +21,12 @@ namespace kl {
 
 namespace {
 
-std::vector<std::pair<double, RunClass>> ClassesOf(const std::vector<CollisionRun>& runs) {
-  std::vector<std::pair<double, RunClass>> classes;
-  for (const CollisionRun& run : runs) classes.emplace_back(run.v, ClassOf(run));
-  return classes;
-}
+// One k of a sweep: its scan's record, or a record per grid of a converged scan.
+struct SweepEntry {
+  double k = 0;
+  std::vector<ScanRecord> records;
+  std::vector<GridSummary> summaries;  // per record, when the scan ran here
+};
 
 bool Refined(const SweepEntry& e) { return !e.records.empty() && e.records.front().parameters.refineTolerance > 0; }
 
@@ -42,21 +43,71 @@ std::vector<ConvergedEdge> Extrapolated(const SweepEntry& e) {
   return ConvergeEdges(GridsOf(e), edges, e.records.front().parameters.dv);
 }
 
-std::string Rounded(double v, int digits) {
-  char text[40];
-  std::snprintf(text, sizeof text, "%.*g", digits, v);
-  return text;
-}
-
 std::string Cell(const std::optional<double>& v) { return v ? Shortest(*v) : std::string(); }
 
 // Each line of `text` after its first (a header) with `prefix` before it.
-std::string Prefixed(const std::string& prefix, const std::string& text, bool keepHeader) {
+std::string Prefixed(const std::string& prefix, const std::string& text) {
   std::istringstream lines(text);
   std::string line, result;
-  for (bool first = true; std::getline(lines, line); first = false)
-    if (!first || keepHeader) result += prefix + line + '\n';
+  std::getline(lines, line);
+  while (std::getline(lines, line)) result += prefix + line + '\n';
   return result;
+}
+
+// The escape windows among runs in velocity order below v: each longest stretch of neighbouring
+// runs that escape after the same number of bounces counts once.
+size_t EscapeWindowsBelow(const std::vector<CollisionRun>& runs, double v) {
+  size_t windows = 0;
+  std::optional<RunClass> previous;
+  for (const CollisionRun& run : runs) {
+    if (!(run.v < v)) break;
+    const RunClass c = ClassOf(run);
+    if (c.kind == RunClass::Escape && !(previous && *previous == c)) ++windows;
+    previous = c;
+  }
+  return windows;
+}
+
+// A row of the sweep's table: the critical velocity's final bracket (for a converged scan the
+// extrapolated velocity +- its error), the edges located (extrapolated), and the escape windows
+// below the critical velocity (on the finest grid).
+struct SweepRow {
+  double k = 0;
+  std::optional<double> vcLow, vcHigh;
+  size_t edges = 0, windows = 0;
+};
+
+std::string SweepCsvHeader() { return "k,v_c_low,v_c_high,edges,windows\n"; }
+
+std::string SweepCsvRow(const SweepRow& row) {
+  return Shortest(row.k) + "," + Cell(row.vcLow) + "," + Cell(row.vcHigh) + "," + std::to_string(row.edges) + "," +
+         std::to_string(row.windows) + "\n";
+}
+
+// The row of an entry; `extrapolated` holds its edges matched across the grids when it is a
+// refined converged scan, and is null otherwise.
+SweepRow SweepRowOf(const SweepEntry& e, const std::vector<ConvergedEdge>* extrapolated) {
+  SweepRow row;
+  row.k = e.k;
+  if (e.records.empty()) return row;
+  const std::vector<CollisionRun>& finest = e.records.back().runs;
+  if (extrapolated) {
+    const std::vector<ConvergedEdge>& edges = *extrapolated;
+    for (const ConvergedEdge& edge : edges) row.edges += edge.extrapolated ? 1 : 0;
+    if (const std::optional<size_t> c = CriticalConvergedEdge(edges); c && edges[*c].extrapolated) {
+      row.vcLow = *edges[*c].extrapolated - *edges[*c].error;
+      row.vcHigh = *edges[*c].extrapolated + *edges[*c].error;
+    }
+  } else {
+    const auto classes = ClassesOf(finest);
+    row.edges = Refined(e) ? e.records.back().edges.size() : EdgesBetween(classes).size();
+    if (const std::optional<ScanEdge> c = CriticalEdge(classes)) {
+      row.vcLow = c->vLow;
+      row.vcHigh = c->vHigh;
+    }
+  }
+  row.windows = EscapeWindowsBelow(finest, row.vcLow.value_or(std::numeric_limits<double>::infinity()));
+  return row;
 }
 
 // The scan of a sweep cut short by a stop or a failure: the grids it finished and the finished
@@ -66,8 +117,6 @@ struct CutScan {
   std::vector<CollisionRun> runs;
   int grid = 0;
 };
-
-std::string Named(const char* option, const std::string& file) { return std::string(option) + " " + file; }
 
 int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries, bool converged, const CutScan* cut,
                std::ostream& out, std::ostream& err) {
@@ -82,14 +131,24 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
     status = 1;
   };
 
-  // The table, a row per k.
+  // A whole converged scan's edges, matched across its grids once for the table, the edges and
+  // the record; a share's are extrapolated by the merge.
+  const bool extrapolate = converged && refined && !share;
+  std::vector<std::vector<ConvergedEdge>> extrapolated;
+  std::vector<std::string> extrapolatedCsvs;
+  for (const SweepEntry& e : entries) {
+    extrapolated.push_back(extrapolate ? Extrapolated(e) : std::vector<ConvergedEdge>{});
+    extrapolatedCsvs.push_back(extrapolate ? ConvergedEdgesCsv(GridsOf(e), extrapolated.back()) : std::string());
+  }
+
+  // The table, a row per k; a share holds part of every scan and has none.
   std::vector<SweepRow> rows;
   std::string table = SweepCsvHeader();
-  for (const SweepEntry& e : entries) {
-    rows.push_back(SweepRowOf(e, converged));
-    table += SweepCsvRow(rows.back());
-  }
   if (!share) {
+    for (size_t i = 0; i < entries.size(); ++i) {
+      rows.push_back(SweepRowOf(entries[i], extrapolate ? &extrapolated[i] : nullptr));
+      table += SweepCsvRow(rows.back());
+    }
     if (given.sweepCsv.empty())
       out << table << std::flush;
     else
@@ -114,18 +173,17 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
       for (const ScanRecord& rec : cut->done.records) add(cut->done.k, rec.runs, rec.parameters.gridSize);
       add(cut->done.k, cut->runs, cut->grid);
     }
-    ScanOptions o = given;
-    if (!WriteScanCsv(o, csv, out, err)) status = 1;
+    if (!WriteScanCsv(given, csv, out, err)) status = 1;
   }
 
   // The edges, each with its k first.
   if (!given.edgesFile.empty()) {
     std::string text;
-    if (converged && refined && !share) {
-      for (const SweepEntry& e : entries) {
-        const std::string csv = ConvergedEdgesCsv(GridsOf(e), Extrapolated(e));
+    if (extrapolate) {
+      for (size_t i = 0; i < entries.size(); ++i) {
+        const std::string& csv = extrapolatedCsvs[i];
         if (text.empty()) text = "k," + csv.substr(0, csv.find('\n') + 1);
-        text += Prefixed(Shortest(e.k) + ",", csv, false);
+        text += Prefixed(Shortest(entries[i].k) + ",", csv);
       }
       if (text.empty()) text = "k,class_low,class_high,v_extrapolated,error\n";
     } else {
@@ -140,9 +198,8 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   }
 
   // The map: the finest grid's runs of every k.
-  ScanParameters p = ParametersOf(given);
-  if (!entries.empty()) p = entries.front().records.back().parameters;
   if (!given.sweepPng.empty() && !share) {
+    const ScanParameters p = entries.empty() ? ParametersOf(given) : entries.front().records.back().parameters;
     std::vector<SweepMapRow> mapRows;
     for (size_t i = 0; i < entries.size(); ++i)
       mapRows.push_back(SweepMapRow{entries[i].k, ClassesOf(entries[i].records.back().runs), rows[i].vcLow,
@@ -166,14 +223,11 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   if (!given.sweepH5.empty()) {
     RecordSet set;
     set.converged = converged;
-    std::vector<std::string> edgesCsvs;
     for (const SweepEntry& e : entries) {
       set.modulations.push_back(e.k);
       set.entries.push_back(e.records);
-      edgesCsvs.push_back(converged && refined && !share ? ConvergedEdgesCsv(GridsOf(e), Extrapolated(e))
-                                                         : std::string());
     }
-    if (!WriteSweepRecord(given.sweepH5, set, edgesCsvs, share ? std::string() : table, error)) {
+    if (!WriteSweepRecord(given.sweepH5, set, extrapolatedCsvs, share ? std::string() : table, error)) {
       err << "kinklab-run: " << error << '\n';
       status = 1;
     }
@@ -193,9 +247,8 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
       const SweepRow& row = rows[i];
       if (!row.vcLow)
         err << "critical velocity: none";
-      else if (converged && refined)
-        err << "critical velocity (extrapolated): " << Rounded((*row.vcLow + *row.vcHigh) / 2, 12) << " +- "
-            << Rounded((*row.vcHigh - *row.vcLow) / 2, 2);
+      else if (extrapolate)
+        err << CriticalVelocityLine(extrapolated[i]);
       else
         err << "critical velocity: between " << Shortest(*row.vcLow) << " and " << Shortest(*row.vcHigh);
       err << ", " << row.edges << (row.edges == 1 ? " edge, " : " edges, ") << row.windows
@@ -221,56 +274,13 @@ bool OutputsFitRecord(const ScanOptions& o, bool sweep, const std::string& file,
                                           {"--sweep-h5", o.sweepH5}};
   for (const auto& [name, value] : outputs)
     if (!value.empty()) {
-      err << "kinklab-run: " << Named(name, value) << ": " << file
+      err << "kinklab-run: " << name << " " << value << ": " << file
           << (sweep ? " is a sweep's record; a sweep writes its map and record with --sweep-png and --sweep-h5"
                     : " is not a sweep's record")
           << '\n';
       return false;
     }
   return true;
-}
-
-std::string SweepCsvHeader() { return "k,v_c_low,v_c_high,edges,windows\n"; }
-
-std::string SweepCsvRow(const SweepRow& row) {
-  return Shortest(row.k) + "," + Cell(row.vcLow) + "," + Cell(row.vcHigh) + "," + std::to_string(row.edges) + "," +
-         std::to_string(row.windows) + "\n";
-}
-
-size_t EscapeWindowsBelow(const std::vector<CollisionRun>& runs, double v) {
-  size_t windows = 0;
-  std::optional<RunClass> previous;
-  for (const CollisionRun& run : runs) {
-    if (!(run.v < v)) break;
-    const RunClass c = ClassOf(run);
-    if (c.kind == RunClass::Escape && !(previous && *previous == c)) ++windows;
-    previous = c;
-  }
-  return windows;
-}
-
-SweepRow SweepRowOf(const SweepEntry& e, bool converged) {
-  SweepRow row;
-  row.k = e.k;
-  if (e.records.empty()) return row;
-  const std::vector<CollisionRun>& finest = e.records.back().runs;
-  if (converged && Refined(e)) {
-    const std::vector<ConvergedEdge> edges = Extrapolated(e);
-    for (const ConvergedEdge& edge : edges) row.edges += edge.extrapolated ? 1 : 0;
-    if (const std::optional<size_t> c = CriticalConvergedEdge(edges); c && edges[*c].extrapolated) {
-      row.vcLow = *edges[*c].extrapolated - *edges[*c].error;
-      row.vcHigh = *edges[*c].extrapolated + *edges[*c].error;
-    }
-  } else {
-    const auto classes = ClassesOf(finest);
-    row.edges = Refined(e) ? e.records.back().edges.size() : EdgesBetween(classes).size();
-    if (const std::optional<ScanEdge> c = CriticalEdge(classes)) {
-      row.vcLow = c->vLow;
-      row.vcHigh = c->vHigh;
-    }
-  }
-  row.windows = EscapeWindowsBelow(finest, row.vcLow.value_or(std::numeric_limits<double>::infinity()));
-  return row;
 }
 
 int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<bool>& stop, std::ostream& out,

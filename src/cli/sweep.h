@@ -3,41 +3,14 @@
 // one) at every k = K0, K0 + DK, ..., K1, and what it tells: the critical velocity against k,
 // the map of outcomes in the (v, k) plane, and a record that holds every scan.
 #include <atomic>
-#include <cstddef>
 #include <iosfwd>
-#include <optional>
 #include <string>
 #include <vector>
 
-#include "cli/converge.h"
 #include "cli/options.h"
-#include "cli/refined_scan.h"
 #include "records/scan_record.h"
 
 namespace kl {
-
-// One k of a sweep: its scan's record, or a record per grid of a converged scan.
-struct SweepEntry {
-  double k = 0;
-  std::vector<ScanRecord> records;
-  std::vector<GridSummary> summaries;  // per record, when the scan ran here
-};
-
-// A row of the sweep's table: the critical velocity's final bracket (for a converged scan the
-// extrapolated velocity +- its error), the edges located (extrapolated), and the escape windows
-// below the critical velocity (on the finest grid).
-struct SweepRow {
-  double k = 0;
-  std::optional<double> vcLow, vcHigh;
-  size_t edges = 0, windows = 0;
-};
-SweepRow SweepRowOf(const SweepEntry& entry, bool converged);
-std::string SweepCsvHeader();  // "k,v_c_low,v_c_high,edges,windows\n"
-std::string SweepCsvRow(const SweepRow& row);
-
-// The escape windows among runs in velocity order below v: each longest stretch of neighbouring
-// runs that escape after the same number of bounces counts once.
-size_t EscapeWindowsBelow(const std::vector<CollisionRun>& runs, double v);
 
 // The sweep of `given` (its k from --sweep-modulation, or those of the sweep record `from`,
 // whose scans are then refined as --from-h5 asks): every k's scan in turn, the progress over

@@ -177,6 +177,18 @@ bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, 
   return true;
 }
 
+bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error, double seconds) {
+  std::vector<ScanRecord> records;
+  bool converged = false;
+  if (!ReadScanRecords(path, records, converged, error, seconds)) return false;
+  if (converged) {
+    error = path + ": the record of a converged scan, a group per grid";
+    return false;
+  }
+  record = std::move(records[0]);
+  return true;
+}
+
 bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, std::string& error) {
   std::vector<RecordSet> read(paths.size());
   for (size_t k = 0; k < paths.size(); ++k) {

@@ -324,30 +324,4 @@ bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& 
 
 }  // namespace layout
 
-using layout::ReadsWithoutCrashing;
-
-bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error, double seconds) {
-  return ReadsWithoutCrashing(path, seconds, error) && ReadScanRecordDirectly(path, record, error);
-}
-
-bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::string& error) {
-  h5::Quiet();
-  if (H5Fis_hdf5(path.c_str()) <= 0) {
-    error = path + ": not an HDF5 file that can be read";
-    return false;
-  }
-  Handle file(H5Fopen(path.c_str(), H5F_ACC_RDONLY, H5P_DEFAULT), H5Fclose);
-  std::string why;
-  ScanRecord read;
-  if (!file.ok()) why = h5::Reason();
-  else if (!ReadAll(file.get(), read, why)) why = "not a scan record: " + why;
-  if (!why.empty()) {
-    error = path + ": " + why;
-    return false;
-  }
-  record = std::move(read);
-  return true;
-}
-
-
 }  // namespace kl

@@ -40,14 +40,11 @@ bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::str
 // attribute "edges" (empty for a record of unrefined runs or of a share).
 bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRecord>& grids,
                               const std::string& edgesCsv, std::string& error);
-// Reads and checks a whole record: false with `error` naming the file and the reason for
-// anything that is not such a record.
-// The file is first read in a child process, since the HDF5 library can crash or loop on a
-// damaged one; such a file (or one the trial does not finish within `seconds`) is refused like
-// any other that is not a record.
+// Reads and checks the record of one scan: false with `error` naming the file and the reason
+// for anything that is not such a record (a converged scan's or a sweep's included). Read in a
+// child process first, since the HDF5 library can crash or loop on a damaged file; such a file
+// (or one the trial does not finish within `seconds`) is refused like any other.
 bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& error, double seconds = 120);
-// The same in this process, for files that came from this program.
-bool ReadScanRecordDirectly(const std::string& path, ScanRecord& record, std::string& error);
 
 // The records a file holds: one scan's (an entry of one record), a converged scan's (an entry
 // of a record per grid, coarsest first), or a sweep's (an entry per k of the family, each of
@@ -59,7 +56,7 @@ struct RecordSet {
   bool Sweep() const { return !modulations.empty(); }
 };
 // Reads and checks a record of any kind: false with `error` naming the file and the reason for
-// anything that is not one. Read in a child process first, as ReadScanRecord does.
+// anything that is not one. Read in a child process first, as ReadScanRecord is.
 bool ReadRecordSet(const std::string& path, RecordSet& set, std::string& error, double seconds = 120);
 bool ReadRecordSetDirectly(const std::string& path, RecordSet& set, std::string& error);
 

@@ -77,10 +77,15 @@ double StaticKink::At(double x) const {
   return static_cast<double>(Advance(nodes[n], right ? rest : -rest));
 }
 
-double StaticKink::HalfMaxWidth() const {
+long double StaticKink::SteepestSlope() const {
   long double top = 0;
   for (const auto* nodes : {&left_, &right_})
     for (long double U : *nodes) top = std::max(top, Slope(U));
+  return top;
+}
+
+double StaticKink::HalfMaxWidth() const {
+  const long double top = SteepestSlope();
   // Between the nodes just beyond the outermost ones whose slope reaches half the top: across
   // every hump of a fast modulation's slope, not only the one at the centre.
   long double lowest = 0, highest = 0;

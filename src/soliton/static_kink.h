@@ -21,6 +21,8 @@ class StaticKink {
   double MirrorAt(double x) const { return At(-x); }
   // dU/dx = sqrt(2 W(U)) at the value U.
   long double Slope(long double U) const;
+  // The largest slope U' over the stored nodes.
+  long double SteepestSlope() const;
   // The full width of the slope U' at half its maximum, read off the stored nodes (to about
   // a node spacing), between the outermost points where it reaches half: for a fast
   // modulation, whose slope has several humps, the width of the whole kink.

@@ -15,9 +15,12 @@
 #include "app/version.h"
 #include "cli/options.h"
 #include "cli/scan_outputs.h"
+#include "support/text_files.h"
 
 namespace kl {
 namespace {
+
+using test::FileText;
 
 namespace fs = std::filesystem;
 
@@ -25,13 +28,6 @@ struct Outcome {
   int status = -1;
   std::string out, err;
 };
-
-std::string FileText(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Runs the runner with `args` in the empty folder `dir`.
 Outcome Start(const std::string& runner, const fs::path& dir, const std::string& args, const std::string& prefix = "") {

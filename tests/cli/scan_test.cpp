@@ -27,6 +27,7 @@
 #include "cli/refine.h"
 #include "interaction/colour_scale.h"
 #include "records/scan_record.h"
+#include "support/text_files.h"
 #include "views/canvas.h"
 
 #include <hdf5.h>
@@ -36,25 +37,14 @@ extern char** environ;
 namespace kl {
 namespace {
 
+using test::Lines;
+using test::FileText;
+
 ScanOptions Parsed(const std::vector<std::string>& args) {
   ScanOptions o;
   std::string error;
   EXPECT_TRUE(ParseScanArgs(args, o, error)) << error;
   return o;
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 std::vector<std::string> Fields(const std::string& row) {

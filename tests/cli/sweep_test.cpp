@@ -15,25 +15,15 @@
 #include "cli/scan_command.h"
 #include "cli/scan_csv.h"
 #include "records/scan_record.h"
+#include "support/text_files.h"
 
 namespace kl {
 namespace {
 
+using test::Lines;
+using test::FileText;
+
 std::string Path(const std::string& name) { return ::testing::TempDir() + "sweep_" + std::to_string(getpid()) + "_" + name; }
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // An error stream that raises `stop` once it has been told `cue`, as Ctrl-C would at that moment.
 class StopAt : public std::stringbuf {
