@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <system_error>
 
 #if __has_include(<unistd.h>)
+#include <fcntl.h>
 #include <unistd.h>
 #define KINKLAB_HAVE_FSYNC 1
 #endif
@@ -60,32 +62,61 @@ bool CheckOutputPath(const std::string& path, std::string& error) {
   return true;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error) {
-  const std::string temp = path + ".tmp";
-  std::FILE* f = std::fopen(temp.c_str(), "wb");
-  if (!f) {
-    error = "cannot write " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  errno = 0;
-  bool ok = std::fwrite(content.data(), 1, content.size(), f) == content.size() && std::fflush(f) == 0;
+int CreateTemporaryBeside(const std::string& path, std::string& temp, std::string& error) {
+  static std::atomic<unsigned> made{0};
+  static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::random_device entropy;
+  int err = EEXIST;
+  for (int attempt = 0; attempt < 64 && err == EEXIST; ++attempt) {
+    std::string tag;
+    for (unsigned bits = entropy() ^ (made++ * 2654435761u), k = 0; k < 6; ++k, bits /= 36) tag += kLetters[bits % 36];
+    temp = path + "." + std::to_string(ProcessId()) + "-" + tag + ".tmp";
 #ifdef KINKLAB_HAVE_FSYNC
-  // Without this a crash soon after the rename could leave an empty file under the old name.
-  ok = ok && fsync(fileno(f)) == 0;
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) return fd;
+    err = errno;
+#else
+    err = ENOSYS;
 #endif
-  int err = errno;
-  if (std::fclose(f) != 0 && ok) {
+  }
+  temp.clear();
+  error = "cannot write " + path + ": " + std::strerror(err);
+  return -1;
+}
+
+bool WriteAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t n = write(fd, data, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      if (n == 0) errno = EIO;
+      return false;
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return true;
+}
+
+bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error) {
+  std::string temp;
+  const int fd = CreateTemporaryBeside(path, temp, error);
+  if (fd < 0) return false;
+  // Without the fsync a crash soon after the rename could leave an empty file under the old name.
+  bool ok = WriteAll(fd, content.data(), content.size()) && fsync(fd) == 0;
+  int err = ok ? 0 : errno;
+  if (close(fd) != 0 && ok) {
     ok = false;
     err = errno;
   }
   if (!ok) {
-    std::remove(temp.c_str());
+    unlink(temp.c_str());
     error = "cannot write " + path + ": " + std::strerror(err != 0 ? err : EIO);
     return false;
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {
     err = errno;
-    std::remove(temp.c_str());
+    unlink(temp.c_str());
     error = "cannot replace " + path + ": " + std::strerror(err);
     return false;
   }

@@ -4,11 +4,21 @@
 
 namespace kl {
 
-// Writes `content` to `path` through the temporary file `path` + ".tmp", flushed to the disk
-// before it is renamed over `path`, so a failure never leaves half a file where a good one
-// stood. On failure returns false, removes the temporary file and sets `error` to
-// "cannot write PATH: <system error text>" (or "cannot replace PATH: ...").
+// Writes `content` to `path` through a temporary file of its own beside it (see
+// CreateTemporaryBeside), flushed to the disk before it is renamed over `path`, so a failure
+// never leaves half a file where a good one stood. On failure returns false, removes its
+// temporary file and sets `error` to "cannot write PATH: <system error text>" (or "cannot
+// replace PATH: ..."); the file at `path` is then as it was.
 bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error);
+
+// Makes a new, empty file in the folder of `path` under a name that no file had
+// (PATH.<process>-<random>.tmp, created exclusively, so two writers of one output never share
+// or remove each other's temporary file) and returns its descriptor, open for writing, with
+// its name in `temp`; -1 with `error` = "cannot write PATH: <reason>" on failure.
+int CreateTemporaryBeside(const std::string& path, std::string& temp, std::string& error);
+
+// Writes all of `size` bytes to `fd`, resuming after interruptions; false with errno set.
+bool WriteAll(int fd, const char* data, size_t size);
 
 // Checks, before any work is done, that `path` can later be written through its temporary file:
 // its folder exists, is a folder, and may be written to, and the path itself, if it exists, is

@@ -72,7 +72,7 @@ int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& fr
   std::vector<CollisionRun> unfinished;  // the finished runs of a grid a stop cut short
   const std::string error = RunGrids(given, from, stop, err, progress, done, summaries, unfinished);
   progress.Close();
-  int status = WriteConvergedScan(given, done, summaries, unfinished, out, err);
+  int status = WriteConvergedScan(given, done, summaries, unfinished, !stop.load() && error.empty(), out, err);
   if (!error.empty()) {
     err << "kinklab-run: " << error << '\n';
     status = 1;
@@ -84,7 +84,7 @@ int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& fr
 }
 
 int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
-                       const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished,
+                       const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished, bool complete,
                        std::ostream& out, std::ostream& err) {
   // Every run of every grid, each row with its grid.
   const std::string header = ScanCsvHeader();
@@ -100,11 +100,20 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
     sizes.push_back(rec.parameters.gridSize);
     rows(rec.runs, rec.parameters.gridSize);
   }
+  // The grid a stop cut short: its finished runs go to the CSV and, as a record that says it is
+  // not complete, to the record, so that none is lost.
+  std::vector<ScanRecord> recorded = records;
+  const int next = given.convergeGrids.size() > records.size() ? given.convergeGrids[records.size()] : 0;
   if (!unfinished.empty()) {
-    const int next = given.convergeGrids.size() > records.size() ? given.convergeGrids[records.size()] : 0;
     rows(unfinished, next);
+    ScanOptions cut = given;
+    if (!records.empty()) TakeParameters(records.back().parameters, cut);
+    if (next > 0) cut.run.gridSize = next;
+    recorded.push_back(RecordOf(cut, unfinished, {}, false));
   }
+  if (!complete && !recorded.empty()) recorded.back().complete = false;  // the grids after it are missing
   int status = 0;
+  if (records.empty() && unfinished.empty() && NothingFinished(true, 0, err)) return 0;
   if (!WriteScanCsv(given, csv, out, err)) status = 1;
 
   // A share holds part of each grid's runs or edges: the merge of the shares extrapolates.
@@ -118,7 +127,9 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
       refined && !share ? ConvergeEdges(sizes, edges, window) : std::vector<ConvergedEdge>{};
   const std::string edgesCsv = refined && !share ? ConvergedEdgesCsv(sizes, converged) : std::string();
   std::string writeError;
-  if (!given.edgesFile.empty()) {
+  if (!given.edgesFile.empty() && records.empty()) {
+    err << "kinklab-run: " << given.edgesFile << " is not written: no grid finished\n";
+  } else if (!given.edgesFile.empty()) {
     std::string text = edgesCsv;
     if (share) {  // the share's own edges, grid by grid
       text = "N," + EdgesCsvHeader();
@@ -130,12 +141,13 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
       status = 1;
     }
   }
-  if (!records.empty() && !given.pngFile.empty()) {
+  if (!recorded.empty() && !given.pngFile.empty()) {  // the finest grid finished, or the one cut short
+    const ScanRecord& shown = records.empty() ? recorded.back() : records.back();
     ScanOptions finest = given;
-    TakeParameters(records.back().parameters, finest);
-    if (!WriteScanMap(finest, ScanVelocities(finest.v0, finest.v1, finest.dv), records.back().runs, err)) status = 1;
+    TakeParameters(shown.parameters, finest);
+    if (!WriteScanMap(finest, ScanVelocities(finest.v0, finest.v1, finest.dv), shown.runs, err)) status = 1;
   }
-  if (!given.h5File.empty() && !WriteConvergedScanRecord(given.h5File, records, edgesCsv, writeError)) {
+  if (!given.h5File.empty() && !WriteConvergedScanRecord(given.h5File, recorded, edgesCsv, writeError)) {
     err << "kinklab-run: " << writeError << '\n';
     status = 1;
   }

@@ -82,6 +82,15 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
     grid = ScanVelocities(o.v0, o.v1, o.dv);
     if (!refinable()) return false;
     progress.Line("scan: " + std::to_string(runs.size()) + " runs read from " + o.fromH5);
+    // A record that a stop cut short: its missing grid runs first, then the refinement.
+    if (const std::vector<double> missing = from.MissingGridRuns(); !missing.empty()) {
+      progress.Line("scan: resuming " + o.fromH5 + ": " + std::to_string(missing.size()) + " of its " +
+                    std::to_string(from.GridRuns()) + " grid runs are missing");
+      progress.Queue(missing.size());
+      for (CollisionRun& run : runAll(missing, error)) runs.push_back(std::move(run));
+      std::stable_sort(runs.begin(), runs.end(),
+                       [](const CollisionRun& a, const CollisionRun& b) { return a.v < b.v; });
+    }
   } else {
     grid = ScanVelocities(o.v0, o.v1, o.dv);
     progress.Queue(grid.size());
@@ -143,8 +152,15 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   if (!o.fromH5.empty()) {
     std::string error;
     RecordSet set;
-    if (!ReadRecordSet(o.fromH5, set, error)) {
+    if (!ReadRecordSet(o.fromH5, set, error, 120, &stop)) {
       err << "kinklab-run: --from-h5 " << error << '\n';
+      return 2;
+    }
+    // A stopped record of one whole scan is resumed; one of a share, a converged scan or a sweep
+    // is refused, with the command that completes it.
+    if (const std::string incomplete = IncompleteMessage(o.fromH5, set);
+        !incomplete.empty() && (set.Sweep() || set.converged || set.entries[0][0].parts > 1)) {
+      err << "kinklab-run: --from-h5 " << incomplete << '\n';
       return 2;
     }
     if (set.Sweep()) return RunSweep(given, set, stop, out, err, progressInPlace);
@@ -170,6 +186,8 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   std::string csv = ScanCsvHeader();
   for (const CollisionRun& run : runs) csv += ScanCsvRow(run);
   std::string writeError;
+  const bool complete = !stop.load() && error.empty();
+  if (NothingFinished(stop.load(), runs.size(), err)) return 0;
   if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.edgesFile.empty()) {
     std::string text = EdgesCsvHeader();
@@ -180,7 +198,7 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
     }
   }
   if (!o.pngFile.empty() && !WriteScanMap(o, grid, runs, err)) status = 1;
-  if (!o.h5File.empty() && !WriteRecordOf(o, runs, edges, err)) status = 1;
+  if (!o.h5File.empty() && !WriteRecordOf(o, runs, edges, complete, err)) status = 1;
 
   if (const std::optional<ScanEdge> critical = CriticalEdge(ClassesOf(runs)))
     err << "critical velocity: between " << Shortest(critical->vLow) << " and " << Shortest(critical->vHigh) << '\n';

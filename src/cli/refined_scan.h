@@ -85,7 +85,7 @@ std::string RunGrids(const ScanOptions& given, const std::vector<ScanRecord>& fr
 // edges), as RunConvergedScan and the merge of its shares write them. `summaries` (one per
 // record, or empty) adds to each grid's line; `unfinished` are runs of a grid a stop cut short.
 int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
-                       const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished,
+                       const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished, bool complete,
                        std::ostream& out, std::ostream& err);
 
 }  // namespace kl

@@ -78,11 +78,14 @@ class RunnerUi : public RunUi {
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
     TakeOutputs();
   }
-  bool ContinueAfterStep() override { return p_.sim.TimeNow < target_ && !Stopped() && failure_.empty(); }
+  bool ContinueAfterStep() override { return p_.sim.TimeNow < target_ && !Stopped(); }
 
   bool Stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
-  // Why an output that is written during the run failed; empty while none did.
-  const std::string& Failure() const { return failure_; }
+  // Why the outputs written during the run failed, each once; the run goes on without them.
+  const std::vector<std::string>& Failures() const { return failures_; }
+  // The record and the movie while they have not failed (null after).
+  RunRecorder* Record() const { return record_; }
+  RunMovie* Movie() const { return movie_; }
 
   double E0() const { return e0_; }
   long Steps() const { return steps_; }
@@ -111,14 +114,20 @@ class RunnerUi : public RunUi {
   const std::atomic<bool>* stop_;
   RunRecorder* record_;
   RunMovie* movie_;
-  std::string failure_;
+  std::vector<std::string> failures_;
 
-  // The record and the movie take the prepared level (step 0) and then every step's.
+  // The record and the movie take the prepared level (step 0) and then every step's. One that
+  // fails has removed its file and is dropped; the others go on.
   void TakeOutputs() {
-    if (!failure_.empty()) return;
     std::string error;
-    if (record_ && !record_->Sample(p_.sim, p_.marks, steps_, error)) failure_ = error;
-    if (failure_.empty() && movie_ && !movie_->Sample(p_.sim, p_.marks, steps_, error)) failure_ = error;
+    if (record_ && !record_->Sample(p_.sim, p_.marks, steps_, error)) {
+      failures_.push_back(error);
+      record_ = nullptr;
+    }
+    if (movie_ && !movie_->Sample(p_.sim, p_.marks, steps_, error)) {
+      failures_.push_back(error);
+      movie_ = nullptr;
+    }
   }
 };
 
@@ -238,22 +247,24 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   } while (run.Time() < target);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+  // A failed output costs none of the others.
   std::string error;
+  int status = 0;
   if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, "t,E\n" + energy.str(), error)) {
-    err << "kinklab-run: " << error << '\n';
-    return 1;
+    err << "kinklab-run: " << error << '\n' << std::flush;
+    status = 1;
   }
   int half;
   const FieldPoint* newest = run.Newest(half);
   if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpLevel(newest, half, run.Dx()), error)) {
-    err << "kinklab-run: " << error << '\n';
-    return 1;
+    err << "kinklab-run: " << error << '\n' << std::flush;
+    status = 1;
   }
   const int phase = firstPhaseSteps >= 0 && run.Steps() > firstPhaseSteps + 1 ? 2 : 1;
   PrintSummary(out, RunSummary{profile, run.Dx(), run.Dt(), firstReach, run.Steps(), run.Time(), phase, e0,
                                run.Energy(), drift, centredDrift, KinkMass(pot, pot.ParamA), o.precision,
                                StepThreadsFor(o.threads), seconds > 0 ? points / seconds : 0.0, stopped()});
-  return 0;
+  return status;
 }
 
 }  // namespace
@@ -342,7 +353,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
       return 1;
     }
     // A log that fails later (removed during the run) is told at once; the run goes on.
-    p.log.SetErrorSink([&err](const std::string& m) { err << "kinklab-run: warning: " << m << '\n' << std::flush; });
+    p.log.SetErrorSink([&err](const std::string& m) { err << "kinklab-run: " << m << '\n' << std::flush; });
   }
 
   const double target = o.untilTime ? *o.untilTime : FirstPhaseReach(o.gridSize, o.halfInterval);
@@ -402,7 +413,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   double lastTime = -1;
   long lastSteps = -1;
   do {
-    if (p.sim.RunState == 4 || ui.Stopped() || !ui.Failure().empty()) break;
+    if (p.sim.RunState == 4 || ui.Stopped()) break;
     lastTime = p.sim.TimeNow;
     lastSteps = ui.Steps();
     ui.SelectWithoutStop();
@@ -411,32 +422,24 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   } while (p.sim.TimeNow < target && (ui.Steps() != lastSteps || p.sim.TimeNow != lastTime));
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-  // A record or a movie that failed during the run leaves no file; on a stop both are kept, as
-  // what the run had made so far.
-  if (!ui.Failure().empty()) {
-    err << "kinklab-run: " << ui.Failure() << '\n';
-    return 1;
-  }
-  if ((record && !record->Finish(error)) || (movie && !movie->Finish(error))) {
-    err << "kinklab-run: " << error << '\n';
-    return 1;
-  }
-  if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, ui.EnergyCsv(), error)) {
-    err << "kinklab-run: " << error << '\n';
-    return 1;
-  }
+  // An output that fails leaves no file (an older one stays as it was) and costs none of the
+  // others; on a stop all are kept, as what the run had made so far.
+  int status = 0;
+  auto fail = [&](const std::string& why) {
+    err << "kinklab-run: " << why << '\n' << std::flush;
+    status = 1;
+  };
+  for (const std::string& why : ui.Failures()) fail(why);
+  if (ui.Record() && !ui.Record()->Finish(error)) fail(error);
+  if (ui.Movie() && !ui.Movie()->Finish(error)) fail(error);
+  if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, ui.EnergyCsv(), error)) fail(error);
   if (!o.pngFile.empty()) {
     ColourScale colours;
     colours.ColorCount = o.colourCount;
-    if (!WriteXtPicturePng(p, colours, o.energyPicture, o.pngWidth, o.pngHeight, o.pngFile, error)) {
-      err << "kinklab-run: " << error << '\n';
-      return 1;
-    }
+    if (!WriteXtPicturePng(p, colours, o.energyPicture, o.pngWidth, o.pngHeight, o.pngFile, error)) fail(error);
   }
-  if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpNewestLevel(p.sim), error)) {
-    err << "kinklab-run: " << error << '\n';
-    return 1;
-  }
+  if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpNewestLevel(p.sim), error)) fail(error);
+  if (p.log.Failed()) status = 1;  // told when it happened
 
   RunSummary summary{profile,
                      dx,
@@ -455,7 +458,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
                      seconds > 0 ? ui.Points() / seconds : 0.0,
                      ui.Stopped()};
   PrintSummary(out, summary);
-  return 0;
+  return status;
 }
 
 int RunHeadlessMain(const RunnerOptions& options, std::ostream& out, std::ostream& err) {

@@ -19,7 +19,7 @@ namespace kl {
 
 int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err,
                    bool progressInPlace) {
-  if (!o.mergeFiles.empty()) return RunScanMerge(o, out, err);
+  if (!o.mergeFiles.empty()) return RunScanMerge(o, stop, out, err);
   if (o.Sweeps()) return RunSweep(o, {}, stop, out, err, progressInPlace);  // each k's kink checked before
   {
     Potential pot;
@@ -63,9 +63,12 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
 
   int status = 0;
   std::string error;
-  if (!toOut && !WriteScanCsv(o, csv, out, err)) status = 1;
-  if (!o.pngFile.empty() && !WriteScanMap(o, mine, result.runs, err)) status = 1;
-  if (!o.h5File.empty() && !WriteRecordOf(o, result.runs, {}, err)) status = 1;
+  const bool complete = !stop.load() && result.error.empty();
+  if (!NothingFinished(stop.load(), result.runs.size(), err)) {
+    if (!toOut && !WriteScanCsv(o, csv, out, err)) status = 1;
+    if (!o.pngFile.empty() && !WriteScanMap(o, mine, result.runs, err)) status = 1;
+    if (!o.h5File.empty() && !WriteRecordOf(o, result.runs, {}, complete, err)) status = 1;
+  }
   if (!result.error.empty()) {
     err << "kinklab-run: " << result.error << '\n';
     status = 1;

@@ -55,6 +55,9 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
     std::string_view row = text.substr(start, end - start);
     start = end + 1;
     ++line;
+    // Every row the scan writes ends with its newline: a last line without one was cut off,
+    // perhaps in the middle of a number.
+    if (end == text.size()) return refuse(line, "the last line has no end (a file cut short)");
     if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
     if (line == 1 && row != header) return refuse(line, "the header is not \"" + header + "\"");
     if (row == header) continue;  // the header of a further share's CSV

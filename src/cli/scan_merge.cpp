@@ -14,10 +14,10 @@
 
 namespace kl {
 
-int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err) {
+int RunScanMerge(const ScanOptions& given, const std::atomic<bool>& stop, std::ostream& out, std::ostream& err) {
   RecordSet set;
   std::string error;
-  if (!MergeRecordSets(given.mergeFiles, set, error)) {
+  if (!MergeRecordSets(given.mergeFiles, set, error, &stop)) {
     err << "kinklab-run: --scan-merge " << error << '\n';
     return 2;
   }
@@ -25,7 +25,7 @@ int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err)
   if (!OutputsFitRecord(given, false, given.mergeFiles.front(), err)) return 2;
   std::vector<ScanRecord>& sets = set.entries[0];
   if (set.converged) {  // a scan at several grids: joined grid by grid, its edges extrapolated
-    const int status = WriteConvergedScan(given, sets, {}, {}, out, err);
+    const int status = WriteConvergedScan(given, sets, {}, {}, true, out, err);
     err << "scan: the records of " << given.mergeFiles.size() << " shares joined at " << sets.size() << " grids\n";
     return status;
   }
@@ -39,7 +39,7 @@ int RunScanMerge(const ScanOptions& given, std::ostream& out, std::ostream& err)
   for (const CollisionRun& run : merged.runs) csv += ScanCsvRow(run);
   if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
-  if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, err)) status = 1;
+  if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, true, err)) status = 1;
   if (!o.edgesFile.empty()) {
     std::string text = EdgesCsvHeader();
     for (const ScanEdge& e : merged.edges) text += EdgesCsvRow(e);

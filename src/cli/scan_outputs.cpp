@@ -34,7 +34,7 @@ ScanParameters ParametersOf(const ScanOptions& o) {
                         PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance};
 }
 
-ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges) {
+ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges, bool complete) {
   ScanRecord record;
   record.parameters = ParametersOf(o);
   record.part = o.part;
@@ -43,12 +43,19 @@ ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::v
   record.command = o.command;
   record.runs = std::move(runs);
   record.edges = std::move(edges);
+  record.complete = complete;
   return record;
 }
 
+bool NothingFinished(bool stopped, size_t finishedRuns, std::ostream& err) {
+  if (!stopped || finishedRuns > 0) return false;
+  err << "kinklab-run: stopped before any run finished; no output file is written\n" << std::flush;
+  return true;
+}
+
 bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
-                   std::ostream& err) {
-  const ScanRecord record = RecordOf(o, runs, edges);
+                   bool complete, std::ostream& err) {
+  const ScanRecord record = RecordOf(o, runs, edges, complete);
   std::string error;
   if (WriteScanRecord(o.h5File, record, error)) return true;
   err << "kinklab-run: " << error << '\n';

@@ -18,10 +18,15 @@ bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const s
                   std::ostream& err);
 ScanParameters ParametersOf(const ScanOptions& o);
 // The record of a scan's runs and edges with its options' parameters, share and command.
-ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges);
+// `complete`: the work finished (neither stopped nor failed).
+ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges,
+                    bool complete = true);
 // The record of the runs and edges to --scan-h5; a failure is told on `err`.
 bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
-                   std::ostream& err);
+                   bool complete, std::ostream& err);
+// A stop before any run finished writes no file: an older one stays as it was. True (and told
+// on `err` once) when that is so.
+bool NothingFinished(bool stopped, size_t finishedRuns, std::ostream& err);
 // The scan's CSV to --scan-csv (through a temporary file), or to `out` without it. Should the
 // file fail at the end (a disk that filled during the scan), the rows go to `out` all the same,
 // so that no finished run is lost; false then, with the reason on `err`.

@@ -34,6 +34,10 @@ StopOnSignals::~StopOnSignals() {
 
 const std::atomic<bool>& StopOnSignals::Flag() const { return gStopRequested; }
 
-int StopOnSignals::Status(int status) const { return Stopped() && status == 0 ? 128 + gStopSignal.load() : status; }
+// A stop that ended the work (a read cut short included) reads as the signal's status; a write
+// that failed (1) is told as it is.
+int StopOnSignals::Status(int status) const {
+  return Stopped() && status != 1 ? 128 + gStopSignal.load() : status;
+}
 
 }  // namespace kl

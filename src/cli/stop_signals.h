@@ -19,7 +19,8 @@ class StopOnSignals {
   // The flag the handler sets, for the work to check.
   const std::atomic<bool>& Flag() const;
   bool Stopped() const { return Flag().load(); }
-  // 128 + the signal's number once stopped (130 for Ctrl-C, 143 for SIGTERM), else `status`.
+  // 128 + the signal's number once stopped (130 for Ctrl-C, 143 for SIGTERM), unless the work
+  // failed to write (1); else `status`.
   int Status(int status) const;
 
  private:

@@ -118,8 +118,15 @@ struct CutScan {
   int grid = 0;
 };
 
+// `complete`: every k of the sweep finished (`cut` is the one a stop or a failure cut short).
 int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries, bool converged, const CutScan* cut,
-               std::ostream& out, std::ostream& err) {
+               bool complete, std::ostream& out, std::ostream& err) {
+  size_t finished = cut ? cut->runs.size() : 0;
+  for (const SweepEntry& e : entries)
+    for (const ScanRecord& rec : e.records) finished += rec.runs.size();
+  if (cut)
+    for (const ScanRecord& rec : cut->done.records) finished += rec.runs.size();
+  if (NothingFinished(!complete, finished, err)) return 0;
   const bool share = given.parts > 1;
   bool refined = false;
   for (const SweepEntry& e : entries) refined = refined || Refined(e);
@@ -223,6 +230,7 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   if (!given.sweepH5.empty()) {
     RecordSet set;
     set.converged = converged;
+    set.complete = complete;
     for (const SweepEntry& e : entries) {
       set.modulations.push_back(e.k);
       set.entries.push_back(e.records);
@@ -351,7 +359,8 @@ int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<
     entries.push_back(std::move(e));
   }
   progress.Close();
-  int status = WriteSweep(given, entries, converged, wasCut ? &cut : nullptr, out, err);
+  int status = WriteSweep(given, entries, converged, wasCut ? &cut : nullptr,
+                          entries.size() == ks.size() && error.empty(), out, err);
   if (!error.empty()) {
     err << "kinklab-run: " << error << '\n';
     status = 1;
@@ -369,7 +378,7 @@ int WriteMergedSweep(const ScanOptions& given, const RecordSet& merged, std::ost
   for (size_t i = 0; i < merged.entries.size(); ++i) entries.push_back(SweepEntry{merged.modulations[i], merged.entries[i], {}});
   ScanOptions o = given;
   o.part = o.parts = 1;
-  const int status = WriteSweep(o, entries, merged.converged, nullptr, out, err);
+  const int status = WriteSweep(o, entries, merged.converged, nullptr, true, out, err);
   err << "sweep: the records of " << given.mergeFiles.size() << " shares joined\n";
   return status;
 }

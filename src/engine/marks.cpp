@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "soliton/numbers.h"
@@ -17,17 +18,47 @@ void LogFile::Report(const std::string& what) {
   if (sink_) sink_(what);
 }
 
+namespace {
+
+// Writes `text` at the end of the open file `fd` whole or not at all: a write cut short (a full
+// disk, a file-size limit) is taken back to the size before it, so the log never holds half a
+// line. False with `err` set to the system's reason.
+bool AppendWhole(int fd, const std::string& text, int& err) {
+  struct stat before {};
+  if (::fstat(fd, &before) != 0) {
+    err = errno;
+    return false;
+  }
+  size_t done = 0;
+  while (done < text.size()) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      err = n < 0 ? errno : EIO;
+      if (done > 0) (void)!::ftruncate(fd, before.st_size);
+      return false;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
 bool LogFile::Create() {
   if (path_.empty()) return true;
-  std::FILE* f = std::fopen(path_.c_str(), "w");
-  if (!f) {
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) {
     Report("Cannot create the log file \"" + shown_ + "\": " + std::strerror(errno));
     return false;
   }
-  const bool ok = std::fprintf(f, "%s\n", kLogHeader) >= 0;
-  const int err = errno;
-  const bool closed = std::fclose(f) == 0;
-  if (!ok || !closed) {
+  int err = 0;
+  bool ok = AppendWhole(fd, std::string(kLogHeader) + "\n", err);
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
     Report("Cannot write the log file \"" + shown_ + "\": " + std::strerror(err));
     return false;
   }
@@ -38,20 +69,14 @@ bool LogFile::AppendLine(const std::string& line) {
   if (path_.empty()) return true;  // no log file
   // Only a log that still exists is appended to: one removed during a run is reported rather
   // than made again without its header line.
-  std::FILE* f = nullptr;
   const int fd = ::open(path_.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   int err = errno;
-  if (fd >= 0) {
-    f = ::fdopen(fd, "a");
+  bool ok = fd >= 0 && AppendWhole(fd, line + "\n", err);
+  if (fd >= 0 && ::close(fd) != 0 && ok) {
+    ok = false;
     err = errno;
-    if (!f) ::close(fd);
   }
-  bool ok = f != nullptr;
-  if (f) {
-    ok = std::fprintf(f, "%s\n", line.c_str()) >= 0;
-    err = errno;
-    ok = (std::fclose(f) == 0) && ok;
-  }
+  if (!ok) failed_ = true;
   if (!ok && !reportedThisRun_) {
     reportedThisRun_ = true;
     Report("Cannot append to the log file \"" + shown_ + "\": " + std::strerror(err) +

@@ -35,6 +35,7 @@ class LogFile {
   void SetPath(std::string path, std::string shown = {}) {
     path_ = std::move(path);
     shown_ = shown.empty() ? path_ : std::move(shown);
+    failed_ = false;
   }
   const std::string& Path() const { return path_; }
   void SetErrorSink(ErrorSink sink) { sink_ = std::move(sink); }
@@ -45,12 +46,15 @@ class LogFile {
   bool AppendLine(const std::string& line);
   // A new run: the next failure is reported again.
   void BeginRun() { reportedThisRun_ = false; }
+  // Whether an append has failed since the path was set.
+  bool Failed() const { return failed_; }
 
  private:
   void Report(const std::string& what);
   std::string path_, shown_;
   ErrorSink sink_;
   bool reportedThisRun_ = false;
+  bool failed_ = false;
 };
 
 struct LogSettings {

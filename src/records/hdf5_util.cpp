@@ -1,25 +1,79 @@
 #include "records/hdf5_util.h"
 
+#include <algorithm>
+
+#include "app/replace_file.h"
+
 namespace kl::h5 {
 
 namespace {
 constexpr unsigned kDeflateLevel = 4;
 constexpr hsize_t kChunkValues = 32768;  // 256 kB of doubles
+constexpr size_t kImageIncrement = 1 << 20;
+
+// Every file is closed on every path before the program ends; the library's own clean-up at
+// exit would otherwise try again to flush a file whose writes had failed, and crash there.
+const bool kNoCleanUpAtExit = (H5dont_atexit(), true);
 }  // namespace
 
+bool WriteFileImage(const std::string& path, const std::function<bool(hid_t file)>& fill, std::string& error) {
+  (void)kNoCleanUpAtExit;
+  Quiet();
+  std::vector<char> image;
+  {
+    Handle access(H5Pcreate(H5P_FILE_ACCESS), H5Pclose);
+    if (!access.ok() || H5Pset_fapl_core(access.get(), kImageIncrement, false) < 0) {
+      error = "cannot write " + path + ": " + Reason();
+      return false;
+    }
+    const hid_t file = H5Fcreate(path.c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, access.get());
+    bool ok = file >= 0 && fill(file) && H5Fflush(file, H5F_SCOPE_GLOBAL) >= 0;
+    if (ok) {
+      const ssize_t size = H5Fget_file_image(file, nullptr, 0);
+      ok = size > 0;
+      if (ok) {
+        image.resize(static_cast<size_t>(size));
+        ok = H5Fget_file_image(file, image.data(), image.size()) == size;
+      }
+    }
+    if (!ok) error = "cannot write " + path + ": " + Reason();
+    if (file >= 0 && H5Fclose(file) < 0 && ok) {
+      error = "cannot write " + path + ": " + Reason();
+      ok = false;
+    }
+    if (!ok) return false;
+  }
+  return WriteFileReplacing(path, std::string(image.begin(), image.end()), error);
+}
+
 std::string Reason() {
-  std::string reason;
+  // The innermost message; where the library tells the system's reason of a failed read or
+  // write ("..., errno = 28, error message = 'No space left on device', ..."), that reason.
+  std::pair<std::string, std::string> found;  // innermost, system's
   H5Ewalk2(
       H5E_DEFAULT, H5E_WALK_UPWARD,
       [](unsigned n, const H5E_error2_t* e, void* data) -> herr_t {
-        if (n == 0 && e->desc) *static_cast<std::string*>(data) = e->desc;
+        auto& [innermost, system] = *static_cast<std::pair<std::string, std::string>*>(data);
+        if (!e->desc) return 0;
+        const std::string desc = e->desc;
+        if (n == 0) innermost = desc;
+        const std::string marker = "error message = '";
+        const size_t at = desc.find(marker);
+        if (system.empty() && at != std::string::npos) {
+          const size_t from = at + marker.size(), to = desc.find('\'', from);
+          system = desc.substr(from, to == std::string::npos ? std::string::npos : to - from);
+        }
         return 0;
       },
-      &reason);
-  return reason.empty() ? "HDF5 error" : reason;
+      &found);
+  if (!found.second.empty()) return found.second;
+  return found.first.empty() ? "HDF5 error" : found.first;
 }
 
-void Quiet() { H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr); }
+void Quiet() {
+  (void)kNoCleanUpAtExit;
+  H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+}
 
 bool WriteAttribute(hid_t at, const char* name, hid_t type, const std::vector<hsize_t>& dims, const void* data) {
   Handle space(dims.empty() ? H5Screate(H5S_SCALAR)
@@ -67,7 +121,7 @@ bool WriteDataset(hid_t file, const char* name, hid_t type, const std::vector<hs
       rest = std::max<hsize_t>(1, rest / chunk[k]);
     }
     if (H5Pset_chunk(create.get(), static_cast<int>(chunk.size()), chunk.data()) < 0 ||
-        H5Pset_deflate(create.get(), kDeflateLevel) < 0)
+        H5Pset_deflate(create.get(), kDeflateLevel) < 0 || H5Pset_fletcher32(create.get()) < 0)
       return false;
   }
   Handle set(H5Dcreate2(file, name, type, space.get(), H5P_DEFAULT, create.get(), H5P_DEFAULT), H5Dclose);

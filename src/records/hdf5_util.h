@@ -3,6 +3,7 @@
 // reason of a failure, attributes and whole datasets written and read.
 #include <hdf5.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,9 +32,17 @@ std::string Reason();
 // Turns off HDF5's own printing of its error stack: failures are reported by the caller.
 void Quiet();
 
+// Builds a whole file in memory (HDF5's core driver, without a file behind it) with `fill`,
+// then writes its bytes to `path` through a temporary file and a rename: HDF5 itself never
+// writes to the disk, so a full disk is seen, with the system's reason, where the bytes are
+// written, and the library keeps no half-written file open. False with `error` ("cannot write
+// PATH: ...") when `fill` or the write fails; `path` is then as it was.
+bool WriteFileImage(const std::string& path, const std::function<bool(hid_t file)>& fill, std::string& error);
+
 bool WriteAttribute(hid_t at, const char* name, hid_t type, const std::vector<hsize_t>& dims, const void* data);
 bool WriteStringAttribute(hid_t at, const char* name, const std::string& text);
-// A whole dataset of doubles or ints of the given shape, chunked and deflated when `chunked`.
+// A whole dataset of doubles or ints of the given shape; when `chunked`, chunked, deflated and
+// checksummed (Fletcher32), so a reader finds a damaged chunk.
 bool WriteDataset(hid_t file, const char* name, hid_t type, const std::vector<hsize_t>& dims, const void* data,
                   bool chunked);
 bool WriteStrings(hid_t file, const char* name, const std::vector<std::string>& texts);

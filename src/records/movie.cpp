@@ -73,15 +73,17 @@ bool GifMovieWriter::Fail(const std::string& what, int code, std::string& error)
 bool GifMovieWriter::Create(const std::string& path, int width, int height, int delay, std::string& error) {
   Close();
   pending_ = std::make_unique<PendingFile>(path);
+  if (!pending_->Create(error)) return false;
   width_ = width;
   height_ = height;
   delay_ = std::clamp(delay, kMinGifDelay, 65535);
   frames_ = 0;
   line_.assign(static_cast<size_t>(std::max(width, 0)), 0);
-  // Opened here rather than by giflib, which would make the file readable by its owner only.
-  const int fd = open(pending_->TempPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+  // Opened here rather than by giflib: the temporary file is made with the usual permissions.
+  const int fd = open(pending_->TempPath().c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) {
     error = "cannot write " + path + ": " + std::strerror(errno);
+    pending_->Discard();
     return false;
   }
   int code = 0;

@@ -1,23 +1,34 @@
 #include "records/pending_file.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 
-#if __has_include(<unistd.h>)
-#include <fcntl.h>
-#include <unistd.h>
-#define KINKLAB_HAVE_FSYNC 1
-#endif
+#include "app/replace_file.h"
 
 namespace kl {
 
+bool PendingFile::Create(std::string& error) {
+  Discard();
+  done_ = false;
+  const int fd = CreateTemporaryBeside(path_, temp_, error);
+  if (fd < 0) return false;
+  close(fd);
+  return true;
+}
+
 bool PendingFile::Commit(std::string& error) {
   if (done_) return true;
-#ifdef KINKLAB_HAVE_FSYNC
+  if (temp_.empty()) {
+    error = "cannot write " + path_ + ": the file was not made";
+    return false;
+  }
   // The libraries close their files themselves; the data reach the disk before the rename, or a
   // crash soon after could leave an empty file under the target's name.
-  const int fd = open(temp_.c_str(), O_RDONLY);
+  const int fd = open(temp_.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0 || fsync(fd) != 0) {
     const int err = errno;
     if (fd >= 0) close(fd);
@@ -26,7 +37,6 @@ bool PendingFile::Commit(std::string& error) {
     return false;
   }
   close(fd);
-#endif
   if (std::rename(temp_.c_str(), path_.c_str()) != 0) {
     const int err = errno;
     Discard();
@@ -38,7 +48,8 @@ bool PendingFile::Commit(std::string& error) {
 }
 
 void PendingFile::Discard() {
-  if (!done_) std::remove(temp_.c_str());
+  if (!done_ && !temp_.empty()) unlink(temp_.c_str());
+  temp_.clear();
 }
 
 }  // namespace kl

@@ -8,7 +8,6 @@
 #include "cli/scan_csv.h"
 #include "cli/text_out.h"
 #include "records/hdf5_util.h"
-#include "records/pending_file.h"
 #include "records/scan_record.h"
 #include "records/scan_record_layout.h"
 #include "soliton/potential.h"
@@ -118,6 +117,12 @@ bool ReadSweep(hid_t file, RecordSet& set, std::string& why) {
     set.converged = converged;
     set.entries.push_back(std::move(records));
   }
+  long long complete = 1;  // a record written before sweeps told it has every k it was asked for
+  if (H5Aexists(file, "complete") > 0 && (!h5::ReadScalar(file, "complete", complete) || complete < 0 || complete > 1)) {
+    why = "the sweep's attribute complete is not 0 or 1";
+    return false;
+  }
+  set.complete = complete == 1;
   set.modulations = std::move(ks);
   return true;
 }
@@ -130,6 +135,21 @@ bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, Scan
 std::string SweepGroupName(double k) {
   std::string name = "k";
   return name.append(Shortest(k));
+}
+
+std::string IncompleteMessage(const std::string& path, const RecordSet& set) {
+  std::string where, what;
+  const ScanRecord* cut = set.FirstIncomplete(where);
+  if (cut)
+    what = (where.empty() ? "" : where + ": ") + IncompleteReason(*cut);
+  else if (!set.complete)
+    what = "the sweep stopped after " + std::to_string(set.modulations.size()) + " of its modulations";
+  else
+    return {};
+  const ScanRecord& any = cut ? *cut : set.entries.front().front();
+  std::string message = path + ": stopped before it finished (" + what + ")";
+  if (!any.command.empty()) message += "; complete it by running its command again: " + any.command;
+  return message;
 }
 
 bool ReadRecordSetDirectly(const std::string& path, RecordSet& set, std::string& error) {
@@ -160,8 +180,9 @@ bool ReadRecordSetDirectly(const std::string& path, RecordSet& set, std::string&
   return true;
 }
 
-bool ReadRecordSet(const std::string& path, RecordSet& set, std::string& error, double seconds) {
-  return layout::ReadsWithoutCrashing(path, seconds, error) && ReadRecordSetDirectly(path, set, error);
+bool ReadRecordSet(const std::string& path, RecordSet& set, std::string& error, double seconds,
+                   const std::atomic<bool>* stop) {
+  return layout::ReadsWithoutCrashing(path, seconds, error, stop) && ReadRecordSetDirectly(path, set, error);
 }
 
 bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, bool& converged, std::string& error,
@@ -189,10 +210,16 @@ bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& er
   return true;
 }
 
-bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, std::string& error) {
+bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, std::string& error,
+                     const std::atomic<bool>* stop) {
   std::vector<RecordSet> read(paths.size());
   for (size_t k = 0; k < paths.size(); ++k) {
-    if (!ReadRecordSet(paths[k], read[k], error)) return false;
+    if (!ReadRecordSet(paths[k], read[k], error, 120, stop)) return false;
+    // A share that stopped would pass its missing runs off as a scan's whole answer.
+    if (const std::string incomplete = IncompleteMessage(paths[k], read[k]); !incomplete.empty()) {
+      error = incomplete;
+      return false;
+    }
     const RecordSet& first = read[0];
     if (read[k].modulations != first.modulations) {
       error = paths[k] + ": not a share of the scan of " + paths[0] + " (its k differ)";
@@ -233,25 +260,25 @@ bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged,
 
 bool WriteSweepRecord(const std::string& path, const RecordSet& sweep, const std::vector<std::string>& edgesCsvs,
                       const std::string& table, std::string& error) {
-  h5::Quiet();
-  PendingFile pending(path);
-  bool ok = false;
-  {
-    Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
-    ok = file.ok() && h5::WriteDataset(file.get(), "k", H5T_NATIVE_DOUBLE, {sweep.modulations.size()},
-                                       sweep.modulations.data(), false) &&
-         h5::WriteStringAttribute(file.get(), "sweep", table);
-    for (size_t e = 0; ok && e < sweep.entries.size(); ++e) {
-      Handle group(H5Gcreate2(file.get(), SweepGroupName(sweep.modulations[e]).c_str(), H5P_DEFAULT, H5P_DEFAULT,
-                              H5P_DEFAULT),
-                   H5Gclose);
-      ok = group.ok() && (sweep.converged ? layout::WriteConvergedGroups(group.get(), sweep.entries[e],
-                                                                          e < edgesCsvs.size() ? edgesCsvs[e] : "")
-                                          : layout::WriteAll(group.get(), sweep.entries[e].front()));
-    }
-    if (!ok) error = "cannot write " + path + ": " + h5::Reason();
-  }
-  return ok && pending.Commit(error);
+  return h5::WriteFileImage(
+      path,
+      [&](hid_t file) {
+        bool ok = h5::WriteDataset(file, "k", H5T_NATIVE_DOUBLE, {sweep.modulations.size()},
+                                   sweep.modulations.data(), false) &&
+                  h5::WriteStringAttribute(file, "sweep", table);
+        const int complete = sweep.complete ? 1 : 0;
+        ok = ok && h5::WriteAttribute(file, "complete", H5T_NATIVE_INT, {}, &complete);
+        for (size_t e = 0; ok && e < sweep.entries.size(); ++e) {
+          Handle group(
+              H5Gcreate2(file, SweepGroupName(sweep.modulations[e]).c_str(), H5P_DEFAULT, H5P_DEFAULT, H5P_DEFAULT),
+              H5Gclose);
+          ok = group.ok() && (sweep.converged ? layout::WriteConvergedGroups(group.get(), sweep.entries[e],
+                                                                              e < edgesCsvs.size() ? edgesCsvs[e] : "")
+                                              : layout::WriteAll(group.get(), sweep.entries[e].front()));
+        }
+        return ok;
+      },
+      error);
 }
 
 namespace {

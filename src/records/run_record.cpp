@@ -130,6 +130,7 @@ bool RunRecordWriter::Create(const std::string& path, const RunDescription& run,
   H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
   Close();
   pending_ = std::make_unique<PendingFile>(path);
+  if (!pending_->Create(error)) return false;
   file_ = H5Fcreate(pending_->TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT);
   if (file_ < 0) return Fail("creating the file", error);
 

@@ -15,8 +15,9 @@
 #include <map>
 
 #include "cli/scan_csv.h"
+#include "cli/scan_runs.h"
+#include "cli/text_out.h"
 #include "records/hdf5_util.h"
-#include "records/pending_file.h"
 #include "records/scan_record_layout.h"
 #include "soliton/potential.h"
 
@@ -55,13 +56,15 @@ bool WriteAll(hid_t file, const ScanRecord& rec) {
   }
   const std::vector<double> times = TraceTimes(p.tMax);
   const int kind = p.kind, gridSize = p.gridSize, part = rec.part, parts = rec.parts;
-  bool ok = h5::WriteDataset(file, "v", H5T_NATIVE_DOUBLE, {n}, v.data(), false) &&
+  const int complete = rec.complete && rec.MissingGridRuns().empty() ? 1 : 0;
+  const int gridRuns = static_cast<int>(std::min<size_t>(rec.GridRuns(), std::numeric_limits<int>::max()));
+  bool ok = h5::WriteDataset(file, "v", H5T_NATIVE_DOUBLE, {n}, v.data(), true) &&
             h5::WriteStrings(file, "class", classes) &&
-            h5::WriteDataset(file, "bounces", H5T_NATIVE_INT, {n}, bounces.data(), false) &&
-            h5::WriteDataset(file, "first_collision", H5T_NATIVE_DOUBLE, {n}, first.data(), false) &&
-            h5::WriteDataset(file, "v_out", H5T_NATIVE_DOUBLE, {n}, out.data(), false) &&
-            h5::WriteDataset(file, "end_distance", H5T_NATIVE_DOUBLE, {n}, distance.data(), false) &&
-            h5::WriteDataset(file, "centre_t", H5T_NATIVE_DOUBLE, {times.size()}, times.data(), false) &&
+            h5::WriteDataset(file, "bounces", H5T_NATIVE_INT, {n}, bounces.data(), true) &&
+            h5::WriteDataset(file, "first_collision", H5T_NATIVE_DOUBLE, {n}, first.data(), true) &&
+            h5::WriteDataset(file, "v_out", H5T_NATIVE_DOUBLE, {n}, out.data(), true) &&
+            h5::WriteDataset(file, "end_distance", H5T_NATIVE_DOUBLE, {n}, distance.data(), true) &&
+            h5::WriteDataset(file, "centre_t", H5T_NATIVE_DOUBLE, {times.size()}, times.data(), true) &&
             h5::WriteDataset(file, "centre_u", H5T_NATIVE_DOUBLE, {n, times.size()}, trace.data(), true);
   if (ok && p.refineTolerance > 0) {
     std::vector<double> edgeV;
@@ -87,6 +90,8 @@ bool WriteAll(hid_t file, const ScanRecord& rec) {
          h5::WriteAttribute(file, "refine", H5T_NATIVE_DOUBLE, {}, &p.refineTolerance) &&
          h5::WriteAttribute(file, "part", H5T_NATIVE_INT, {}, &part) &&
          h5::WriteAttribute(file, "parts", H5T_NATIVE_INT, {}, &parts) &&
+         h5::WriteAttribute(file, "complete", H5T_NATIVE_INT, {}, &complete) &&
+         h5::WriteAttribute(file, "grid_runs", H5T_NATIVE_INT, {}, &gridRuns) &&
          h5::WriteStringAttribute(file, "program", rec.program) &&
          h5::WriteStringAttribute(file, "command", rec.command);
 }
@@ -140,6 +145,13 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   p.gridSize = static_cast<int>(gridSize);
   rec.part = static_cast<int>(part);
   rec.parts = static_cast<int>(parts);
+  // A record written before records told whether they were complete is complete when it holds
+  // its whole share of the grid.
+  long long complete = 1;
+  if (H5Aexists(file, "complete") > 0 && (!h5::ReadScalar(file, "complete", complete) || complete < 0 || complete > 1)) {
+    why = "the attribute complete is not 0 or 1";
+    return false;
+  }
 
   std::vector<double> v, bounces, first, out, distance, times, trace;
   std::vector<std::string> classes;
@@ -168,6 +180,13 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
     return false;
   }
   rec.runs.clear();
+  const std::vector<double> grid = ScanVelocities(p.v0, p.v1, p.dv);
+  std::vector<double> share;
+  for (size_t i : PartIndices(grid.size(), rec.part, rec.parts)) share.push_back(grid[i]);
+  // No run of the scheme leaves the cone: the kinks' distance stays within the interval widened
+  // by the light cone on both sides.
+  const double reach = 2 * (p.halfInterval + p.tMax);
+  const double lowest = std::min(p.v0, p.v1) - std::fabs(p.dv), highest = std::max(p.v0, p.v1) + std::fabs(p.dv);
   for (size_t k = 0; k < n; ++k) {
     const std::optional<RunClass> c = ParseRunClass(classes[k]);
     const std::string at = "row " + std::to_string(k + 1) + ": ";
@@ -185,6 +204,24 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
         why = at + "a value is infinite";
         return false;
       }
+    // A scan's runs lie on its grid; a refinement's bisection runs between its ends.
+    if (p.refineTolerance > 0 ? !(v[k] >= lowest && v[k] <= highest)
+                              : !std::binary_search(share.begin(), share.end(), v[k])) {
+      why = at + "the velocity " + Shortest(v[k]) + " is not one of the record's share of its grid";
+      return false;
+    }
+    if (!std::isnan(first[k]) && !(first[k] >= 0 && first[k] <= p.tMax * (1 + 1e-9) + 1)) {
+      why = at + "first_collision " + Shortest(first[k]) + " lies outside the run's time 0 ... " + Shortest(p.tMax);
+      return false;
+    }
+    if (!std::isnan(out[k]) && !(std::fabs(out[k]) <= 1)) {
+      why = at + "v_out " + Shortest(out[k]) + " is not a speed below light's";
+      return false;
+    }
+    if (!std::isnan(distance[k]) && !(std::fabs(distance[k]) <= reach)) {
+      why = at + "end_distance " + Shortest(distance[k]) + " lies beyond the run's reach " + Shortest(reach);
+      return false;
+    }
     CollisionRun run;
     run.v = v[k];
     run.finished = true;
@@ -205,6 +242,7 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
       }
     rec.runs.push_back(std::move(run));
   }
+  rec.complete = complete == 1 && rec.MissingGridRuns().empty();
   rec.edges.clear();
   if (p.refineTolerance > 0) {
     std::vector<double> edgeV;
@@ -236,15 +274,7 @@ using layout::ReadAll;
 using layout::WriteAll;
 
 bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error) {
-  h5::Quiet();
-  PendingFile pending(path);
-  bool ok = false;
-  {
-    Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
-    ok = file.ok() && WriteAll(file.get(), record);
-    if (!ok) error = "cannot write " + path + ": " + h5::Reason();
-  }
-  return ok && pending.Commit(error);
+  return h5::WriteFileImage(path, [&](hid_t file) { return WriteAll(file, record); }, error);
 }
 
 namespace layout {
@@ -271,15 +301,8 @@ bool WriteConvergedGroups(hid_t at, const std::vector<ScanRecord>& grids, const 
 
 bool WriteConvergedScanRecord(const std::string& path, const std::vector<ScanRecord>& grids,
                               const std::string& edgesCsv, std::string& error) {
-  h5::Quiet();
-  PendingFile pending(path);
-  bool ok = false;
-  {
-    Handle file(H5Fcreate(pending.TempPath().c_str(), H5F_ACC_TRUNC, H5P_DEFAULT, H5P_DEFAULT), H5Fclose);
-    ok = file.ok() && layout::WriteConvergedGroups(file.get(), grids, edgesCsv);
-    if (!ok) error = "cannot write " + path + ": " + h5::Reason();
-  }
-  return ok && pending.Commit(error);
+  return h5::WriteFileImage(
+      path, [&](hid_t file) { return layout::WriteConvergedGroups(file, grids, edgesCsv); }, error);
 }
 
 namespace layout {
@@ -289,7 +312,8 @@ constexpr int kReadable = 10, kRefused = 11;  // the trial reader's exit codes
 // The HDF5 library that Debian ships can crash on a damaged file (the fuzzer found a use after
 // free in its attribute lookup). A record is therefore read once in a child process first; only
 // when that child ends normally is it read here. False, with `error`, when the child did not.
-bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& error) {
+bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& error,
+                          const std::atomic<bool>* stop) {
   std::fflush(nullptr);
   const pid_t child = fork();
   if (child < 0) return true;  // no child to try in: read as it is
@@ -305,6 +329,13 @@ bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& 
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   pid_t done = 0;
   while ((done = waitpid(child, &status, WNOHANG)) == 0 || (done < 0 && errno == EINTR)) {
+    if (stop && stop->load()) {
+      kill(child, SIGKILL);
+      while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
+      }
+      error = path + ": reading stopped";
+      return false;
+    }
     if (std::chrono::steady_clock::now() > deadline) {
       kill(child, SIGKILL);
       while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
@@ -323,5 +354,45 @@ bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& 
 }
 
 }  // namespace layout
+
+}  // namespace kl
+
+namespace kl {
+
+size_t ScanRecord::GridRuns() const {
+  const ScanParameters& p = parameters;
+  return PartIndices(ScanVelocities(p.v0, p.v1, p.dv).size(), part, parts).size();
+}
+
+std::vector<double> ScanRecord::MissingGridRuns() const {
+  const ScanParameters& p = parameters;
+  const std::vector<double> all = ScanVelocities(p.v0, p.v1, p.dv);
+  std::vector<double> missing;
+  size_t r = 0;
+  for (size_t i : PartIndices(all.size(), part, parts)) {
+    while (r < runs.size() && runs[r].v < all[i]) ++r;
+    if (r == runs.size() || runs[r].v != all[i]) missing.push_back(all[i]);
+  }
+  return missing;
+}
+
+std::string IncompleteReason(const ScanRecord& record) {
+  const size_t missing = record.MissingGridRuns().size(), grid = record.GridRuns();
+  if (missing > 0)
+    return std::to_string(grid - missing) + " of " + std::to_string(grid) + " grid runs";
+  return record.parameters.refineTolerance > 0 ? "its refinement did not finish" : "its work did not finish";
+}
+
+const ScanRecord* RecordSet::FirstIncomplete(std::string& where) const {
+  for (size_t e = 0; e < entries.size(); ++e)
+    for (const ScanRecord& rec : entries[e])
+      if (!rec.complete) {
+        where.clear();
+        if (Sweep()) where = SweepGroupName(modulations[e]);
+        if (converged) where += (where.empty() ? "" : "/") + ("N" + std::to_string(rec.parameters.gridSize));
+        return &rec;
+      }
+  return nullptr;
+}
 
 }  // namespace kl

@@ -2,6 +2,7 @@
 // The record of a scan: an HDF5 file with the scan's table as datasets, the trace u(0, t) of
 // every run on one common time grid, the edges of a refinement, and the scan's parameters as
 // attributes; and the reading back that merges the records of a split scan into the whole.
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,15 @@ struct ScanRecord {
   std::string program, command;
   std::vector<CollisionRun> runs;  // in velocity order, each with its trace (time = TraceTimes)
   std::vector<ScanEdge> edges;     // in velocity order; empty unless refined
+  // Whether the work that wrote the record finished: false after a stop or a failure. A record
+  // is read as complete only when it says so and holds every run of its share of the grid.
+  bool complete = true;
+  // The velocities of the record's share of the grid that it holds no run of.
+  std::vector<double> MissingGridRuns() const;
+  size_t GridRuns() const;  // the runs of its share of the grid
 };
+// "35 of 41 grid runs" or "its refinement did not finish": why a record is not complete.
+std::string IncompleteReason(const ScanRecord& record);
 
 // Written through a temporary name and renamed into place; false with `error` on failure.
 bool WriteScanRecord(const std::string& path, const ScanRecord& record, std::string& error);
@@ -53,11 +62,16 @@ struct RecordSet {
   std::vector<double> modulations;  // a sweep: the k of each entry, increasing; empty otherwise
   bool converged = false;           // each entry a record per grid
   std::vector<std::vector<ScanRecord>> entries;
+  bool complete = true;  // a sweep: every k of it finished
   bool Sweep() const { return !modulations.empty(); }
+  // The first record not complete, with where it stands in the set ("k0.5", "N1024"), or null.
+  const ScanRecord* FirstIncomplete(std::string& where) const;
 };
 // Reads and checks a record of any kind: false with `error` naming the file and the reason for
 // anything that is not one. Read in a child process first, as ReadScanRecord is.
-bool ReadRecordSet(const std::string& path, RecordSet& set, std::string& error, double seconds = 120);
+// A stop (`stop` set by a signal) ends the read at once, with `error` saying so.
+bool ReadRecordSet(const std::string& path, RecordSet& set, std::string& error, double seconds = 120,
+                   const std::atomic<bool>* stop = nullptr);
 bool ReadRecordSetDirectly(const std::string& path, RecordSet& set, std::string& error);
 
 // A record of one scan or of a converged scan (`records` one per grid, `converged` true); a
@@ -67,7 +81,8 @@ bool ReadScanRecords(const std::string& path, std::vector<ScanRecord>& records, 
 // The records of the shares of one scan, one converged scan or one sweep as one: entry by entry
 // and grid by grid, each merged as MergeScanRecords does; every file of the same kind, grids
 // and k.
-bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, std::string& error);
+bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, std::string& error,
+                     const std::atomic<bool>* stop = nullptr);
 // The records of the shares of one scan as one: the same parameters (else refused naming the
 // first file that differs), every share of the split present, every velocity once (one that
 // two shares hold with different results is refused), the edges of all shares in velocity order.
@@ -79,5 +94,10 @@ bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged,
 bool WriteSweepRecord(const std::string& path, const RecordSet& sweep, const std::vector<std::string>& edgesCsvs,
                       const std::string& table, std::string& error);
 std::string SweepGroupName(double k);  // "k0.9"
+
+// Empty for a complete set; else what is missing in the record `path` and the command that
+// completes it ("PATH: stopped before it finished (k0.5/N1024: 35 of 41 grid runs); complete it
+// by running its command again: kinklab-run ...").
+std::string IncompleteMessage(const std::string& path, const RecordSet& set);
 
 }  // namespace kl

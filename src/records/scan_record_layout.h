@@ -20,6 +20,7 @@ bool WriteConvergedGroups(hid_t at, const std::vector<ScanRecord>& grids, const 
 bool ReadConvergedGroups(hid_t at, std::vector<ScanRecord>& grids, std::string& why);
 // Reads the file once in a child process (ReadRecordSetDirectly), which the HDF5 library may
 // crash or loop in on a damaged file; false with `error` when the child did not finish normally.
-bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& error);
+bool ReadsWithoutCrashing(const std::string& path, double seconds, std::string& error,
+                          const std::atomic<bool>* stop = nullptr);
 
 }  // namespace kl::layout

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -18,6 +19,7 @@
 #include <sstream>
 
 #include "cli/run_command.h"
+#include "support/disk_faults.h"
 
 namespace kl {
 namespace {
@@ -250,14 +252,17 @@ TEST(SetupFiles, AFailedSaveLeavesTheGoodFileAsItWas) {
   std::string error;
   ASSERT_TRUE(SaveSetupFile(path, TwoKinkSetup(), error)) << error;
   const std::string before = ReadAll(path);
-  // The temporary file cannot be created where a folder of its name stands.
-  ASSERT_EQ(mkdir((path + ".tmp").c_str(), 0700), 0);
+  // A disk that fills part-way: the write fails with the system's reason, and the temporary
+  // file goes.
   SetupData other = TwoKinkSetup();
   other.SolitonCount = 0;
-  EXPECT_FALSE(SaveSetupFile(path, other, error));
-  EXPECT_EQ(error, "cannot write " + path + ": Is a directory");
+  {
+    const test::FileSizeLimit full(16);
+    EXPECT_FALSE(SaveSetupFile(path, other, error));
+  }
+  EXPECT_EQ(error, "cannot write " + path + ": " + std::strerror(EFBIG));
   EXPECT_EQ(ReadAll(path), before);
-  rmdir((path + ".tmp").c_str());
+  EXPECT_TRUE(test::TemporariesOf(path).empty());
   // Nor is a setup written that could not be loaded again.
   other.HalfInterval = 0;
   EXPECT_FALSE(SaveSetupFile(path, other, error));

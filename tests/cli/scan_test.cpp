@@ -467,6 +467,7 @@ TEST(ScanCsv, ReadsConcatenatedSharesAndRefusesWhatIsNoScanCsvNamingTheLine) {
       {h + "\n0.1,capture,3,,,\n", "s.csv: line 2: an empty line"},
       {h + "0.1,capture,3,,,\n0.1,capture,2,,,\n", "s.csv: v = 0.1 is listed twice with different results"},
       {"", "s.csv: empty"},
+      {h + "0.1,capture,3,19.834,,14", "s.csv: line 2: the last line has no end"},  // cut mid-value
   };
   for (const auto& [text, message] : bad) {
     EXPECT_FALSE(ParseScanCsv(text, "s.csv", runs, error)) << text;

@@ -19,6 +19,7 @@
 
 #include "interaction/xt_png.h"
 #include "support/canvas_count.h"
+#include "support/disk_faults.h"
 
 namespace kl {
 namespace {
@@ -367,7 +368,7 @@ TEST_F(Refresh, PngHoldsThePaintedPictureAndReplacesTheOldFile) {
   std::ofstream(path) << "old";
   std::string error;
   ASSERT_TRUE(WriteXtPicturePng(*p, colours, false, 40, 30, path, error)) << error;
-  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+  EXPECT_TRUE(test::TemporariesOf(path).empty());
   Canvas expected(40, 30);
   ClearPlot(expected);
   PaintXtPicture(p->sim, colours, false, expected);
@@ -395,7 +396,7 @@ TEST_F(Refresh, PngReportsFailuresWithTheSystemTextAndKeepsTheTarget) {
   EXPECT_FALSE(WriteXtPicturePng(*p, colours, true, 40, 30, busy.string(), error));
   EXPECT_NE(error.find(std::strerror(EISDIR)), std::string::npos) << error;
   EXPECT_TRUE(std::filesystem::is_directory(busy));
-  EXPECT_FALSE(std::filesystem::exists(busy.string() + ".tmp"));
+  EXPECT_TRUE(test::TemporariesOf(busy.string()).empty());
   error.clear();
   EXPECT_FALSE(WriteXtPicturePng(*p, colours, true, 0, 30, (dir / "empty.png").string(), error));
   EXPECT_FALSE(error.empty());

@@ -28,6 +28,7 @@
 
 extern char** environ;
 
+#include "support/disk_faults.h"
 #include "support/key_lines.h"
 
 namespace kl {
@@ -211,7 +212,7 @@ TEST(RunRecord, HoldsTheRunAsTheDumpAndTheLogHaveIt) {
   EXPECT_EQ(f.Text("precision"), "extended");
   EXPECT_EQ(f.Text("program"), ProgramNameAndVersion());
   EXPECT_EQ(f.Text("command").rfind("kinklab-run --N 256 --kink -3:0.3", 0), 0u) << f.Text("command");
-  EXPECT_FALSE(std::filesystem::exists(record + ".tmp"));
+  EXPECT_TRUE(test::TemporariesOf(record).empty());
   for (const std::string& file : {record, dump, log + ".txt"}) std::remove(file.c_str());
 }
 
@@ -298,7 +299,7 @@ TEST(RunnerProgram, ARecordStoppedBySigtermHoldsTheRowsUpToTheStop) {
   ASSERT_EQ(posix_spawn(&pid, runner, &actions, nullptr, argv.data(), environ), 0);
   posix_spawn_file_actions_destroy(&actions);
   // The record is created before the first step; give the run a moment to make rows.
-  for (int k = 0; k < 500 && !std::filesystem::exists(record + ".tmp"); ++k)
+  for (int k = 0; k < 500 && test::TemporariesOf(record).empty(); ++k)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   kill(pid, SIGTERM);
@@ -306,7 +307,7 @@ TEST(RunnerProgram, ARecordStoppedBySigtermHoldsTheRowsUpToTheStop) {
   ASSERT_EQ(waitpid(pid, &status, 0), pid);
   ASSERT_TRUE(WIFEXITED(status));
   EXPECT_EQ(WEXITSTATUS(status), 128 + SIGTERM);
-  EXPECT_FALSE(std::filesystem::exists(record + ".tmp"));
+  EXPECT_TRUE(test::TemporariesOf(record).empty());
 
   RecordFile f(record);
   ASSERT_TRUE(f.ok());
