@@ -48,7 +48,7 @@ bool CheckOutputs(const std::vector<std::pair<std::string, std::string>>& output
 
 // The model of --modulation: not another than --kind's, and a kink the grid resolves. The kind
 // then follows the k (0 between the kinds).
-bool CheckModel(const Reading& r, RunnerOptions& o, std::string& error) {
+bool CheckModel(const Reading& r, RunnerOptions& o, double speed, std::string& error) {
   if (!o.modulation) return true;
   if (r.Has("--kind") && KindModulation(o.kind) != *o.modulation) {
     error = r.Named("--modulation") + ": " + r.Named("--kind") + " has k = " + Shortest(KindModulation(o.kind)) +
@@ -58,7 +58,7 @@ bool CheckModel(const Reading& r, RunnerOptions& o, std::string& error) {
   o.kind = KindOfModulation(*o.modulation);
   Potential pot;
   ApplyModel(pot, o);
-  const std::string why = UnresolvedKink(pot, o.halfInterval, o.gridSize);
+  const std::string why = UnresolvedKink(pot, o.halfInterval, o.gridSize, speed);
   if (!why.empty()) {
     error = r.Named("--modulation") + ": " + why;
     return false;
@@ -93,7 +93,7 @@ bool CheckSweep(const Reading& r, ScanOptions& s, std::string& error) {
     Potential pot;
     ApplyModel(pot, model);
     std::string why = UnstableGridMessage(pot, model.halfInterval, model.gridSize);
-    if (why.empty()) why = UnresolvedKink(pot, model.halfInterval, model.gridSize);
+    if (why.empty()) why = UnresolvedKink(pot, model.halfInterval, model.gridSize, std::max(std::fabs(s.v0), std::fabs(s.v1)));
     if (!why.empty()) {
       error = r.Named("--sweep-modulation") + ": at k = " + Shortest(k) + ": " + why;
       return false;
@@ -106,7 +106,7 @@ bool CheckSweep(const Reading& r, ScanOptions& s, std::string& error) {
 
 bool CheckRun(Reading& r, std::string& error) {
   RunnerOptions& o = r.run;
-  if (!CheckModel(r, o, error)) return false;
+  if (!CheckModel(r, o, FastestSpeed(o), error)) return false;
   if (r.Has("--colours") && o.pngFile.empty()) {
     error = "--colours needs --png";
     return false;
@@ -238,7 +238,8 @@ bool CheckScan(Reading& r, std::string& error) {
             ", the reach of a run's levels for this N and L";
     return false;
   }
-  if (!CheckModel(r, run, error) || !CheckGridIsStable(run, error) || !CheckSweep(r, s, error)) return false;
+  const double fastest = std::max(std::fabs(s.v0), std::fabs(s.v1));
+  if (!CheckModel(r, run, fastest, error) || !CheckGridIsStable(run, error) || !CheckSweep(r, s, error)) return false;
   return CheckOutputs(outputs, error);
 }
 

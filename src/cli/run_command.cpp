@@ -1,6 +1,7 @@
 #include "cli/run_command.h"
 
 #include <signal.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -11,6 +12,7 @@
 
 #include "app/data_file.h"
 #include "app/replace_file.h"
+#include "cli/scan_outputs.h"
 #include "cli/stop_signals.h"
 #include "cli/text_out.h"
 #include "app/version.h"
@@ -41,6 +43,48 @@ std::string Num(double v) {
   std::snprintf(buf, sizeof buf, "%.17g", v);
   return buf;
 }
+
+// A long single run tells where it stands on standard error: nothing for its first seconds,
+// then the time reached and an estimate of the time left every few seconds (in place on a
+// terminal).
+class RunProgress {
+ public:
+  RunProgress(std::ostream& err, double target, bool inPlace)
+      : err_(err), target_(target), inPlace_(inPlace), start_(std::chrono::steady_clock::now()) {}
+  ~RunProgress() { Close(); }
+  // Ends the line written in place, before other output follows.
+  void Close() {
+    if (shown_ && inPlace_) err_ << '\n' << std::flush;
+    shown_ = false;
+  }
+  RunProgress(const RunProgress&) = delete;
+  RunProgress& operator=(const RunProgress&) = delete;
+
+  void Step(double t) {
+    if (++steps_ % kStepsBetweenLooks != 0) return;  // the clock is read now and then
+    const auto now = std::chrono::steady_clock::now();
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    if (elapsed < kQuietSeconds || std::chrono::duration<double>(now - lastShown_).count() < kEverySeconds) return;
+    lastShown_ = now;
+    shown_ = true;
+    err_ << (inPlace_ ? "\r" : "") << "run: t = " << Shortest(std::round(t * 100) / 100) << " of "
+         << Shortest(target_);
+    if (t > 0 && t < target_) err_ << ", about " << Duration(elapsed / t * (target_ - t)) << " left";
+    err_ << (inPlace_ ? "\x1b[K" : "\n") << std::flush;
+  }
+
+ private:
+  static constexpr long kStepsBetweenLooks = 64;
+  static constexpr double kQuietSeconds = 3, kEverySeconds = 5;
+  std::ostream& err_;
+  double target_;
+  bool inPlace_;
+  bool shown_ = false;
+  long steps_ = 0;
+  std::chrono::steady_clock::time_point start_, lastShown_{};
+};
+
+bool ProgressInPlace() { return isatty(STDERR_FILENO) == 1; }
 
 // The runner's side of the window: no pictures, "Без" pressed, a stop at the target time.
 class RunnerUi : public RunUi {
@@ -77,7 +121,9 @@ class RunnerUi : public RunUi {
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
     TakeOutputs();
+    if (progress_) progress_->Step(s.TimeNow);
   }
+  void ShowProgress(RunProgress* progress) { progress_ = progress; }
   bool ContinueAfterStep() override { return p_.sim.TimeNow < target_ && !Stopped(); }
 
   bool Stopped() const { return stop_ && stop_->load(std::memory_order_relaxed); }
@@ -115,6 +161,7 @@ class RunnerUi : public RunUi {
   RunRecorder* record_;
   RunMovie* movie_;
   std::vector<std::string> failures_;
+  RunProgress* progress_ = nullptr;
 
   // The record and the movie take the prepared level (step 0) and then every step's. One that
   // fails has removed its file and is dropped; the others go on.
@@ -216,7 +263,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   ProfileState profileState;
   profileState.OduXMin = -o.halfInterval;
   const ProfileResult profile = SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
-  const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize);
+  const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize, FastestSpeed(o));
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   KinkList kinks;
   RotatorParams rot;
@@ -233,6 +280,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   double drift = 0, centredDrift = 0, points = 0;
   std::ostringstream energy;
   auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
+  RunProgress progress(err, target, ProgressInPlace());
   const auto start = std::chrono::steady_clock::now();
   do {
     if (stopped() || !run.Step()) break;
@@ -244,7 +292,9 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
     if ((run.Steps() % every == 0 || run.Time() >= target || stopped()) && centred0 != 0)
       centredDrift = std::max(centredDrift, std::fabs(run.CentredEnergy() - centred0) / std::fabs(centred0));
     if (!o.energyFile.empty()) energy << Num(run.Time()) << ',' << Num(run.Energy()) << '\n';
+    progress.Step(run.Time());
   } while (run.Time() < target);
+  progress.Close();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   // A failed output costs none of the others.
@@ -298,22 +348,25 @@ std::string ModelName(int kind, double modulation) {
                                                                    : "k=" + Shortest(modulation);
 }
 
-std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize) {
+std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize, double speed) {
   constexpr double kLeastPoints = 4;
   const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
   const StaticKink kink(pot, pot.ParamA);
-  const double width = kink.HalfMaxWidth(), steepest = static_cast<double>(kink.SteepestSlope());
+  // A kink moving at v is narrower by its Lorentz factor, and so is the modulation along it.
+  const double contraction = std::sqrt(std::max(0.0, 1 - speed * speed));
+  const double width = kink.HalfMaxWidth() * contraction, steepest = static_cast<double>(kink.SteepestSlope());
   const double k = std::fabs(pot.ModulationK);
-  const double period = k > 0 ? 2 * M_PI / (k * steepest) : 0;
-  char text[320];
+  const double period = k > 0 ? 2 * M_PI / (k * steepest) * contraction : 0;
+  const std::string moving = speed > 0 ? " moving at " + Shortest(speed) : std::string();
+  char text[400];
   if (width / dx < kLeastPoints)
-    std::snprintf(text, sizeof text, "dx = %.4g puts %.2g points over the kink's width %.3g (fewer than %g)", dx,
-                  width / dx, width, kLeastPoints);
+    std::snprintf(text, sizeof text, "dx = %.4g puts %.2g points over the %s %.3g (fewer than %g)", dx, width / dx,
+                  speed > 0 ? ("width of the kink" + moving + ",").c_str() : "kink's width", width, kLeastPoints);
   else if (period > 0 && period / dx < kLeastPoints)
     std::snprintf(text, sizeof text,
-                  "dx = %.4g puts %.2g points over the period %.3g of the modulation k = %g along the kink (fewer "
+                  "dx = %.4g puts %.2g points over the period %.3g of the modulation k = %g along the kink%s (fewer "
                   "than %g)",
-                  dx, period / dx, period, pot.ModulationK, kLeastPoints);
+                  dx, period / dx, period, pot.ModulationK, moving.c_str(), kLeastPoints);
   else
     return {};
   const double shortest = period > 0 ? std::min(width, period) : width;
@@ -322,9 +375,15 @@ std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSi
          " for this L";
 }
 
-std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize) {
-  const std::string why = UnresolvedKink(pot, halfInterval, gridSize);
+std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize, double speed) {
+  const std::string why = UnresolvedKink(pot, halfInterval, gridSize, speed);
   return why.empty() ? why : "warning: " + why;
+}
+
+double FastestSpeed(const RunnerOptions& o) {
+  double fastest = 0;
+  for (const auto& [centre, velocity] : o.kinks) fastest = std::max(fastest, std::fabs(velocity));
+  return fastest;
 }
 
 int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
@@ -337,7 +396,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   p.sim.HalfInterval = o.halfInterval;
   p.profile.OduXMin = -o.halfInterval;
   const ProfileResult profile = SolveProfile(p.profile, p.pot, p.pot.ParamA, o.halfInterval, nullptr);
-  const std::string coarse = ResolutionWarning(p.pot, o.halfInterval, o.gridSize);
+  const std::string coarse = ResolutionWarning(p.pot, o.halfInterval, o.gridSize, FastestSpeed(o));
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
 
   TakeChain(o, p.kinks, p.rot);
@@ -409,6 +468,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   const double dx = p.sim.Dx, dt = p.sim.Dt, reach = p.sim.ReachTime;
   p.sim.InitReady = true;
 
+  RunProgress progress(err, target, ProgressInPlace());
+  ui.ShowProgress(&progress);
   const auto start = std::chrono::steady_clock::now();
   double lastTime = -1;
   long lastSteps = -1;
@@ -420,6 +481,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
     StartPress(p, ui);
     while (p.sim.Running) SliceTimerTick(p, ui);
   } while (p.sim.TimeNow < target && (ui.Steps() != lastSteps || p.sim.TimeNow != lastTime));
+  progress.Close();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   // An output that fails leaves no file (an older one stays as it was) and costs none of the

@@ -45,11 +45,14 @@ std::string ModelName(int kind, double modulation);
 // Why the grid does not resolve the static kink, empty when it does: fewer than four points over
 // either length the kink varies on, its width (the full width of its slope at half maximum) and,
 // for a modulated well, the period of the modulation along it (the x in which k (U - 0.3)
-// advances by 2 pi where the kink is steepest). It ends with the N that would resolve it. Such a
-// run is not an answer about the continuum, only about this grid.
-std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize);
+// advances by 2 pi where the kink is steepest), each contracted by sqrt(1 - v^2) for the fastest
+// kink's speed `speed`. It ends with the N that would resolve it. Such a run is not an answer
+// about the continuum, only about this grid.
+std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize, double speed = 0);
 // The same as a warning line's text ("warning: ..."), empty when the grid resolves the kink.
-std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize);
+std::string ResolutionWarning(const Potential& pot, double halfInterval, int gridSize, double speed = 0);
+// The fastest kink's speed of a run's chain.
+double FastestSpeed(const RunnerOptions& o);
 
 // The single-run command: runs with SIGINT and SIGTERM stopping the run, and returns 128 + the
 // signal after such a stop.

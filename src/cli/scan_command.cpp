@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <cmath>
 #include <ostream>
 
 #include "app/replace_file.h"
@@ -24,7 +26,8 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
   {
     Potential pot;
     ApplyModel(pot, o.run);
-    const std::string coarse = ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize);
+    const std::string coarse =
+        ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize, std::max(std::fabs(o.v0), std::fabs(o.v1)));
     if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   }
   if (!o.convergeGrids.empty()) return RunConvergedScan(o, {}, stop, out, err, progressInPlace);

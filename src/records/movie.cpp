@@ -62,7 +62,10 @@ void GifMovieWriter::Close() {
 }
 
 bool GifMovieWriter::Fail(const std::string& what, int code, std::string& error) {
-  const char* reason = GifErrorString(code);
+  // A failed write has the system's reason (a full disk, a size limit) in errno.
+  const int err = errno;
+  const bool written = code == E_GIF_ERR_WRITE_FAILED || code == E_GIF_ERR_DISK_IS_FULL;
+  const char* reason = written && err != 0 ? std::strerror(err) : GifErrorString(code);
   error = "cannot write " + (pending_ ? pending_->Path() : std::string("the movie")) + ": " + what + ": " +
           (reason ? reason : "GIF error");
   Close();
@@ -137,6 +140,7 @@ bool GifMovieWriter::AddFrame(const Canvas& frame, std::string& error) {
     error = "a frame of the wrong size";
     return false;
   }
+  errno = 0;  // a failed write below leaves its reason there
   GraphicsControlBlock control{};
   control.DisposalMode = DISPOSE_DO_NOT;
   control.UserInputFlag = false;
@@ -174,6 +178,7 @@ bool GifMovieWriter::Finish(std::string& error) {
     return false;
   }
   int code = 0;
+  errno = 0;
   const int closed = EGifCloseFile(Gif(gif_), &code);
   gif_ = nullptr;
   if (closed == GIF_ERROR) return Fail("closing", code, error);

@@ -102,9 +102,13 @@ TEST_F(CommandLine, EveryMistakeIsRefusedUpFrontWithOneLineAndStatus2) {
        "--modulation 20: dx = 0.1562 puts 2.8 points over the period 0.444 of the modulation k = 20 along the kink "
        "(fewer than 4): the grid does not resolve the kink; take N of at least 362 for this L"},
       {scan + "--sweep-modulation 0:20:1 --N 256",
-       "--sweep-modulation 0:20:1: at k = 15: dx = 0.1562 puts 3.8 points over the period 0.601 of the modulation "
-       "k = 15 along the kink (fewer than 4): the grid does not resolve the kink; take N of at least 268 for this L"},
+       "--sweep-modulation 0:20:1: at k = 15: dx = 0.1562 puts 3.8 points over the period 0.588 of the modulation "
+       "k = 15 along the kink moving at 0.2 (fewer than 4): the grid does not resolve the kink; take N of at least "
+       "272 for this L"},
       {scan + "--sweep-modulation 0:1:0.5 --kind 2", "--kind 2: --sweep-modulation gives the model of every scan"},
+      {"--kink 0:0.995 --modulation 0.5",
+       "--modulation 0.5: dx = 0.07812 puts 3.2 points over the width of the kink moving at 0.995, 0.249 (fewer than "
+       "4): the grid does not resolve the kink; take N of at least 322 for this L"},
       {scan + "--sweep-png m.png", "--sweep-png needs --sweep-modulation"},
       {scan + "--sweep-modulation 0:1:0.5 --scan-part 1/2 --sweep-csv t.csv",
        "--sweep-csv t.csv: a share holds part of every scan; --scan-merge of the shares' --sweep-h5 writes it"},
