@@ -5,11 +5,14 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
 
 #if __has_include(<unistd.h>)
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 #define KINKLAB_HAVE_FSYNC 1
 #endif
@@ -82,6 +85,41 @@ int CreateTemporaryBeside(const std::string& path, std::string& temp, std::strin
   temp.clear();
   error = "cannot write " + path + ": " + std::strerror(err);
   return -1;
+}
+
+namespace {
+std::mutex gLockedMutex;
+std::set<std::string> gLocked;  // the folders this process holds
+}  // namespace
+
+OutputFolderLock::OutputFolderLock(const std::vector<std::string>& paths) {
+  std::set<std::string> folders;
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    std::error_code ec;
+    std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    if (folder.empty()) folder = ".";
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, ec);
+    folders.insert(ec ? folder.string() : canonical.string());
+  }
+  for (const std::string& folder : folders) {  // in order, so two processes never wait on each other
+    {
+      const std::lock_guard<std::mutex> guard(gLockedMutex);
+      if (!gLocked.insert(folder).second) continue;
+    }
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // Without such locks, or after a stop while waiting, the outputs are written all the same.
+    if (fd >= 0) (void)flock(fd, LOCK_EX);
+    held_.emplace_back(folder, fd);
+  }
+}
+
+OutputFolderLock::~OutputFolderLock() {
+  for (const auto& [folder, fd] : held_) {
+    if (fd >= 0) close(fd);  // which releases the lock
+    const std::lock_guard<std::mutex> guard(gLockedMutex);
+    gLocked.erase(folder);
+  }
 }
 
 bool WriteAll(int fd, const char* data, size_t size) {

@@ -1,6 +1,7 @@
 #pragma once
 // Writing a file that may replace user data: a temporary file beside the target, then a rename.
 #include <string>
+#include <vector>
 
 namespace kl {
 
@@ -16,6 +17,23 @@ bool WriteFileReplacing(const std::string& path, const std::string& content, std
 // or remove each other's temporary file) and returns its descriptor, open for writing, with
 // its name in `temp`; -1 with `error` = "cannot write PATH: <reason>" on failure.
 int CreateTemporaryBeside(const std::string& path, std::string& temp, std::string& error);
+
+// While it lives, this process alone among those that take it writes outputs into the folders
+// of `paths`: an exclusive advisory lock (flock) on each folder, taken in a fixed order, waited
+// for while another process holds it. Two processes that write the same outputs then write
+// theirs one after the other, so the set of outputs that stays is whole from one of them. A
+// folder this process has locked already is not locked again; a file system without such locks
+// is written without them.
+class OutputFolderLock {
+ public:
+  explicit OutputFolderLock(const std::vector<std::string>& paths);
+  ~OutputFolderLock();
+  OutputFolderLock(const OutputFolderLock&) = delete;
+  OutputFolderLock& operator=(const OutputFolderLock&) = delete;
+
+ private:
+  std::vector<std::pair<std::string, int>> held_;  // folder, descriptor
+};
 
 // Writes all of `size` bytes to `fd`, resuming after interruptions; false with errno set.
 bool WriteAll(int fd, const char* data, size_t size);

@@ -114,6 +114,7 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
   if (!complete && !recorded.empty()) recorded.back().complete = false;  // the grids after it are missing
   int status = 0;
   if (records.empty() && unfinished.empty() && NothingFinished(true, 0, err)) return 0;
+  const OutputFolderLock alone(OutputPaths(given));
   if (!WriteScanCsv(given, csv, out, err)) status = 1;
 
   // A share holds part of each grid's runs or edges: the merge of the shares extrapolates.

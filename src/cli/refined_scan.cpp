@@ -187,6 +187,7 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   for (const CollisionRun& run : runs) csv += ScanCsvRow(run);
   std::string writeError;
   const bool complete = !stop.load() && error.empty();
+  const OutputFolderLock alone(OutputPaths(o));
   if (NothingFinished(stop.load(), runs.size(), err)) return 0;
   if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.edgesFile.empty()) {

@@ -300,6 +300,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   // A failed output costs none of the others.
   std::string error;
   int status = 0;
+  const OutputFolderLock alone({o.energyFile, o.dumpFile});
   if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, "t,E\n" + energy.str(), error)) {
     err << "kinklab-run: " << error << '\n' << std::flush;
     status = 1;
@@ -487,6 +488,7 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
   // An output that fails leaves no file (an older one stays as it was) and costs none of the
   // others; on a stop all are kept, as what the run had made so far.
   int status = 0;
+  const OutputFolderLock alone({o.h5File, o.movieFile, o.energyFile, o.pngFile, o.dumpFile});
   auto fail = [&](const std::string& why) {
     err << "kinklab-run: " << why << '\n' << std::flush;
     status = 1;

@@ -67,6 +67,7 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
   int status = 0;
   std::string error;
   const bool complete = !stop.load() && result.error.empty();
+  const OutputFolderLock alone(OutputPaths(o));
   if (!NothingFinished(stop.load(), result.runs.size(), err)) {
     if (!toOut && !WriteScanCsv(o, csv, out, err)) status = 1;
     if (!o.pngFile.empty() && !WriteScanMap(o, mine, result.runs, err)) status = 1;

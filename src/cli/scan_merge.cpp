@@ -21,6 +21,7 @@ int RunScanMerge(const ScanOptions& given, const std::atomic<bool>& stop, std::o
     err << "kinklab-run: --scan-merge " << error << '\n';
     return 2;
   }
+  const OutputFolderLock alone(OutputPaths(given));
   if (set.Sweep()) return WriteMergedSweep(given, set, out, err);
   if (!OutputsFitRecord(given, false, given.mergeFiles.front(), err)) return 2;
   std::vector<ScanRecord>& sets = set.entries[0];

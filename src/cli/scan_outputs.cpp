@@ -47,6 +47,10 @@ ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::v
   return record;
 }
 
+std::vector<std::string> OutputPaths(const ScanOptions& o) {
+  return {o.csvFile, o.pngFile, o.h5File, o.edgesFile, o.sweepCsv, o.sweepPng, o.sweepH5};
+}
+
 bool NothingFinished(bool stopped, size_t finishedRuns, std::ostream& err) {
   if (!stopped || finishedRuns > 0) return false;
   err << "kinklab-run: stopped before any run finished; no output file is written\n" << std::flush;

@@ -24,6 +24,8 @@ ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::v
 // The record of the runs and edges to --scan-h5; a failure is told on `err`.
 bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, const std::vector<ScanEdge>& edges,
                    bool complete, std::ostream& err);
+// The files a scan command writes, for OutputFolderLock.
+std::vector<std::string> OutputPaths(const ScanOptions& o);
 // A stop before any run finished writes no file: an older one stays as it was. True (and told
 // on `err` once) when that is so.
 bool NothingFinished(bool stopped, size_t finishedRuns, std::ostream& err);

@@ -127,6 +127,7 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   if (cut)
     for (const ScanRecord& rec : cut->done.records) finished += rec.runs.size();
   if (NothingFinished(!complete, finished, err)) return 0;
+  const OutputFolderLock alone(OutputPaths(given));
   const bool share = given.parts > 1;
   bool refined = false;
   for (const SweepEntry& e : entries) refined = refined || Refined(e);

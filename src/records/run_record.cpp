@@ -154,7 +154,8 @@ bool RunRecordWriter::Create(const std::string& path, const RunDescription& run,
     Handle space(H5Screate_simple(static_cast<int>(dims.size()), dims.data(), maxDims.data()), H5Sclose);
     Handle create(H5Pcreate(H5P_DATASET_CREATE), H5Pclose);
     if (!space.ok() || !create.ok() || H5Pset_chunk(create.get(), static_cast<int>(chunk.size()), chunk.data()) < 0 ||
-        H5Pset_shuffle(create.get()) < 0 || H5Pset_deflate(create.get(), kDeflateLevel) < 0)
+        H5Pset_shuffle(create.get()) < 0 || H5Pset_deflate(create.get(), kDeflateLevel) < 0 ||
+        H5Pset_fletcher32(create.get()) < 0)  // a damaged chunk is found when it is read
       return Fail("laying out the datasets", error);
     s.set = H5Dcreate2(file_, name, H5T_NATIVE_DOUBLE, space.get(), H5P_DEFAULT, create.get(), H5P_DEFAULT);
     if (s.set < 0) return Fail(std::string("creating dataset ") + name, error);
