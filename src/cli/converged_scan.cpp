@@ -72,7 +72,13 @@ int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& fr
   std::vector<CollisionRun> unfinished;  // the finished runs of a grid a stop cut short
   const std::string error = RunGrids(given, from, stop, err, progress, done, summaries, unfinished);
   progress.Close();
-  int status = WriteConvergedScan(given, done, summaries, unfinished, !stop.load() && error.empty(), out, err);
+  std::vector<int> grids = given.convergeGrids;
+  if (!from.empty()) {
+    grids.clear();
+    for (const ScanRecord& rec : from) grids.push_back(rec.parameters.gridSize);
+  }
+  int status =
+      WriteConvergedScan(given, done, summaries, unfinished, !stop.load() && error.empty(), grids, out, err);
   if (!error.empty()) {
     err << "kinklab-run: " << error << '\n';
     status = 1;
@@ -85,6 +91,7 @@ int RunConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& fr
 
 int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
                        const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished, bool complete,
+                       const std::vector<int>& grids,
                        std::ostream& out, std::ostream& err) {
   // Every run of every grid, each row with its grid.
   const std::string header = ScanCsvHeader();
@@ -103,15 +110,18 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
   // The grid a stop cut short: its finished runs go to the CSV and, as a record that says it is
   // not complete, to the record, so that none is lost.
   std::vector<ScanRecord> recorded = records;
-  const int next = given.convergeGrids.size() > records.size() ? given.convergeGrids[records.size()] : 0;
-  if (!unfinished.empty()) {
-    rows(unfinished, next);
+  const int next = grids.size() > records.size() ? grids[records.size()] : 0;
+  if (!unfinished.empty()) rows(unfinished, next);
+  if (!complete && records.size() >= grids.size() && !recorded.empty()) recorded.back().complete = false;
+  if (!complete) {  // the grid cut short, and empty records of the grids not reached
     ScanOptions cut = given;
     if (!records.empty()) TakeParameters(records.back().parameters, cut);
-    if (next > 0) cut.run.gridSize = next;
-    recorded.push_back(RecordOf(cut, unfinished, {}, false));
+    cut.refineTolerance = given.refineTolerance;
+    for (size_t g = records.size(); g < grids.size(); ++g) {
+      cut.run.gridSize = grids[g];
+      recorded.push_back(RecordOf(cut, g == records.size() ? unfinished : std::vector<CollisionRun>{}, {}, false));
+    }
   }
-  if (!complete && !recorded.empty()) recorded.back().complete = false;  // the grids after it are missing
   int status = 0;
   if (records.empty() && unfinished.empty() && NothingFinished(true, 0, err)) return 0;
   const OutputFolderLock alone(OutputPaths(given));

@@ -156,10 +156,10 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
       err << "kinklab-run: --from-h5 " << error << '\n';
       return 2;
     }
-    // A stopped record of one whole scan is resumed; one of a share, a converged scan or a sweep
-    // is refused, with the command that completes it.
+    // A stopped record of a whole scan, converged scan or sweep is resumed; one of a share is
+    // refused, with the command that completes it.
     if (const std::string incomplete = IncompleteMessage(o.fromH5, set);
-        !incomplete.empty() && (set.Sweep() || set.converged || set.entries[0][0].parts > 1)) {
+        !incomplete.empty() && set.entries[0][0].parts > 1) {
       err << "kinklab-run: --from-h5 " << incomplete << '\n';
       return 2;
     }

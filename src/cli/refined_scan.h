@@ -84,8 +84,12 @@ std::string RunGrids(const ScanOptions& given, const std::vector<ScanRecord>& fr
 // The outputs of a converged scan from its records, one per grid (each with its runs and
 // edges), as RunConvergedScan and the merge of its shares write them. `summaries` (one per
 // record, or empty) adds to each grid's line; `unfinished` are runs of a grid a stop cut short.
+// Unless `complete`, the record holds a group for each of `grids` (the grids asked for), those
+// not reached empty, every one after the last finished marked as not complete, so that
+// --from-h5 resumes it.
 int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& records,
                        const std::vector<GridSummary>& summaries, const std::vector<CollisionRun>& unfinished, bool complete,
+                       const std::vector<int>& grids,
                        std::ostream& out, std::ostream& err);
 
 }  // namespace kl

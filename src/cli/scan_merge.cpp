@@ -26,7 +26,7 @@ int RunScanMerge(const ScanOptions& given, const std::atomic<bool>& stop, std::o
   if (!OutputsFitRecord(given, false, given.mergeFiles.front(), err)) return 2;
   std::vector<ScanRecord>& sets = set.entries[0];
   if (set.converged) {  // a scan at several grids: joined grid by grid, its edges extrapolated
-    const int status = WriteConvergedScan(given, sets, {}, {}, true, out, err);
+    const int status = WriteConvergedScan(given, sets, {}, {}, true, {}, out, err);
     err << "scan: the records of " << given.mergeFiles.size() << " shares joined at " << sets.size() << " grids\n";
     return status;
   }

@@ -118,9 +118,11 @@ struct CutScan {
   int grid = 0;
 };
 
-// `complete`: every k of the sweep finished (`cut` is the one a stop or a failure cut short).
+// `complete`: every k of the sweep finished (`cut` is the one a stop or a failure cut short);
+// `rest` (unless complete): the scans of the k not finished, as records that say so, which the
+// sweep's record holds after the finished ones for --from-h5 to resume.
 int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries, bool converged, const CutScan* cut,
-               bool complete, std::ostream& out, std::ostream& err) {
+               bool complete, const std::vector<SweepEntry>& rest, std::ostream& out, std::ostream& err) {
   size_t finished = cut ? cut->runs.size() : 0;
   for (const SweepEntry& e : entries)
     for (const ScanRecord& rec : e.records) finished += rec.runs.size();
@@ -233,6 +235,10 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
     set.converged = converged;
     set.complete = complete;
     for (const SweepEntry& e : entries) {
+      set.modulations.push_back(e.k);
+      set.entries.push_back(e.records);
+    }
+    for (const SweepEntry& e : rest) {
       set.modulations.push_back(e.k);
       set.entries.push_back(e.records);
     }
@@ -360,8 +366,36 @@ int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<
     entries.push_back(std::move(e));
   }
   progress.Close();
-  int status = WriteSweep(given, entries, converged, wasCut ? &cut : nullptr,
-                          entries.size() == ks.size() && error.empty(), out, err);
+  const bool complete = entries.size() == ks.size() && error.empty();
+  // The scans not finished, for the record: the one cut short with its finished grids and runs,
+  // and those not begun, empty, each at every grid.
+  std::vector<SweepEntry> rest;
+  for (size_t i = entries.size(); !complete && i < ks.size(); ++i) {
+    ScanOptions o = given;
+    o.run.modulation = ks[i];
+    o.run.kind = KindOfModulation(ks[i]);
+    std::vector<int> grids = converged ? given.convergeGrids : std::vector<int>{given.run.gridSize};
+    if (fromRecord) {
+      TakeParameters(from.entries[i].front().parameters, o);
+      grids.clear();
+      for (const ScanRecord& rec : from.entries[i]) grids.push_back(rec.parameters.gridSize);
+    }
+    o.refineTolerance = given.refineTolerance;
+    SweepEntry e;
+    e.k = ks[i];
+    const bool isCut = wasCut && i == entries.size();
+    for (size_t g = 0; g < grids.size(); ++g) {
+      if (isCut && g < cut.done.records.size()) {
+        e.records.push_back(cut.done.records[g]);
+        continue;
+      }
+      o.run.gridSize = grids[g];
+      const bool cutHere = isCut && g == cut.done.records.size();
+      e.records.push_back(RecordOf(o, cutHere ? cut.runs : std::vector<CollisionRun>{}, {}, false));
+    }
+    rest.push_back(std::move(e));
+  }
+  int status = WriteSweep(given, entries, converged, wasCut ? &cut : nullptr, complete, rest, out, err);
   if (!error.empty()) {
     err << "kinklab-run: " << error << '\n';
     status = 1;
@@ -379,7 +413,7 @@ int WriteMergedSweep(const ScanOptions& given, const RecordSet& merged, std::ost
   for (size_t i = 0; i < merged.entries.size(); ++i) entries.push_back(SweepEntry{merged.modulations[i], merged.entries[i], {}});
   ScanOptions o = given;
   o.part = o.parts = 1;
-  const int status = WriteSweep(o, entries, merged.converged, nullptr, true, out, err);
+  const int status = WriteSweep(o, entries, merged.converged, nullptr, true, {}, out, err);
   err << "sweep: the records of " << given.mergeFiles.size() << " shares joined\n";
   return status;
 }

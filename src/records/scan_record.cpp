@@ -175,7 +175,7 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   }
   const std::optional<std::vector<hsize_t>> shape = h5::DatasetShape(file, "centre_u");
   if (!shape || *shape != std::vector<hsize_t>{n, static_cast<hsize_t>(kTraceSamples)} ||
-      !h5::ReadDoubles(file, "centre_u", n * kTraceSamples, trace)) {
+      !h5::ReadDoubles(file, "centre_u", std::max<size_t>(n, 1) * kTraceSamples, trace)) {
     why = "centre_u is not a trace of " + std::to_string(kTraceSamples) + " values for every velocity";
     return false;
   }

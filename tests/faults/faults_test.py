@@ -136,21 +136,34 @@ check(all(read(os.path.join(folder, f)) == b"older" for f in ["s.csv", "s.h5", "
       "stop before a run: an older file was replaced")
 
 # A converged scan stopped in its first grid keeps the older edges and records the finished
-# runs as a record that says it is not complete; the merge and --from-h5 refuse it, naming the
-# command that completes it.
+# runs as a record that says it is not complete; the merge refuses it, naming the command that
+# completes it, and --from-h5 resumes it to the edges of the scan run in one piece.
 with open(os.path.join(folder, "e.csv"), "wb") as out:
     out.write(b"older")
-status, out, err = stopped(["--scan", "0.1:0.5:0.01", "--t", "200", "--jobs", "1", "--refine", "0.01",
-                           "--converge", "1024,2048", "--scan-h5", "c.h5", "--edges", "e.csv"], folder, 3)
+CONVERGED = ["--scan", "0.1:0.5:0.02", "--t", "100", "--refine", "0.01", "--converge", "512,1024"]
+status, out, err = stopped(CONVERGED + ["--jobs", "1", "--scan-h5", "c.h5", "--edges", "e.csv"], folder, 3)
 check(status == 128 + signal.SIGTERM, "converged stop: status %d" % status)
 check(read(os.path.join(folder, "e.csv")) == b"older", "converged stop: the older edges were replaced")
 with h5py.File(os.path.join(folder, "c.h5"), "r") as f:
-    check(f["N1024"].attrs["complete"] == 0 and 0 < len(f["N1024/v"]) < 41,
+    check(f["N512"].attrs["complete"] == 0 and 0 < len(f["N512/v"]) < 21 and len(f["N1024/v"]) == 0,
           "converged stop: the record does not hold the finished runs as incomplete")
-r = run(["--from-h5", "c.h5", "--refine", "0.01"], folder)
-check(r.returncode == 2 and "c.h5: stopped before it finished (N1024: " in r.stderr and
-      "complete it by running its command again: kinklab-run --scan" in r.stderr,
-      "converged stop: --from-h5 took it: " + r.stderr)
+r = run(["--scan-merge", "c.h5", "--scan-csv", "m.csv"], folder)
+check(r.returncode == 2 and "c.h5: stopped before it finished (N512: " in r.stderr and
+      "complete it by running its command again: kinklab-run --scan" in r.stderr, "converged merge: " + r.stderr)
+r = run(["--from-h5", "c.h5", "--refine", "0.01", "--edges", "resumed.csv"], folder)
+check(r.returncode == 0 and "scan: resuming c.h5: " in r.stderr, "converged resume: " + r.stderr[-300:])
+run(CONVERGED + ["--edges", "whole.csv"], folder)
+check(read(os.path.join(folder, "resumed.csv")) == read(os.path.join(folder, "whole.csv")),
+      "converged resume: the edges differ from the scan's in one piece")
+
+# A sweep stopped in its first k resumes to the table of the sweep run in one piece.
+SWEEP = ["--scan", "0.1:0.5:0.05", "--t", "100", "--N", "512", "--refine", "0.01", "--sweep-modulation", "0:1:0.5"]
+status, out, err = stopped(SWEEP + ["--jobs", "1", "--sweep-h5", "w.h5"], folder, 3)
+r = run(["--from-h5", "w.h5", "--refine", "0.01", "--sweep-csv", "resumed.csv"], folder)
+run(SWEEP + ["--sweep-csv", "whole.csv"], folder)
+check(status == 128 + signal.SIGTERM and r.returncode == 0 and "scan: resuming w.h5: " in r.stderr and
+      read(os.path.join(folder, "resumed.csv")) == read(os.path.join(folder, "whole.csv")),
+      "sweep resume: " + r.stderr[-300:])
 
 # A stopped scan's record: the merge refuses it, --from-h5 resumes it.
 status, out, err = stopped(SLOW + ["--scan-h5", "p.h5"], folder, 3)
