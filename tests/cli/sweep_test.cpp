@@ -166,7 +166,8 @@ TEST(Sweep, EveryKIsTheScanOfThatModulationAndTheTableEdgesCsvAndRecordSaySo) {
                      " is a sweep's record; a sweep writes its map and record with --sweep-png and --sweep-h5\n");
 
   // Stopped after the seventh run: the first k's scan is written whole, the second's two runs
-  // only to the CSV of runs, and the record holds the finished scan.
+  // to the CSV of runs, and the record holds every k, the finished scan complete, the second's
+  // two runs and the third's none as not complete.
   ASSERT_EQ(Scan({"--sweep-modulation", "0:1:0.5", "--scan-csv", Path("runs.csv"), "--sweep-h5", Path("stop.h5")}, out,
                 err, "scan: 7/15 done"),
             0)
@@ -175,7 +176,12 @@ TEST(Sweep, EveryKIsTheScanOfThatModulationAndTheTableEdgesCsvAndRecordSaySo) {
   EXPECT_EQ(Lines(out)[1], Lines(whole)[1]);
   EXPECT_EQ(Lines(FileText(Path("runs.csv"))).size(), 1u + 7u);
   ASSERT_TRUE(ReadRecordSet(Path("stop.h5"), record, error)) << error;
-  EXPECT_EQ(record.modulations, std::vector<double>{0});
+  EXPECT_EQ(record.modulations, (std::vector<double>{0, 0.5, 1}));
+  ASSERT_EQ(record.entries.size(), 3u);
+  EXPECT_TRUE(record.entries[0][0].complete);
+  EXPECT_EQ(record.entries[1][0].runs.size(), 2u);
+  EXPECT_FALSE(record.entries[1][0].complete);
+  EXPECT_TRUE(record.entries[2][0].runs.empty());
   EXPECT_NE(err.find("sweep stopped; the 1 finished scans of 3 are written, and the runs finished at k = 0.5 in "
                      "--scan-csv\n"),
             std::string::npos)

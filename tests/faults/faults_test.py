@@ -193,6 +193,24 @@ r = run(["--scan-merge", "c.h5", "--scan-csv", "m.csv"], folder)
 check(r.returncode == 2 and "c.h5: " in r.stderr, "flipped bit: " + r.stderr)
 shutil.rmtree(folder)
 
+# A signal while a record is read ends the read at once: a pipe in the record's place never
+# gives the reader its bytes.
+folder = tempfile.mkdtemp(prefix="kinklab-faults-")
+os.mkfifo(os.path.join(folder, "pipe.h5"))
+for args in (["--from-h5", "pipe.h5", "--refine", "0.01"], ["--scan-merge", "pipe.h5"]):
+    p = subprocess.Popen([RUNNER] + args, cwd=folder, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    time.sleep(0.5)
+    p.send_signal(signal.SIGINT)
+    started = time.monotonic()
+    try:
+        err = p.communicate(timeout=20)[1]
+    except subprocess.TimeoutExpired:
+        p.kill()
+        err = p.communicate()[1]
+    check(p.returncode == 130 and time.monotonic() - started < 5 and "pipe.h5: reading stopped" in err,
+          "%s read stopped: status %s, %s" % (args[0], p.returncode, err))
+shutil.rmtree(folder)
+
 # Two writers of the same outputs: each file whole, the CSV and the record from the same one, no
 # temporary file left.
 folder = tempfile.mkdtemp(prefix="kinklab-faults-")
