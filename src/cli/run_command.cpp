@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <sstream>
 
@@ -86,6 +88,57 @@ class RunProgress {
 
 bool ProgressInPlace() { return isatty(STDERR_FILENO) == 1; }
 
+// The centred energy at every `every`-th step without evaluating the potential again, which in
+// extended precision would cost more than the steps themselves: a sample's own step and the
+// step after it leave W of their current levels in two buffers (by the step's parity), and the
+// sample is taken one step late from those, on the two levels it recorded, which that next
+// step leaves untouched. The same bits as evaluating W anew in extended precision.
+class CentredSamples {
+ public:
+  // Buffers over the indices lo .. hi of the levels.
+  CentredSamples(long every, int lo, int hi) : every_(std::max(1L, every)), lo_(lo) {
+    for (std::vector<double>& w : w_) w.assign(static_cast<size_t>(hi - lo + 1), 0.0);
+  }
+  // Where step `step` (counted from 1) leaves W, or null when no sample needs it.
+  double* CaptureFor(long step) {
+    const bool wanted = step >= 1 && (step % every_ == 0 || (step - 1) % every_ == 0);
+    return wanted ? w_[step % 2].data() - lo_ : nullptr;
+  }
+  using Energy = std::function<double(const FieldPoint* newer, const FieldPoint* older, int half,
+                                      const double* wNewer, const double* wOlder)>;
+  // After step `step`, whose two newest levels are `newer` and `older` over -half .. half: the
+  // sample of the step before, when that was one; this step is recorded when it is one.
+  std::optional<double> After(long step, const FieldPoint* newer, const FieldPoint* older, int half,
+                              const Energy& energy) {
+    std::optional<double> taken;
+    if (pending_ && pending_->step == step - 1)
+      taken = energy(pending_->newer, pending_->older, pending_->half, w_[step % 2].data() - lo_,
+                     w_[(step - 1) % 2].data() - lo_);
+    pending_.reset();
+    if (step % every_ == 0) pending_ = Pending{step, newer, older, half};
+    return taken;
+  }
+  // The sample recorded at the last step made, when the run ends before the step after it: W
+  // evaluated anew (null buffers).
+  std::optional<double> Rest(const Energy& energy) {
+    std::optional<double> taken;
+    if (pending_) taken = energy(pending_->newer, pending_->older, pending_->half, nullptr, nullptr);
+    pending_.reset();
+    return taken;
+  }
+
+ private:
+  struct Pending {
+    long step;
+    const FieldPoint *newer, *older;
+    int half;
+  };
+  long every_;
+  int lo_;
+  std::vector<double> w_[2];
+  std::optional<Pending> pending_;
+};
+
 // The runner's side of the window: no pictures, "Без" pressed, a stop at the target time.
 class RunnerUi : public RunUi {
  public:
@@ -107,16 +160,26 @@ class RunnerUi : public RunUi {
     if (m.MarkCount >= 2) SortSolitons(m.MarkCount, m.MarkLeft.data(), m.MarkRight.data());
     e0_ = p_.sim.EnergyTotal;
     centred0_ = CentredEnergy(p_.sim, p_.pot);
+    centred_.emplace(centredEvery_, kWorkLo, kWorkHi);
+    p_.sim.CaptureW = centred_->CaptureFor(1);
     TakeOutputs();
   }
+  ~RunnerUi() override { p_.sim.CaptureW = nullptr; }
   void StepMade() override {
     const SimState& s = p_.sim;
     ++steps_;
-    if ((steps_ % centredEvery_ == 0 || !ContinueAfterStep()) && centred0_ != 0)
-      maxCentredDrift_ =
-          std::max(maxCentredDrift_, std::fabs(CentredEnergy(s, p_.pot) - centred0_) / std::fabs(centred0_));
     int half;
-    NewestLevel(s, half);
+    const FieldPoint* newest = NewestLevel(s, half);
+    if (centred_) {
+      const std::optional<double> sample = centred_->After(
+          steps_, newest, PreviousLevel(s), half,
+          [&](const FieldPoint* newer, const FieldPoint* older, int h, const double* wNewer, const double* wOlder) {
+            return CentredEnergyOf(newer, older, h, s.Dx, s.Dt, p_.pot, s.RunParamA, wNewer, wOlder);
+          });
+      if (sample && centred0_ != 0) Drift(*sample);
+      p_.sim.CaptureW = centred_->CaptureFor(steps_ + 1);
+    }
+    if (!ContinueAfterStep() && centred0_ != 0) Drift(CentredEnergy(s, p_.pot));
     points_ += 2.0 * half + 1;
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
@@ -162,6 +225,11 @@ class RunnerUi : public RunUi {
   RunMovie* movie_;
   std::vector<std::string> failures_;
   RunProgress* progress_ = nullptr;
+  std::optional<CentredSamples> centred_;
+
+  void Drift(double centred) {
+    maxCentredDrift_ = std::max(maxCentredDrift_, std::fabs(centred - centred0_) / std::fabs(centred0_));
+  }
 
   // The record and the movie take the prepared level (step 0) and then every step's. One that
   // fails has removed its file and is dropped; the others go on.
@@ -281,19 +349,29 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   std::ostringstream energy;
   auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
   RunProgress progress(err, target, ProgressInPlace());
+  CentredSamples centred(every, -run.Span(), run.Span());
+  const CentredSamples::Energy centredOf = [&run](const FieldPoint* newer, const FieldPoint* older, int h,
+                                                 const double* wNewer, const double* wOlder) {
+    return run.CentredEnergyOf(newer, older, h, wNewer, wOlder);
+  };
+  auto centredDriftOf = [&](double centred) {
+    if (centred0 != 0) centredDrift = std::max(centredDrift, std::fabs(centred - centred0) / std::fabs(centred0));
+  };
   const auto start = std::chrono::steady_clock::now();
   do {
-    if (stopped() || !run.Step()) break;
+    if (stopped() || !run.Step(centred.CaptureFor(run.Steps() + 1))) break;
     int half;
-    run.Newest(half);
+    const FieldPoint* newest = run.Newest(half);
     points += 2.0 * half + 1;
     if (firstPhaseSteps < 0 && run.Time() >= firstReach) firstPhaseSteps = run.Steps();
     if (e0 != 0) drift = std::max(drift, std::fabs(run.Energy() - e0) / std::fabs(e0));
-    if ((run.Steps() % every == 0 || run.Time() >= target || stopped()) && centred0 != 0)
-      centredDrift = std::max(centredDrift, std::fabs(run.CentredEnergy() - centred0) / std::fabs(centred0));
+    if (const std::optional<double> sample = centred.After(run.Steps(), newest, run.Previous(), half, centredOf))
+      centredDriftOf(*sample);
+    if (run.Time() >= target || stopped()) centredDriftOf(run.CentredEnergy());
     if (!o.energyFile.empty()) energy << Num(run.Time()) << ',' << Num(run.Energy()) << '\n';
     progress.Step(run.Time());
   } while (run.Time() < target);
+  if (const std::optional<double> sample = centred.Rest(centredOf)) centredDriftOf(*sample);
   progress.Close();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 

@@ -73,6 +73,7 @@ inline void UpdateGroups(const StepConstants<double>& K, const DoubleGroups& g,
     // WellW and the energy density.
     const V4 w = u * u - c.one;
     const V4 W = (((w * w) * quarter) * (cs + c.lift)) / c.norm;
+    if (g.w) __builtin_memcpy(g.w + i, &W, sizeof W);
     const V4 A = (u - uP) / dt;
     const V4 B = (uR - uL) / twoDx;
     const V4 r = (half * (A * A) + half * (B * B)) + W;

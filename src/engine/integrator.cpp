@@ -52,6 +52,7 @@ struct RangeWork {
   DoubleGroupsLoop groups;  // the double precision's vectorised loop
   ChunkResult<T>* results;  // indexed by chunk - firstChunk
   int firstChunk;
+  double* wOut;  // W of the current level, or null
 };
 
 template <class T>
@@ -62,11 +63,13 @@ void UpdateChunk(const RangeWork<T>& w, int chunk) {
     w.next[i].re = -1.0;
     w.next[i].r = 0.0;
     w.density[i] = 0.0;
+    if (w.wOut) w.wOut[i] = 0.0;
   }
   for (int i = std::max(a, w.rightFirst); i <= b; ++i) {
     w.next[i].re = w.rightVacuum;
     w.next[i].r = 0.0;
     w.density[i] = 0.0;
+    if (w.wOut) w.wOut[i] = 0.0;
   }
 
   T lanes[kEnergyLanes] = {};
@@ -77,6 +80,7 @@ void UpdateChunk(const RangeWork<T>& w, int chunk) {
     w.next[i].re = p.next;
     w.next[i].r = p.r;
     w.density[i] = p.r;
+    if (w.wOut) w.wOut[i] = p.W;
     if (p.r > densityMax) densityMax = p.r;
     lanes[EnergyLane(i)] += p.r;
   };
@@ -86,7 +90,7 @@ void UpdateChunk(const RangeWork<T>& w, int chunk) {
     for (; i <= inLast && EnergyLane(i) != 0; ++i) scalar(i);
     const int groups = (inLast - i + 1) / kEnergyLanes;
     if (groups > 0) {
-      w.groups(w.K, DoubleGroups{w.prev, w.cur, w.next, w.density, i, groups}, lanes, densityMax);
+      w.groups(w.K, DoubleGroups{w.prev, w.cur, w.next, w.density, i, groups, w.wOut}, lanes, densityMax);
       i += groups * kEnergyLanes;
     }
   }
@@ -104,7 +108,7 @@ void UpdateRange(SimState& sim, const StepConstants<T>& K, const FieldPoint* pre
                                                : kParallelFromExtended;
   const int threads = hi - lo + 1 >= from ? StepThreadsFor(sim.StepThreads) : 1;
   const LevelResult<T> r = UpdateLevel<T>(K, prev, cur, next, sim.stores.DensityNow(), sim.RightVacuum, lo, hi,
-                                          ConeIndices(sim, lo, hi), sim.pool, threads);
+                                          ConeIndices(sim, lo, hi), sim.pool, threads, sim.CaptureW);
   if (r.inFirst > r.inLast) return;
   sim.CurrentHalfWidth = phaseTwo ? kHistoryHalf : r.inLast;
   sim.EnergyTotal = static_cast<double>(r.energy);
@@ -171,7 +175,7 @@ bool StepSecondPhase(SimState& sim, const Potential& pot) {
 template <class T>
 LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, const FieldPoint* cur, FieldPoint* next,
                            double* density, double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool,
-                           int threads) {
+                           int threads, double* wOut) {
   // A point left of the cone is pinned left even if it were also right of it.
   const int firstChunk = ChunkOf(lo), lastChunk = ChunkOf(hi);
   thread_local std::vector<ChunkResult<T>> results;
@@ -190,7 +194,8 @@ LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, co
                  std::min(cone.last, hi),
                  std::is_same_v<T, double> ? DoubleGroupsForThisCpu() : nullptr,
                  results.data(),
-                 firstChunk};
+                 firstChunk,
+                 wOut};
   auto chunk = [&w, firstChunk](int k) { UpdateChunk<T>(w, firstChunk + k); };
   pool.ForEach(threads, lastChunk - firstChunk + 1, chunk);
 
@@ -235,10 +240,11 @@ template void UpdateLevelValues<long double>(const StepConstants<long double>&, 
                                              double*, double, int, int, ConeRange, StepPool&, int);
 
 template LevelResult<double> UpdateLevel<double>(const StepConstants<double>&, const FieldPoint*, const FieldPoint*,
-                                                 FieldPoint*, double*, double, int, int, ConeRange, StepPool&, int);
+                                                 FieldPoint*, double*, double, int, int, ConeRange, StepPool&, int,
+                                                 double*);
 template LevelResult<long double> UpdateLevel<long double>(const StepConstants<long double>&, const FieldPoint*,
                                                            const FieldPoint*, FieldPoint*, double*, double, int, int,
-                                                           ConeRange, StepPool&, int);
+                                                           ConeRange, StepPool&, int, double*);
 
 ConeRange ConeIndices(const SimState& sim, int lo, int hi) {
   return ConeIndicesAt(sim.TimeNow, sim.ConeBase, sim.Dx, lo, hi);
@@ -288,7 +294,7 @@ double CentredEnergy(const SimState& sim, const Potential& pot) {
 }
 
 double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int half, double dxd, double dtd,
-                       const Potential& pot, double a) {
+                       const Potential& pot, double a, const double* wNewer, const double* wOlder) {
   using T = long double;
   const T dx = dxd, dt = dtd;
   // Beyond the computed range both levels hold the vacua: no term there.
@@ -296,7 +302,8 @@ double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int hal
   for (int i = -half; i <= half; ++i) {
     const T du = static_cast<T>(newer[i].re) - older[i].re;
     kinetic += du * du;
-    potential += static_cast<T>(PotW(pot, a, newer[i].re)) + PotW(pot, a, older[i].re);
+    potential += static_cast<T>(wNewer ? wNewer[i] : PotW(pot, a, newer[i].re)) +
+                 (wOlder ? wOlder[i] : PotW(pot, a, older[i].re));
   }
   for (int i = -half - 1; i <= half; ++i)
     gradient += (static_cast<T>(newer[i + 1].re) - newer[i].re) * (static_cast<T>(older[i + 1].re) - older[i].re);

@@ -25,9 +25,12 @@ bool AdvanceStep(SimState& sim, const Potential& pot);
 // while kinks collide. Needs a prepared run (levels 0 and 1 at least).
 double CentredEnergy(const SimState& sim, const Potential& pot);
 // The same for two levels over i = -half .. half, both holding the vacua at -half - 1 and
-// half + 1; `a` is the potential's parameter.
+// half + 1; `a` is the potential's parameter. `wNewer` and `wOlder`, when given, hold W of the
+// levels' values as the steps evaluated them (UpdateLevel's wOut), taken instead of PotW: the
+// same bits in extended precision, the step's own W in double.
 double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int half, double dx, double dt,
-                       const Potential& pot, double a);
+                       const Potential& pot, double a, const double* wNewer = nullptr,
+                       const double* wOlder = nullptr);
 
 // The leapfrog with the fixed Courant number c is stable on the linearised equation about a
 // value U, u_tt = u_xx - m^2 u with m^2 = W''(U), while 4 c^2 + m^2 dt^2 <= 4:

@@ -93,7 +93,7 @@ void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
 }
 
 template <class T>
-bool LeanRun::StepIn() {
+bool LeanRun::StepIn(double* captureW) {
   if (!cur_ && !uCur_) return false;
   const ConeRange cone = ConeIndicesAt(time_, 2 * halfInterval_, dx_, -half_ + 1, half_ - 1);
   if (cone.first <= -half_ + 2 || cone.last >= half_ - 2) return false;
@@ -115,7 +115,8 @@ bool LeanRun::StepIn() {
     uNext_ = oldPrev;
   } else {
     const LevelResult<T> r =
-        UpdateLevel<T>(K, prev_, cur_, next_, density_.data() + half_, rightVacuum_, lo, hi, cone, pool_, threads);
+        UpdateLevel<T>(K, prev_, cur_, next_, density_.data() + half_, rightVacuum_, lo, hi, cone, pool_, threads,
+                       captureW);
     // As the window: the sum rounded to a double, then times dx in the step's precision.
     const double sum = r.inFirst > r.inLast ? 0.0 : static_cast<double>(r.energy);
     energy_ = static_cast<double>(static_cast<T>(sum) * dx_);
@@ -130,7 +131,9 @@ bool LeanRun::StepIn() {
   return true;
 }
 
-bool LeanRun::Step() { return precision_ == StepPrecision::Double ? StepIn<double>() : StepIn<long double>(); }
+bool LeanRun::Step(double* captureW) {
+  return precision_ == StepPrecision::Double ? StepIn<double>(captureW) : StepIn<long double>(captureW);
+}
 
 const FieldPoint* LeanRun::Newest(int& half) const {
   half = std::min(reached_ + 1, half_ - 1);
@@ -145,7 +148,12 @@ const double* LeanRun::NewestValues(int& half) const {
 double LeanRun::CentredEnergy() const {
   int half;
   const FieldPoint* newer = Newest(half);
-  return CentredEnergyOf(newer, prev_, half, dx_, dt_, pot_, pot_.ParamA);
+  return kl::CentredEnergyOf(newer, prev_, half, dx_, dt_, pot_, pot_.ParamA);
+}
+
+double LeanRun::CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int half, const double* wNewer,
+                                const double* wOlder) const {
+  return kl::CentredEnergyOf(newer, older, half, dx_, dt_, pot_, pot_.ParamA, wNewer, wOlder);
 }
 
 size_t LeanRun::LevelBytes() const {

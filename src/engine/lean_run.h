@@ -31,8 +31,11 @@ class LeanRun {
   // Levels 0 (t = -dt) and 1 (t = 0) from the composed values over -h .. h, the vacua beyond,
   // and the energy at t = 0, all as the run control prepares a run.
   void Prepare(const InitRecords& init, double rightVacuum);
-  // One step; false, changing nothing, when the cone would leave the levels.
-  bool Step();
+  // One step; false, changing nothing, when the cone would leave the levels. With `captureW`
+  // (indexed -Span() .. Span()), the step leaves W of its current level there (UpdateLevel's
+  // wOut); only with densities.
+  bool Step(double* captureW = nullptr);
+  int Span() const { return half_; }
   // Without densities (chosen before Prepare) the levels hold u alone and a step makes the new
   // values alone, the same bits, with no density and no energy: what a scan needs, at a
   // fraction of the cost. Energy() is then NaN after the first step, and the levels are read
@@ -56,6 +59,9 @@ class LeanRun {
   const double* NewestValues(int& half) const;
   // The time-centred energy of the two newest levels (CentredEnergyOf).
   double CentredEnergy() const;
+  // The same for two levels of this run, with the W of their values as the steps left them.
+  double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int half, const double* wNewer,
+                         const double* wOlder) const;
   // The bytes the levels take.
   size_t LevelBytes() const;
 
@@ -82,7 +88,7 @@ class LeanRun {
   StepPool pool_;
 
   template <class T>
-  bool StepIn();
+  bool StepIn(double* captureW);
 };
 
 // The finest of the window's grids. Up to it the initial kinks are read from the profile table,

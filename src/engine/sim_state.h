@@ -160,6 +160,9 @@ struct SimState {
   bool WorkLayersPending = false;
   bool InitReady = false;
   bool SolutionTabShown = false;
+  // When not null, the next step leaves W of its current level here (indexed as the stores;
+  // see UpdateLevel's wOut).
+  double* CaptureW = nullptr;
 };
 
 // Dt from Dx with the fixed Courant number, in extended precision.

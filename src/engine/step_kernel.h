@@ -43,6 +43,7 @@ inline double DensityFrom(const StepConstants<T>& K, double uL, double uR, doubl
 struct PointUpdate {
   double next;
   double r;
+  double W;  // W of the current level's value, rounded to a double
 };
 
 // The scheme's new value from the point's modulation (cs, sn of Modulation).
@@ -61,7 +62,7 @@ inline PointUpdate UpdatePoint(const StepConstants<T>& K, double uL, double u, d
   Modulation<T>(K.k, tu, cs, sn);
   const double next = NextFrom(K, uL, tu, uR, uP, cs, sn);
   const double W = static_cast<double>(WellW<T>(tu, cs));
-  return PointUpdate{next, DensityFrom(K, uL, uR, uP, u, W)};
+  return PointUpdate{next, DensityFrom(K, uL, uR, uP, u, W), W};
 }
 
 // The new value alone, by the same operations as UpdatePoint: for runs that read only u.
@@ -81,7 +82,8 @@ inline int EnergyLane(int i) { return (i - kWorkLo) & (kEnergyLanes - 1); }
 
 // Groups of four points inside the cone, i = first .. first + 4 groups - 1, with `first` in
 // lane 0: new values and densities into `next` and `density`, each density added to its lane
-// and compared with `densityMax`. The same bits as UpdatePoint<double> for every point.
+// and compared with `densityMax`. The same bits as UpdatePoint<double> for every point. When
+// `w` is not null it gets W of every point's current value.
 struct DoubleGroups {
   const FieldPoint* prev;
   const FieldPoint* cur;
@@ -89,6 +91,7 @@ struct DoubleGroups {
   double* density;
   int first;
   int groups;
+  double* w = nullptr;
 };
 using DoubleGroupsLoop = void (*)(const StepConstants<double>& K, const DoubleGroups& g,
                                   double lanes[kEnergyLanes], double& densityMax);
@@ -103,7 +106,9 @@ struct ConeRange {
 // every point's density. The range is cut into chunks fixed on the grid, each summing its
 // densities in four lanes, and the chunks are added in order: the energy (the sum of the
 // densities, not yet times dx) is the same bits for any thread count and for any range that
-// holds the cone. `threads` threads of `pool` share the chunks.
+// holds the cone. `threads` threads of `pool` share the chunks. When `wOut` is not null it gets,
+// for every point of lo .. hi, W of its current value (0 where pinned to a vacuum), as the
+// step evaluated it: the centred energy takes it rather than evaluating the potential again.
 template <class T>
 struct LevelResult {
   T energy;
@@ -113,7 +118,7 @@ struct LevelResult {
 template <class T>
 LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, const FieldPoint* cur, FieldPoint* next,
                            double* density, double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool,
-                           int threads);
+                           int threads, double* wOut = nullptr);
 
 // The loop for SSE2 (every x86-64 processor) and for AVX2; both round every operation alike
 // and take sine and cosine from the same deterministic routines of the vector math library.

@@ -89,7 +89,9 @@ void StepPool::Run(int threads, int count, void (*task)(void*, int), void* conte
 
 int StepThreadsFor(int requested) {
   int n = requested;
-  if (n <= 0) n = AffinityCpus();
+  // The affinity is read once: a step asks every time, and the answer is a system call.
+  static const int cpus = AffinityCpus();
+  if (n <= 0) n = cpus;
   return std::clamp(n, 1, kMaxStepThreads);
 }
 

@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "cli/run_command.h"
+#include "engine/lean_run.h"
+#include "soliton/profile.h"
 #include "support/fake_run_ui.h"
 
 namespace kl {
@@ -147,6 +149,52 @@ TEST(Precision, TheRunnerTakesThePrecisionAndTheThreads) {
            {"--threads", "two"}, {"--threads", "1.5"}, {"--precision"}}) {
     EXPECT_FALSE(ParseRunnerArgs(bad, o, error)) << bad[0];
     EXPECT_EQ(error.rfind(bad[0], 0), 0u) << error;  // the message names the option
+  }
+}
+
+}  // namespace
+}  // namespace kl
+
+namespace kl {
+namespace {
+
+// The centred energy takes W from the steps rather than evaluating it again: the W a step
+// leaves is the potential of its current level, the same bits as PotW in extended precision
+// and W in double arithmetic (to a few ulps) in double; pinned points leave 0.
+TEST(Precision, TheWAStepLeavesIsThePotentialOfItsCurrentLevel) {
+  Potential pot;
+  ApplyPotentialKind(pot, 4);
+  ProfileState profile;
+  profile.OduXMin = -10;
+  SolveProfile(profile, pot, pot.ParamA, 10, nullptr);
+  for (const StepPrecision precision : {StepPrecision::Extended, StepPrecision::Double}) {
+    KinkList kinks;
+    kinks.SolitonCount = 2;
+    kinks.InitSm[1] = -3;
+    kinks.InitVel[1] = 0.3;
+    kinks.InitSm[2] = 3;
+    kinks.InitVel[2] = -0.3;
+    RotatorParams rot;
+    rot.InitMethod = 0;
+    LeanRun run(pot, precision, 2, 10, 256, 30);
+    PrepareLeanRun(run, pot, kinks, rot, profile, 256);
+    std::vector<double> w(2 * static_cast<size_t>(run.Span()) + 1, -7.0);
+    for (int k = 0; k < 300; ++k) ASSERT_TRUE(run.Step());  // the pair has met
+    ASSERT_TRUE(run.Step(w.data() + run.Span()));
+    int half;
+    run.Newest(half);
+    const FieldPoint* level = run.Previous();  // the level the last step started from
+    int differing = 0;
+    for (int i = -half + 1; i <= half - 1; ++i) {
+      const double expected = PotW(pot, pot.ParamA, level[i].re), got = w[static_cast<size_t>(i + run.Span())];
+      if (precision == StepPrecision::Extended)
+        ASSERT_EQ(got, expected) << i;
+      else
+        ASSERT_NEAR(got, expected, 4e-16 * std::max(1.0, std::fabs(expected))) << i;
+      differing += got != expected;
+    }
+    EXPECT_GT(half, 300);  // the cone beyond the initial interval
+    if (precision == StepPrecision::Extended) EXPECT_EQ(differing, 0);
   }
 }
 
