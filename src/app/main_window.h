@@ -152,8 +152,10 @@ class TForm1 : public QWidget {
   void ReadHalfInterval();
   static bool IsYellow(const QLineEdit* edit);
   static void SetFieldValid(QLineEdit* edit, bool valid);  // white, or yellow
-  // A key reaches a field's handler before the field applies it.
-  void FieldKeyPress(QLineEdit* edit, int key);
+  // A key reaches a field's handler before the field applies it; true for a field whose
+  // colour tells whether its text is a number, which is coloured again once the key is in.
+  bool FieldKeyPress(QLineEdit* edit, int key);
+  void ColourFieldAfterKey(QLineEdit* edit);
 
   // Redraws every paint box from its canvas.
   void UpdatePaintBoxes();
