@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -242,6 +243,8 @@ class TForm1 : public QWidget {
   void ShowInterv2();
   void Error(const std::string& text);
   QRect OpenedRect() const;
+  std::map<const QWidget*, int> ReserveCaptionWidths();  // the least widths of the group boxes
+  QRect PageRect() const;  // a notebook page's rectangle, known before the notebook is shown
   void CreateAtOpenedSize();
 
   std::unique_ptr<Program> p_;
