@@ -1,11 +1,13 @@
 // The window opened maximised on the screens people have: every shown control lies whole in
 // sight, uncovered, and holds its text, in both languages, through a session with every group
-// open; the pictures use the screen; a scale group keeps the keyboard to itself.
+// open; the pictures and the help text use the screen; a scale group keeps the keyboard to itself.
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTextBlock>
+#include <QTextLayout>
 
 #include "window_support.h"
 
@@ -207,7 +209,7 @@ TEST_F(ReachTest, EveryShownControlIsWithinReachAndHoldsItsTextOnCommonScreens) 
   }
 }
 
-TEST_F(ReachTest, PicturesUseTheScreenAndTheWindowKeepsItsSize) {
+TEST_F(ReachTest, PicturesAndTheHelpTextUseTheScreenAndTheWindowKeepsItsSize) {
   TForm1& f = StartMaximized("1920x1080");
   const int screenW = 1920;
   const int pageW = f.TabbedNotebook1->currentWidget()->width();
@@ -223,6 +225,15 @@ TEST_F(ReachTest, PicturesUseTheScreenAndTheWindowKeepsItsSize) {
     EXPECT_GE(plot->width(), pageW / 2) << plot->objectName().toStdString();
     EXPECT_GE(plot->height(), 1080 / 4) << plot->objectName().toStdString();
   }
+
+  // The help text runs in paragraphs as wide as the page, not in the short lines of its file.
+  f.TabbedNotebook1->setCurrentIndex(3);
+  Pump(20);
+  qreal widest = 0;
+  for (QTextBlock b = f.Memo1->document()->firstBlock(); b.isValid(); b = b.next())
+    if (const QTextLayout* layout = b.layout())
+      for (int k = 0; k < layout->lineCount(); ++k) widest = std::max(widest, layout->lineAt(k).naturalTextWidth());
+  EXPECT_GE(widest, f.Memo1->viewport()->width() * 3 / 4);
 
   // It cannot be made smaller than the size it was laid out for.
   EXPECT_EQ(f.minimumSize(), f.size());
