@@ -828,7 +828,7 @@ void TForm1::FormCreate() {
 
   LayoutControls();
   ShowEditNumber(Par_a_Value, p.pot.ParamA);
-  p.scales.PotXMax = 2.0;
+  p.scales.PotXMax = kDefaultPotentialUMax;
   p.scales.PotXMin = -p.scales.PotXMax;
   p.scales.PotYMin = -1.0;
   p.scales.PotYMax = 1.0;

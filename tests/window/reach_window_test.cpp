@@ -9,6 +9,7 @@
 #include <QTextBlock>
 #include <QTextLayout>
 
+#include "support/canvas_count.h"
 #include "window_support.h"
 
 namespace kl::test {
@@ -234,6 +235,16 @@ TEST_F(ReachTest, PicturesAndTheHelpTextUseTheScreenAndTheWindowKeepsItsSize) {
     if (const QTextLayout* layout = b.layout())
       for (int k = 0; k < layout->lineCount(); ++k) widest = std::max(widest, layout->lineAt(k).naturalTextWidth());
   EXPECT_GE(widest, f.Memo1->viewport()->width() * 3 / 4);
+
+  // With the default scales the potential stays inside its picture: no dot of the curve
+  // clamped to the top or bottom row.
+  f.TabbedNotebook1->setCurrentIndex(0);
+  Pump(20);
+  QTest::mouseClick(f.ButtonDrawOne, Qt::LeftButton);
+  const Canvas& pot = f.PaintBoxPotEn->canvas();
+  EXPECT_GT(CountOf(pot, kRed), pot.Width() / 2);
+  for (int x = 0; x < pot.Width(); ++x)
+    for (int y : {0, 1, pot.Height() - 2, pot.Height() - 1}) ASSERT_NE(pot.Pixel(x, y), kRed) << x << "," << y;
 
   // It cannot be made smaller than the size it was laid out for.
   EXPECT_EQ(f.minimumSize(), f.size());
