@@ -666,6 +666,8 @@ void TForm1::LayoutControls() {
   ApplyLanguage(1);
   const std::map<const QWidget*, int> leastWidth = ReserveCaptionWidths();
   RadioButtonWithoutStop->move(Right(RadioButtonWithStop) + 10, RadioButtonWithStop->y());  // one line
+  rbP1->move(std::max(Right(rbScale), Right(rbM1)) + 8, rbScale->y());  // a column beside the longer caption
+  rbMAll->move(rbP1->x(), rbM1->y());
   FitAround(GroupBox1);
   for (QGroupBox* g : findChildren<QGroupBox*>())
     if (g != GroupBox1) FitAround(g, leastWidth.contains(g) ? leastWidth.at(g) : 0);

@@ -423,7 +423,7 @@ std::vector<std::string> EntryTargets(int entry) {
     case 39: return {"RadioButtonWithStop"};
     case 40: return {"RadioButtonWithoutStop"};
     case 41: return {"ButtonStop"};
-    case 42: return {"GroupBoxCurrSol", "GroupBoxPlantEnergy"};
+    case 42: return {"GroupBoxCurrSol", "GroupBoxPlantEnergy", "rbScale"};  // the choice that opens them
     case 43: return {"@SolTitle", "LabelNameCurrSol"};
     case 44: return {"@EnergyTitle", "LabelNameCurrEnergy"};
     case 45: case 46: case 47:

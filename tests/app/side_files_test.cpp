@@ -426,6 +426,7 @@ TEST(LanguageTexts, EntriesNameWhatTheySet) {
   EXPECT_EQ(EntryTargets(16), (Names{"GroupBoxPot", "GroupBoxPhas", "GroupBoxODU"}));
   EXPECT_EQ(EntryTargets(28), (Names{"RadioGroupInit#1"}));
   EXPECT_EQ(EntryTargets(37), (Names{"@RunCaption3", "ButtonToCalc"}));
+  EXPECT_EQ(EntryTargets(42), (Names{"GroupBoxCurrSol", "GroupBoxPlantEnergy", "rbScale"}));
   EXPECT_EQ(EntryTargets(43), (Names{"@SolTitle", "LabelNameCurrSol"}));
   EXPECT_EQ(EntryTargets(47), (Names{"ListBoxOptions#2"}));
   for (int entry = -1; entry <= 61; ++entry) {
