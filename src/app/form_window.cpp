@@ -709,9 +709,11 @@ void TForm1::LayoutControls() {
   LabelAdd->move(Label_up_PhasePlane->x() + 10, PaintBoxODU->y());
   ButtonAdd->move(Right(LabelAdd), LabelAdd->y());
   LabelInitVel->move(ButtonAdd->x(), Bottom(ButtonAdd));
-  EditInitVel->move(Right(LabelInitVel), LabelInitVel->y());
   LabelInitSm->move(ButtonAdd->x(), LabelInitVel->y() + EditInitVel->height());
-  EditInitSm->move(Right(LabelInitSm), LabelInitSm->y());
+  // The two fields in one column, right of the longer caption.
+  const int fieldLeft = std::max(Right(LabelInitVel), Right(LabelInitSm));
+  EditInitVel->move(fieldLeft, LabelInitVel->y());
+  EditInitSm->move(fieldLeft, LabelInitSm->y());
   // The list starts right of the fields under ">" as well: over them it would hide them, under
   // them it would hide the start of its own lines.
   const int listLeft = std::max({Right(ButtonAdd), Right(EditInitVel), Right(EditInitSm)});
