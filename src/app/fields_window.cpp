@@ -31,7 +31,8 @@ void TForm1::SetFieldValid(QLineEdit* edit, bool valid) { SetFieldColour(edit, v
 
 bool TForm1::IsYellow(const QLineEdit* edit) { return edit->palette().color(QPalette::Base) == kFieldYellow; }
 
-void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
+// Returns whether the field is one whose colour tells if its text is a number.
+bool TForm1::FieldKeyPress(QLineEdit* edit, int key) {
   Program& p = *p_;
   double dropped = 0;
   if (edit == Par_a_Value) {
@@ -39,18 +40,24 @@ void TForm1::FieldKeyPress(QLineEdit* edit, int key) {
       ReadEditNumber(Par_a_Value, p.pot.ParamA);
       UpdatePotentialScale(p.scales, p.pot);
     }
-  } else if (edit == EditFirstInterval) {
-    ReadHalfInterval();
-  } else {
-    // The rotator and adiabatic fields take their value over at every key; the fields of
-    // the soliton to add are only checked.
-    const std::pair<QLineEdit*, double*> fields[] = {
-        {Edit_kF1, &p.rot.kF_Re}, {Edit_kF2, &p.rot.kF_Im},     {Edit_kD, &p.rot.kD},
-        {Edit_kAdiabat, &p.rot.kAd}, {Edit_wAdiabat, &p.rot.wAd}, {Edit_qR, &p.rot.qR},
-        {Edit_qL, &p.rot.qL},     {EditInitSm, &dropped},       {EditInitVel, &dropped}};
-    for (const auto& [field, variable] : fields)
-      if (edit == field) ReadEditNumber(edit, *variable);
+    return false;  // its colour changes only with Enter, which leaves the text as it is
   }
+  if (edit == EditFirstInterval) {
+    ReadHalfInterval();
+    return true;
+  }
+  // The rotator and adiabatic fields take their value over at every key; the fields of
+  // the soliton to add are only checked.
+  const std::pair<QLineEdit*, double*> fields[] = {
+      {Edit_kF1, &p.rot.kF_Re}, {Edit_kF2, &p.rot.kF_Im},     {Edit_kD, &p.rot.kD},
+      {Edit_kAdiabat, &p.rot.kAd}, {Edit_wAdiabat, &p.rot.wAd}, {Edit_qR, &p.rot.qR},
+      {Edit_qL, &p.rot.qL},     {EditInitSm, &dropped},       {EditInitVel, &dropped}};
+  for (const auto& [field, variable] : fields)
+    if (edit == field) {
+      ReadEditNumber(edit, *variable);
+      return true;
+    }
+  return false;
 }
 
 void TForm1::ReadHalfInterval() {
@@ -63,11 +70,25 @@ void TForm1::ReadHalfInterval() {
   p.profile.OduXMin = -p.sim.HalfInterval;
 }
 
+// The colour of a field after a key: judged from the text the key left, as the user sees it,
+// with the rule its handler reads by (a number; for the interval, one a run can take).
+void TForm1::ColourFieldAfterKey(QLineEdit* edit) {
+  double value = 0;
+  bool valid = ParseNumber(edit->text().toStdString(), value);
+  if (edit == EditFirstInterval) valid = valid && IsUsableHalfInterval(value);
+  SetFieldValid(edit, valid);
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  // The handler sees the text as it stood before the key: it runs before the field does.
+  // The handler takes its value from the text as it stood before the key: it runs before the
+  // field does. The field then applies the key, and its colour is judged from what it shows.
   if (event->type() == QEvent::KeyPress)
     if (auto* edit = qobject_cast<QLineEdit*>(watched))
-      FieldKeyPress(edit, static_cast<QKeyEvent*>(event)->key());
+      if (FieldKeyPress(edit, static_cast<QKeyEvent*>(event)->key())) {
+        static_cast<QObject*>(edit)->event(event);
+        ColourFieldAfterKey(edit);
+        return true;  // delivered; a key the field ignores still goes on to its parents
+      }
   return QWidget::eventFilter(watched, event);
 }
 

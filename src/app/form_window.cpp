@@ -8,9 +8,11 @@
 #include <QPalette>
 #include <QScreen>
 #include <QStyle>
+#include <QStyleOptionTabWidgetFrame>
 #include <QTabBar>
 #include <cmath>
 #include <functional>
+#include <map>
 
 #include "app/main_window.h"
 #include "soliton/numbers.h"
@@ -156,6 +158,18 @@ class SelectingListBox : public QListWidget {
  protected:
   void keyPressEvent(QKeyEvent* e) override {
     const int before = currentRow();
+    if (flow() == QListView::LeftToRight) {
+      // A list laid out in a row still takes the keys of a column.
+      const std::pair<int, int> keys[] = {{Qt::Key_Up, Qt::Key_Left},     {Qt::Key_Down, Qt::Key_Right},
+                                          {Qt::Key_PageUp, Qt::Key_Home}, {Qt::Key_PageDown, Qt::Key_End}};
+      for (auto [column, row] : keys)
+        if (e->key() == column) {
+          QKeyEvent asRow(e->type(), row, e->modifiers());
+          QListWidget::keyPressEvent(&asRow);
+          if (currentRow() != before) Notify();
+          return;
+        }
+    }
     QListWidget::keyPressEvent(e);
     if (currentRow() != before) Notify();
   }
@@ -184,6 +198,47 @@ void OnUserSelection(QListWidget* list, std::function<void()> handler) {
   static_cast<SelectingListBox*>(list)->UserSelected = std::move(handler);
 }
 
+// The notebook tells the rectangle of its pages before it is first shown, as it will lay
+// them out.
+class Notebook : public QTabWidget {
+ public:
+  using QTabWidget::QTabWidget;
+  QRect PageRect() const {
+    QStyleOptionTabWidgetFrame option;
+    initStyleOption(&option);
+    return style()->subElementRect(QStyle::SE_TabWidgetTabContents, &option, this);
+  }
+};
+
+constexpr int kInnerMargin = 2;  // between a frame (or a group's title) and what it holds
+
+// A group box or a panel grows to hold whatever of its own it may show inside its frame and
+// under its title; what it holds moves down or right where it would touch them.
+void FitAround(QWidget* holder, int leastWidth = 0) {
+  QRect used;
+  const QList<QWidget*> held = holder->findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+  for (const QWidget* w : held)
+    if (!w->isWindow() && !w->isHidden()) used |= w->geometry();
+  if (used.isEmpty()) return;
+  const QMargins frame = holder->contentsMargins();
+  const int dx = std::max(0, frame.left() + kInnerMargin - used.left());
+  const int dy = std::max(0, frame.top() + kInnerMargin - used.top());
+  for (QWidget* w : held)
+    if (!w->isWindow()) w->move(w->pos() + QPoint(dx, dy));
+  holder->resize(std::max({holder->width(), leastWidth, used.right() + 1 + dx + kInnerMargin + frame.right()}),
+                 used.bottom() + 1 + dy + kInnerMargin + frame.bottom());
+}
+
+// The width a label or a button needs to show `text`.
+int WidthFor(QWidget* w, const QString& text) {
+  auto* l = qobject_cast<QLabel*>(w);
+  auto* b = qobject_cast<QAbstractButton*>(w);
+  const QString shown = l ? l->text() : b->text();
+  l ? l->setText(text) : b->setText(text);
+  const int need = w->sizeHint().width();
+  l ? l->setText(shown) : b->setText(shown);
+  return need;
+}
 
 }  // namespace
 
@@ -278,7 +333,7 @@ std::string TForm1::SidePath(const std::string& name) const {
 void TForm1::Error(const std::string& text) { messages_->Error(text); }
 
 void TForm1::CreateControls() {
-  TabbedNotebook1 = Make<QTabWidget>(this, "TabbedNotebook1");
+  TabbedNotebook1 = Make<Notebook>(this, "TabbedNotebook1");
   const char* titles[4] = {"Солитоны", "Начальные условия", "Решение", "Справка"};
   for (int k = 0; k < 4; ++k) {
     pages_[k] = new QWidget;
@@ -355,7 +410,8 @@ void TForm1::CreateControls() {
   Button5 = MakeButton(GroupBoxODU, "Button5", "OK");
   Button6 = MakeButton(GroupBoxODU, "Button6", "Cancel");
   for (QPushButton* b : {Button1, Button3, Button5}) b->move(8, 118);
-  for (QPushButton* b : {Button2, Button4, Button6}) b->move(80, 118);
+  for (auto [ok, cancel] : {std::pair{Button1, Button2}, {Button3, Button4}, {Button5, Button6}})
+    cancel->move(Right(ok) + 6, ok->y());
   ButtonDrawOne = MakeButton(pg, "ButtonDrawOne", "Один график");
   ButtonDrawAll = MakeButton(pg, "ButtonDrawAll", "Все графики", false);
   // The two questions wrap into at most three lines in either language.
@@ -471,7 +527,16 @@ void TForm1::CreateControls() {
   lblInterv2 = MakeLabel(pg, "lblInterv2", "[-40;40] разбит на");
   ListBoxN = Make<SelectingListBox>(pg, "ListBoxN");
   ListBoxN->addItems({"1024", "512", "256"});
-  ListBoxN->resize(48, 58);
+  // The three choices in a row, so that the list stays within the two lines of text beside it.
+  ListBoxN->setFlow(QListView::LeftToRight);
+  ListBoxN->setWrapping(false);
+  ListBoxN->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ListBoxN->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  const QFontMetrics nMetrics(ListBoxN->font());
+  ListBoxN->setTextElideMode(Qt::ElideNone);  // a number is never shortened to "1..."
+  ListBoxN->setGridSize(QSize(nMetrics.horizontalAdvance("1024") + 16, nMetrics.height() + 4));
+  ListBoxN->resize(3 * ListBoxN->gridSize().width() + 2 * ListBoxN->frameWidth(),
+                   ListBoxN->gridSize().height() + 2 * ListBoxN->frameWidth());
   lblConcl1 = MakeLabel(pg, "lblConcl1", "частей. Значит, при dx=");
   lblConcl2 = MakeLabel(pg, "lblConcl2", "м. добраться до t=");
   GroupBoxStop = MakeGroup(pg, "GroupBoxStop", "", 120, 48);
@@ -498,14 +563,17 @@ void TForm1::CreateControls() {
                                   "Зависимость плотности энергии от \"x\" при данном \"t\" (логарифмическая шкала)");
   PaintBoxCurrEnergy = new PaintBox(pg, "PaintBoxCurrEnergy", p.canvases.PaintBoxCurrEnergy, Qt::white);
   auto stripGroup = [&](const char* name, QLineEdit*& lo, const char* loName, QLineEdit*& hi, const char* hiName) {
-    QGroupBox* g = MakeGroup(pg, name, "Шкала", 120, 70, false);
+    // One line, so that the group stays within the low strip it opens on.
+    QGroupBox* g = MakeGroup(pg, name, "Шкала", 120, 40, false);
     g->setAutoFillBackground(true);
-    MakeLabel(g, (std::string(name) + "Min").c_str(), "yMin = ")->move(6, 22);
+    QLabel* min = MakeLabel(g, (std::string(name) + "Min").c_str(), "yMin = ");
     lo = MakeEdit(g, loName, "");
-    lo->move(56, 18);
-    MakeLabel(g, (std::string(name) + "Max").c_str(), "yMax =")->move(6, 46);
+    QLabel* max = MakeLabel(g, (std::string(name) + "Max").c_str(), "yMax =");
     hi = MakeEdit(g, hiName, "");
-    hi->move(56, 42);
+    min->move(6, 4 + (lo->height() - min->height()) / 2);
+    lo->move(Right(min) + 4, 4);
+    max->move(Right(lo) + 10, min->y());
+    hi->move(Right(max) + 4, 4);
     return g;
   };
   GroupBoxCurrSol = stripGroup("GroupBoxCurrSol", EditPlantSolMin, "EditPlantSolMin", EditPlantSolMax, "EditPlantSolMax");
@@ -529,9 +597,6 @@ void TForm1::CreateControls() {
   RadioButtonEnergy = MakeRadio(GroupBoxRadButt, "RadioButtonEnergy", "Энергия", 6, 40);
   ButtonRefreshSol = MakeButton(pg, "ButtonRefreshSol", "Обновить");
   ButtonRefreshSol->setEnabled(false);
-  // The grid list and the stop choice reach down over the main picture's top edge.
-  ListBoxN->raise();
-  GroupBoxStop->raise();
 
   // Page 3: help.
   Memo1 = Make<QPlainTextEdit>(pages_[3], "Memo1");
@@ -543,15 +608,70 @@ void TForm1::CreateControls() {
   for (QLineEdit* e : findChildren<QLineEdit*>()) e->installEventFilter(this);
 }
 
+// Every caption of the language table is given the width it needs in the longer of its two
+// languages, so that the controls placed right of it, and the groups that hold it, leave room
+// for either. A group box's least width is that of its longer title. Captions built from a
+// text of the table are measured with the longest number they show.
+std::map<const QWidget*, int> TForm1::ReserveCaptionWidths() {
+  std::map<const QWidget*, int> leastGroupWidth;
+  LanguageTable table;
+  std::string problem;
+  if (!ReadLanguageTable(SidePath("KQ_mix.txt"), table, problem)) return leastGroupWidth;  // reported when applied
+  const auto text = [&](int entry, int line) {
+    return entry <= static_cast<int>(table.entries.size()) ? table.entries[entry - 1][line] : std::string();
+  };
+  for (int entry = 1; entry <= static_cast<int>(table.entries.size()); ++entry) {
+    for (const std::string& target : EntryTargets(entry)) {
+      QWidget* w = nullptr;
+      if (target.rfind("RadioGroupInit#", 0) == 0) w = RadioGroupInitItems.at(target.back() - '0');
+      else if (!target.empty() && target[0] != '@' && target.find('#') == std::string::npos && target != "Form1")
+        w = findChild<QWidget*>(QString::fromStdString(target));
+      if (!w) continue;
+      for (int line = 0; line < 2; ++line) {
+        std::string caption = text(entry, line);
+        if (entry == 32) caption = "[-999;999]" + caption;
+        else if (entry == 33) caption += "00.000";
+        else if (entry == 34) caption += "00000";
+        else if (entry >= 35 && entry <= 38) caption = FirstChars(caption, kRunCaptionMaxChars);
+        else if (entry == 59) caption += " 9 " + text(60, line);
+        const QString q = QString::fromStdString(caption);
+        if (auto* g = qobject_cast<QGroupBox*>(w)) {
+          const int least = QFontMetrics(g->font()).horizontalAdvance(q) + 4 * kInnerMargin;
+          leastGroupWidth[g] = std::max(leastGroupWidth[g], least);
+        } else if (auto* l = qobject_cast<QLabel*>(w); l && l->wordWrap()) {
+          continue;  // it wraps inside the width it was given
+        } else if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w)) {
+          w->resize(std::max(w->width(), WidthFor(w, q)), w->height());
+        }
+      }
+    }
+  }
+  return leastGroupWidth;
+}
+
 void TForm1::UpdatePaintBoxes() {
   for (PaintBox* b : findChildren<PaintBox*>()) b->update();
 }
 
+QRect TForm1::PageRect() const { return static_cast<const Notebook*>(TabbedNotebook1)->PageRect(); }
+
 void TForm1::LayoutControls() {
   Program& p = *p_;
   const int W = TabbedNotebook1->width(), H = TabbedNotebook1->height();
+  // A page is smaller than the notebook by its tabs and its frame: what stands at a page's
+  // right or bottom edge is placed by the page's own size.
+  const int PW = PageRect().width(), PH = PageRect().height();
+  const int bottomLine = PH - 3;  // the lowest controls of a page end here, inside its frame
   p.sim.RunState = 1;
   ApplyLanguage(1);
+  const std::map<const QWidget*, int> leastWidth = ReserveCaptionWidths();
+  RadioButtonWithoutStop->move(Right(RadioButtonWithStop) + 10, RadioButtonWithStop->y());  // one line
+  rbP1->move(std::max(Right(rbScale), Right(rbM1)) + 8, rbScale->y());  // a column beside the longer caption
+  rbMAll->move(rbP1->x(), rbM1->y());
+  FitAround(GroupBox1);
+  for (QGroupBox* g : findChildren<QGroupBox*>())
+    if (g != GroupBox1) FitAround(g, leastWidth.contains(g) ? leastWidth.at(g) : 0);
+  FitAround(PanelRotator);
 
   // Outside the notebook.
   cmdLang->move(TabbedNotebook1->x() + W + 10, TabbedNotebook1->y() + 10);
@@ -561,7 +681,8 @@ void TForm1::LayoutControls() {
   Label_Par_a->move(8, 28);
   Label8->move(Label_Par_a->x(), Label_Par_a->y());
   Label10->move(Label8->x(), Label8->y() - Label10->height());
-  GroupBoxFirstInterval->move(W - GroupBoxAdiabat->width() - 10, Label8->y() - 5);
+  GroupBoxFirstInterval->move(std::min(W - GroupBoxAdiabat->width(), PW - GroupBoxFirstInterval->width()) - 10,
+                              Label8->y() - 5);
   Par_a_Value->move(Right(Label_Par_a), Label_Par_a->y() - 5);
   Label18->move(Label_Par_a->x(), Bottom(Par_a_Value) + 10);
   Label9->move(Label_Par_a->x(), Bottom(Label18) + 10);
@@ -570,7 +691,7 @@ void TForm1::LayoutControls() {
   Label_up_Potencial->move(Label_Par_a->x(), Label_U_2->y());
 
   // Page 0, buttons and pictures.
-  ButtonDrawOne->move(Label_U_2->x(), H - 30 - ButtonDrawOne->height());
+  ButtonDrawOne->move(Label_U_2->x(), bottomLine - ButtonDrawOne->height());
   ButtonDrawAll->move(Right(PaintBoxODU) - ButtonDrawAll->width(), ButtonDrawOne->y());
   const int picTop = Bottom(Label_U_2) + 10;
   const int picH = Round((ButtonDrawOne->y() - picTop) / 2.0) - 20;
@@ -588,9 +709,11 @@ void TForm1::LayoutControls() {
   LabelAdd->move(Label_up_PhasePlane->x() + 10, PaintBoxODU->y());
   ButtonAdd->move(Right(LabelAdd), LabelAdd->y());
   LabelInitVel->move(ButtonAdd->x(), Bottom(ButtonAdd));
-  EditInitVel->move(Right(LabelInitVel), LabelInitVel->y());
   LabelInitSm->move(ButtonAdd->x(), LabelInitVel->y() + EditInitVel->height());
-  EditInitSm->move(Right(LabelInitSm), LabelInitSm->y());
+  // The two fields in one column, right of the longer caption.
+  const int fieldLeft = std::max(Right(LabelInitVel), Right(LabelInitSm));
+  EditInitVel->move(fieldLeft, LabelInitVel->y());
+  EditInitSm->move(fieldLeft, LabelInitSm->y());
   // The list starts right of the fields under ">" as well: over them it would hide them, under
   // them it would hide the start of its own lines.
   const int listLeft = std::max({Right(ButtonAdd), Right(EditInitVel), Right(EditInitSm)});
@@ -603,14 +726,17 @@ void TForm1::LayoutControls() {
   Label8->setText(QString::fromStdString(PotentialFormulaLabel(p.pot.PotentialKind)));
   Label8->adjustSize();
 
-  // Page 1.
+  // Page 1. The plots take the page's width below the data-file group, or beside it where
+  // the group reaches down to them, and share the height under the panel.
   RadioGroupInit->move(10, 10);
   GroupBoxAdiabat->move(Right(RadioGroupInit) + 10, RadioGroupInit->y());
   PanelRotator->move(RadioGroupInit->x(), Bottom(RadioGroupInit) + 10);
   ButtonInitPlants->move(Right(PanelRotator) + 10, Bottom(PanelRotator) - ButtonInitPlants->height());
+  GroupBox2->move(PW - GroupBox2->width() - 10, 0);
   const int labelH = Label_Re_u->height();
-  const int boxH = Round((laidOutFor_.height() - 5 - Bottom(PanelRotator)) / 2.0) - labelH - 30;
-  const int boxW = Round((laidOutFor_.width() - PanelRotator->x()) / 3.0) - 40;
+  const int plotRight = Bottom(GroupBox2) + 5 > Bottom(PanelRotator) ? GroupBox2->x() - 10 : PW - 10;
+  const int boxH = Round((bottomLine - Bottom(PanelRotator)) / 2.0) - labelH - 5;
+  const int boxW = plotRight - PanelRotator->x();
   PaintBox_Re_u->setGeometry(PanelRotator->x(), Bottom(PanelRotator) + labelH, boxW, boxH);
   PaintBox_Im_u->setGeometry(Right(PaintBox_Re_u) + 10, PaintBox_Re_u->y(), 0, 0);
   PaintBox_Abs_u->setGeometry(Right(PaintBox_Im_u) + 10, PaintBox_Re_u->y(), 0, 0);
@@ -622,48 +748,56 @@ void TForm1::LayoutControls() {
       {Label_dt_Re_u, PaintBox_dt_Re_u}, {Label_dt_Im_u, PaintBox_dt_Im_u}, {Label_dt_Abs_u, PaintBox_dt_Abs_u}};
   for (const auto& [label, box] : labelled) label->move(box->x(), box->y() - label->height());
   ShowSolitonsCaption();
-  GroupBox2->move(W - GroupBox2->width() - 10, 0);
 
-  // Page 2, top row.
-  int gap = (W - lblInterv1->width() - ListBoxN->width() - lblConcl1->width() - GroupBoxStop->width() -
-             ButtonToCalc->width() - ButtonStop->width() - 10) / 5;
+  // Page 2, top row. The two lines of each label pair take the room of the longer one.
+  const int intervalW = std::max(lblInterv1->width(), lblInterv2->width());
+  const int conclW = std::max(lblConcl1->width(), lblConcl2->width());
+  int gap = (PW - intervalW - ListBoxN->width() - conclW - GroupBoxStop->width() - ButtonToCalc->width() -
+             ButtonStop->width() - 10) / 5;
   lblInterv1->move(0, 0);
   lblInterv2->move(0, Bottom(lblInterv1));
-  ListBoxN->move(Right(lblInterv1) + gap, 0);
+  ListBoxN->move(intervalW + gap, 0);
   lblConcl1->move(Right(ListBoxN) + gap, 0);
   lblConcl2->move(lblConcl1->x(), Bottom(lblConcl1));
-  GroupBoxStop->move(lblConcl1->x() + lblConcl2->width() + gap, 0);
+  GroupBoxStop->move(lblConcl1->x() + conclW + gap, 0);
   ButtonToCalc->move(Right(GroupBoxStop) + gap, 5);
   ButtonToCalc->setEnabled(true);
   ButtonStop->move(Right(ButtonToCalc) + gap, 5);
 
-  // Page 2, bottom row (placed first: the pictures' heights depend on it).
-  gap = (W - ListBoxOptions->width() - GroupBoxMicro2->width() - GroupBoxSearch->width() - GroupBoxRadButt->width() -
+  // Page 2, bottom row (placed first: the pictures' heights depend on it), on one line that
+  // ends at the page's bottom.
+  gap = (PW - ListBoxOptions->width() - GroupBoxMicro2->width() - GroupBoxSearch->width() - GroupBoxRadButt->width() -
          ButtonRefreshSol->width() - 10) / 4;
-  ListBoxOptions->move(0, H - 30 - ListBoxOptions->height());
-  GroupBoxMicro2->move(Right(ListBoxOptions) + gap, ListBoxOptions->y());
-  GroupBoxSearch->move(Right(GroupBoxMicro2) + gap, ListBoxOptions->y());
-  GroupBoxRadButt->move(Right(GroupBoxSearch) + gap, ListBoxOptions->y());
-  ButtonRefreshSol->move(Right(GroupBoxRadButt) + gap, ListBoxOptions->y());
+  const int rowTop = bottomLine - std::max({ListBoxOptions->height(), GroupBoxMicro2->height(), GroupBoxSearch->height(),
+                                            GroupBoxRadButt->height(), ButtonRefreshSol->height()});
+  ListBoxOptions->move(0, rowTop);
+  GroupBoxMicro2->move(Right(ListBoxOptions) + gap, rowTop);
+  GroupBoxSearch->move(Right(GroupBoxMicro2) + gap, rowTop);
+  GroupBoxRadButt->move(Right(GroupBoxSearch) + gap, rowTop);
+  ButtonRefreshSol->move(Right(GroupBoxRadButt) + gap, rowTop);
 
-  // Page 2, pictures. The main picture is half as high as wide, but on a screen wider than
-  // 4:3 that would squeeze the two strips under it to nothing: it leaves them their least height.
-  const int mainW = W - lbNColor->width() - PaintBoxScaleColor->width() - 5;
-  const int mainTop = Bottom(lblInterv2);
-  const int mainH = std::min(Round(mainW / 2.0), ButtonRefreshSol->y() - mainTop - 2 * LabelNameCurrSol->height() - 10 -
-                                                   2 * kLeastStripHeight);
+  // Page 2, pictures, under the whole top row. The main picture is half as high as wide, but
+  // on a screen wider than 4:3 that would squeeze the two strips under it to nothing: it
+  // leaves them their least height. The colour list stands a little apart from its scale.
+  constexpr int kScaleGap = 3;
+  const int mainW = PW - lbNColor->width() - PaintBoxScaleColor->width() - kScaleGap - 5;
+  const int mainTop = std::max({Bottom(lblInterv2), Bottom(lblConcl2), Bottom(ListBoxN), Bottom(GroupBoxStop),
+                                Bottom(ButtonToCalc), Bottom(ButtonStop)}) + 2;
+  const int leastStripH = std::max({kLeastStripHeight, GroupBoxCurrSol->height(), GroupBoxPlantEnergy->height()});
+  const int mainH =
+      std::min(Round(mainW / 2.0), rowTop - mainTop - 2 * LabelNameCurrSol->height() - 10 - 2 * leastStripH);
   PaintBoxMain->setGeometry(lblInterv1->x(), mainTop, mainW, mainH);
   PaintBoxMicro2->setGeometry(Round(0.75 * mainW), PaintBoxMain->y() + Round(mainH / 2.0), Round(mainW / 4.0),
                               Round(mainH / 2.0));
   PaintBoxScaleColor->setGeometry(Right(PaintBoxMain), PaintBoxMain->y(), PaintBoxScaleColor->width(), mainH);
-  LabelDoubleColor->move(Right(PaintBoxScaleColor), PaintBoxScaleColor->y());
+  LabelDoubleColor->move(Right(PaintBoxScaleColor) + kScaleGap, PaintBoxScaleColor->y());
   lbNColor->move(LabelDoubleColor->x(), Bottom(LabelDoubleColor));
   LabelColorScaleHint->move(Right(PaintBoxScaleColor) - LabelColorScaleHint->width(), Bottom(PaintBoxScaleColor));
   LabelHint2->move(PaintBoxMain->x() + Round(mainW / 2.0), LabelColorScaleHint->y());
 
   // Page 2, strips.
   LabelNameCurrSol->move(PaintBoxMain->x(), Bottom(PaintBoxMain));
-  const int stripH = Round((ButtonRefreshSol->y() - LabelNameCurrSol->y() - 2 * LabelNameCurrSol->height() - 10) / 2.0);
+  const int stripH = (rowTop - LabelNameCurrSol->y() - 2 * LabelNameCurrSol->height() - 10) / 2;
   PaintBoxCurrSol->setGeometry(PaintBoxMain->x(), Bottom(LabelNameCurrSol), mainW, std::max(stripH, 0));
   GroupBoxCurrSol->move(PaintBoxCurrSol->pos());
   LabelNameCurrEnergy->move(PaintBoxMain->x(), Bottom(PaintBoxCurrSol));
@@ -671,7 +805,8 @@ void TForm1::LayoutControls() {
   GroupBoxPlantEnergy->move(PaintBoxCurrEnergy->pos());
 
   // Page 3.
-  Memo1->setGeometry(TabbedNotebook1->x() + 10, TabbedNotebook1->y() + 10, W - 20, H - 50);
+  Memo1->setGeometry(TabbedNotebook1->x() + 10, TabbedNotebook1->y() + 10, PW - 20 - TabbedNotebook1->x(),
+                     PH - 20 - TabbedNotebook1->y());
   UpdatePotentialScale(p.scales, p.pot);
   for (PaintBox* b : findChildren<PaintBox*>()) b->SyncCanvas();
 }
@@ -697,7 +832,7 @@ void TForm1::FormCreate() {
 
   LayoutControls();
   ShowEditNumber(Par_a_Value, p.pot.ParamA);
-  p.scales.PotXMax = 2.0;
+  p.scales.PotXMax = kDefaultPotentialUMax;
   p.scales.PotXMin = -p.scales.PotXMax;
   p.scales.PotYMin = -1.0;
   p.scales.PotYMax = 1.0;

@@ -68,7 +68,7 @@ void TForm1::ApplyLanguage(int mode) {
   const std::string helpFile = mode != 0 ? "KQ_eng.txt" : "KQ_rus.txt";
   if (ReadHelpFile(SidePath(helpFile), help, problem)) {
     QStringList lines;
-    for (const std::string& s : help) lines << QString::fromStdString(s);
+    for (const std::string& s : JoinHelpParagraphs(help)) lines << QString::fromStdString(s);
     lines << QString() << QString::fromUtf8(ProgramNameAndVersion());
     Memo1->setPlainText(lines.join('\n'));
   } else {

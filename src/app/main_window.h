@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -152,8 +153,10 @@ class TForm1 : public QWidget {
   void ReadHalfInterval();
   static bool IsYellow(const QLineEdit* edit);
   static void SetFieldValid(QLineEdit* edit, bool valid);  // white, or yellow
-  // A key reaches a field's handler before the field applies it.
-  void FieldKeyPress(QLineEdit* edit, int key);
+  // A key reaches a field's handler before the field applies it; true for a field whose
+  // colour tells whether its text is a number, which is coloured again once the key is in.
+  bool FieldKeyPress(QLineEdit* edit, int key);
+  void ColourFieldAfterKey(QLineEdit* edit);
 
   // Redraws every paint box from its canvas.
   void UpdatePaintBoxes();
@@ -240,6 +243,8 @@ class TForm1 : public QWidget {
   void ShowInterv2();
   void Error(const std::string& text);
   QRect OpenedRect() const;
+  std::map<const QWidget*, int> ReserveCaptionWidths();  // the least widths of the group boxes
+  QRect PageRect() const;  // a notebook page's rectangle, known before the notebook is shown
   void CreateAtOpenedSize();
 
   std::unique_ptr<Program> p_;

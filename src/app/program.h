@@ -28,9 +28,13 @@ struct SolitonScales {
   double PhasXMin = 0, PhasXMax = 0, PhasYMin = 0, PhasYMax = 0;
 };
 
+// The U range of the potential and phase pictures, as wide as the profile picture's: every
+// kind's P(U) stays above -0.4 on it, inside the picture's default range [-1, 1].
+inline constexpr double kDefaultPotentialUMax = 1.5;
+
 // The potential picture's upper U bound follows the kind.
 inline void UpdatePotentialScale(SolitonScales& scales, const Potential& pot) {
-  if (IsValidKind(pot.PotentialKind)) scales.PotXMax = 2.0;
+  if (IsValidKind(pot.PotentialKind)) scales.PotXMax = kDefaultPotentialUMax;
 }
 
 struct Program {

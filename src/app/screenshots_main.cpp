@@ -192,23 +192,24 @@ void Session::Run() {
   Drag(f.PaintBoxCurrSol, StripPixel(0.5), StripPixel(5.5));
   PrintMarks();
 
-  // The continued run: the first press arms the second phase (one more step, then a halt),
-  // the second runs it; "STOP" near t = 11.2, before the collision.
+  // The first press arms the second phase: one more step, in which the marks are measured,
+  // then a halt.
   Click(f.ButtonToCalc);
   RunWhile();
-  std::printf("after the arming press: t=%.4f caption \"%s\"\n", p.sim.TimeNow, qPrintable(f.ButtonToCalc->text()));
-  Click(f.ButtonToCalc);
-  RunWhile(11.2);
-  Click(f.ButtonStop);
-  Pump(30);
+  std::printf("after the arming press: t=%.4f caption \"%s\" title \"%s\"\n", p.sim.TimeNow,
+              qPrintable(f.ButtonToCalc->text()), qPrintable(f.windowTitle()));
   PrintMarks();
-  Save("05-marks-stopped");
-  PrintLog();
+  Save("05-marks-armed");
 
-  // On to the end of the display window (t = 30), where the run halts by itself.
+  // The second press runs the second phase on to the end of its first display window
+  // (t = 30), where it halts by itself ("With stops").
   Click(f.ButtonToCalc);
+  std::printf("while running: caption \"%s\"\n", qPrintable(f.ButtonToCalc->text()));
   RunWhile();
+  std::printf("halted: t=%.4f caption \"%s\" title \"%s\"\n", p.sim.TimeNow, qPrintable(f.ButtonToCalc->text()),
+              qPrintable(f.windowTitle()));
   PrintMarks();
+  PrintLog();
 
   // Refresh: the x-t picture of the amplitude, then of the energy density with 32 colours;
   // the press on the colour scale shows the values of a band.
@@ -246,6 +247,7 @@ void Session::Run() {
   // The second phase goes on: the next display window, t = 30 .. 50, refreshed.
   Click(f.ButtonToCalc);
   RunWhile();
+  Save("09-next-window-halted");
   Click(f.ButtonRefreshSol);
   PrintMarks();
   Save("09-next-window");

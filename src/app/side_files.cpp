@@ -1,5 +1,6 @@
 #include "app/side_files.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
@@ -346,6 +347,44 @@ void ParseHelpText(std::string_view bytes, std::vector<std::string>& lines) {
   for (std::string_view line : SplitLines(bytes)) lines.push_back(Cp1251ToUtf8(line));
 }
 
+namespace {
+size_t LeadingBlanks(const std::string& line) {
+  const size_t first = line.find_first_not_of(' ');
+  return first == std::string::npos ? line.size() : first;
+}
+
+// The indent of the text of a list item's first line ("- x" gives 2, "12. x" gives 4), or
+// npos when the line does not start an item.
+size_t ItemTextIndent(const std::string& line) {
+  const size_t at = LeadingBlanks(line);
+  if (line.compare(at, 2, "- ") == 0) return at + 2;
+  size_t digits = at;
+  while (digits < line.size() && std::isdigit(static_cast<unsigned char>(line[digits]))) ++digits;
+  if (digits > at && line.compare(digits, 2, ". ") == 0) return digits + 2;
+  return std::string::npos;
+}
+}  // namespace
+
+std::vector<std::string> JoinHelpParagraphs(const std::vector<std::string>& lines) {
+  constexpr size_t kPreformatted = 4;
+  std::vector<std::string> out;
+  size_t continuation = std::string::npos;  // the indent that continues the open paragraph
+  for (const std::string& line : lines) {
+    const bool blank = line.find_first_not_of(' ') == std::string::npos;
+    const size_t indent = LeadingBlanks(line);
+    const size_t item = ItemTextIndent(line);
+    if (!blank && item == std::string::npos && indent == continuation) {
+      out.back() += ' ';
+      out.back() += line.substr(indent);
+      continue;
+    }
+    out.push_back(line);
+    if (blank || (item == std::string::npos && indent >= kPreformatted)) continuation = std::string::npos;
+    else continuation = item != std::string::npos ? item : indent;
+  }
+  return out;
+}
+
 std::vector<std::string> EntryTargets(int entry) {
   switch (entry) {
     case 1: return {"@WindowCaption", "Form1"};
@@ -384,7 +423,7 @@ std::vector<std::string> EntryTargets(int entry) {
     case 39: return {"RadioButtonWithStop"};
     case 40: return {"RadioButtonWithoutStop"};
     case 41: return {"ButtonStop"};
-    case 42: return {"GroupBoxCurrSol", "GroupBoxPlantEnergy"};
+    case 42: return {"GroupBoxCurrSol", "GroupBoxPlantEnergy", "rbScale"};  // the choice that opens them
     case 43: return {"@SolTitle", "LabelNameCurrSol"};
     case 44: return {"@EnergyTitle", "LabelNameCurrEnergy"};
     case 45: case 46: case 47:

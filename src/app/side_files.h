@@ -75,6 +75,11 @@ void ParseLanguageText(std::string_view bytes, LanguageTable& out);
 bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std::string& problem);
 // The same reading of bytes already in memory.
 void ParseHelpText(std::string_view bytes, std::vector<std::string>& lines);
+// The help text as paragraphs for a page that wraps them at its own width: the lines of a
+// paragraph, and the continuation lines of a list item ("- " or "1. ", the next lines indented
+// to its text), are joined with one blank. Empty lines, lines indented by four blanks or more
+// (formulas, tables) and the lines after them stand as they are.
+std::vector<std::string> JoinHelpParagraphs(const std::vector<std::string>& lines);
 
 // The texts of the table that other parts of the program build captions from.
 struct KeptTexts {

@@ -168,6 +168,18 @@ TEST(SideFilesShipped, CaptionsFitAndEachLanguageKeepsToItsScript) {
   EXPECT_EQ(SolitonsCaption(english, 0), "The soliton list is empty");
 }
 
+TEST(HelpParagraphs, LinesJoinWithinAParagraphOrAnItemAndIndentedLinesStand) {
+  const std::vector<std::string> file = {
+      "HEADING", "", "A paragraph", "in two lines:", "    formula = 1", "after it", "",
+      "1. first item", "   goes on", "2. second", "- dash item", "  goes on", "not the item's", "",
+      "    1       table", "    2 - 7   row", "            more"};
+  const std::vector<std::string> joined = {
+      "HEADING", "", "A paragraph in two lines:", "    formula = 1", "after it", "",
+      "1. first item goes on", "2. second", "- dash item goes on", "not the item's", "",
+      "    1       table", "    2 - 7   row", "            more"};
+  EXPECT_EQ(JoinHelpParagraphs(file), joined);
+}
+
 TEST(SideFilesShipped, HelpTextsAndSettingsRead) {
   for (const char* name : {"KQ_rus.txt", "KQ_eng.txt"}) {
     std::vector<std::string> lines;
@@ -414,6 +426,7 @@ TEST(LanguageTexts, EntriesNameWhatTheySet) {
   EXPECT_EQ(EntryTargets(16), (Names{"GroupBoxPot", "GroupBoxPhas", "GroupBoxODU"}));
   EXPECT_EQ(EntryTargets(28), (Names{"RadioGroupInit#1"}));
   EXPECT_EQ(EntryTargets(37), (Names{"@RunCaption3", "ButtonToCalc"}));
+  EXPECT_EQ(EntryTargets(42), (Names{"GroupBoxCurrSol", "GroupBoxPlantEnergy", "rbScale"}));
   EXPECT_EQ(EntryTargets(43), (Names{"@SolTitle", "LabelNameCurrSol"}));
   EXPECT_EQ(EntryTargets(47), (Names{"ListBoxOptions#2"}));
   for (int entry = -1; entry <= 61; ++entry) {

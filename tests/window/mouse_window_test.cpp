@@ -60,7 +60,7 @@ TEST_F(WindowTest, MicroscopeDragsAreStoredInOrderAndAnInvalidReleaseCollapsesTh
 
   ChooseOption(f, 2);
   QTest::mousePress(f.PaintBoxMain, Qt::LeftButton, {}, a);
-  QTest::mouseRelease(f.PaintBoxMain, Qt::LeftButton, {}, MainPixel(f, 0, 0));  // t = 0: invalid
+  QTest::mouseRelease(f.PaintBoxMain, Qt::LeftButton, {}, MainPixel(f, 0, -1));  // before t = 0: invalid
   EXPECT_EQ(p.micro.Micro2Rect, (std::array<int, 4>{a.x(), a.y(), a.x(), a.y()}));
   QTest::mousePress(f.PaintBoxMain, Qt::LeftButton, {}, a);
   QTest::mouseRelease(f.PaintBoxMain, Qt::LeftButton, {}, b);

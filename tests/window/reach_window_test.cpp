@@ -1,26 +1,64 @@
-// The window opened maximised on the screens people have: every shown control can be clicked
-// at its centre and holds its text, in both languages, through a session; the pictures grow
-// with the screen; a scale group keeps the keyboard to itself.
+// The window opened maximised on the screens people have: every shown control lies whole in
+// sight, uncovered, and holds its text, in both languages, through a session with every group
+// open; the pictures and the help text use the screen; a scale group keeps the keyboard to itself.
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
+#include <QTextBlock>
+#include <QTextLayout>
 
+#include "support/canvas_count.h"
 #include "window_support.h"
 
 namespace kl::test {
 namespace {
 
-// What is wrong with a control's reach: empty when a click at its centre reaches it.
-std::string ReachProblem(TForm1& f, QWidget* w) {
-  const QPoint centre = w->mapTo(&f, w->rect().center());
+std::string Name(const QWidget* w) {
+  return w->objectName().isEmpty() || w->objectName().startsWith("qt_") ? w->metaObject()->className()
+                                                                         : w->objectName().toStdString();
+}
+
+QRect InWindow(TForm1& f, const QWidget* w, const QRect& r) { return r.translated(w->mapTo(&f, QPoint(0, 0))); }
+
+std::string Describe(const QRect& r) {
+  return std::to_string(r.x()) + "," + std::to_string(r.y()) + " " + std::to_string(r.width()) + "x" +
+         std::to_string(r.height());
+}
+
+// The controls drawn over another one on purpose: the scale groups over their pictures while
+// they are open, and microscope 2's box over the main picture.
+bool CoversByDesign(TForm1& f, const QWidget* above, const QWidget* below) {
+  const std::pair<const QWidget*, const QWidget*> overlays[] = {
+      {f.GroupBoxPot, f.PaintBoxPotEn},       {f.GroupBoxPhas, f.PaintBoxPhasPl},
+      {f.GroupBoxODU, f.PaintBoxODU},         {f.GroupBoxCurrSol, f.PaintBoxCurrSol},
+      {f.GroupBoxPlantEnergy, f.PaintBoxCurrEnergy}, {f.PaintBoxMicro2, f.PaintBoxMain}};
+  for (const auto& [a, b] : overlays)
+    if (a == above && b == below) return true;
+  return false;
+}
+
+// What cuts or covers a control: empty when its whole rectangle lies inside the visible area
+// of every parent (a group box's or a panel's frame and title excluded) and no sibling drawn
+// above it, or above one of its parents, covers any part of it.
+std::string WholeProblem(TForm1& f, QWidget* w) {
   if (w->width() <= 0 || w->height() <= 0) return "has no size";
-  if (!f.rect().contains(centre)) return "centre outside the window";
-  QWidget* hit = f.childAt(centre);
-  if (hit == w || (hit && w->isAncestorOf(hit))) return {};
-  return "covered by " + (hit ? hit->objectName().toStdString() + " (" + hit->metaObject()->className() + ")"
-                              : std::string("nothing"));
+  const QRect whole = InWindow(f, w, w->rect());
+  for (QWidget *child = w, *parent = w->parentWidget(); parent; child = parent, parent = parent->parentWidget()) {
+    const QRect area = InWindow(f, parent, parent->contentsRect());
+    if (!area.contains(whole))
+      return "cut by " + Name(parent) + " (" + Describe(whole) + " outside " + Describe(area) + ")";
+    const QObjectList& siblings = parent->children();  // in drawing order, the last on top
+    for (qsizetype k = siblings.indexOf(child) + 1; k < siblings.size(); ++k) {
+      auto* s = qobject_cast<QWidget*>(siblings[k]);
+      if (!s || s->isWindow() || !s->isVisibleTo(&f) || CoversByDesign(f, s, child)) continue;
+      const QRect over = InWindow(f, s, s->rect()).intersected(whole);
+      if (!over.isEmpty()) return "covered by " + Name(s) + " (" + Describe(over) + ")";
+    }
+    if (parent == &f) break;
+  }
+  return {};
 }
 
 int Advance(const QWidget* w, const QString& text) { return QFontMetrics(w->font()).horizontalAdvance(text); }
@@ -52,9 +90,11 @@ std::string FitProblem(QWidget* w) {
   if (auto* list = qobject_cast<QListWidget*>(w)) {
     // A line longer than the box must be reachable by scrolling.
     const bool scrolls = list->horizontalScrollBar()->maximum() > 0;
-    for (int row = 0; row < list->count(); ++row)
-      if (!scrolls && Advance(list, list->item(row)->text()) + 4 > list->viewport()->width())
+    for (int row = 0; row < list->count(); ++row) {
+      const int need = Advance(list, list->item(row)->text()) + 4;
+      if (!scrolls && (need > list->viewport()->width() || need > list->visualItemRect(list->item(row)).width()))
         return "item \"" + list->item(row)->text().toStdString() + "\" cut";
+    }
   }
   if (auto* bar = qobject_cast<QTabBar*>(w))
     for (int k = 0; k < bar->count(); ++k)
@@ -110,9 +150,9 @@ class ReachTest : public WindowTest {
       if (!name.isEmpty() && !name.startsWith("qt_") && w->isVisibleTo(&f)) controls.push_back(w);
     }
     for (QWidget* w : controls) {
-      const std::string name = w->objectName().isEmpty() ? w->metaObject()->className() : w->objectName().toStdString();
-      const std::string reach = ReachProblem(f, w);
-      EXPECT_TRUE(reach.empty()) << name << ": " << reach << " [" << where_ << ", " << where << "]";
+      const std::string name = Name(w);
+      const std::string whole = WholeProblem(f, w);
+      EXPECT_TRUE(whole.empty()) << name << ": " << whole << " [" << where_ << ", " << where << "]";
       const std::string fit = FitProblem(w);
       EXPECT_TRUE(fit.empty()) << name << ": " << fit << " [" << where_ << ", " << where << "]";
     }
@@ -141,7 +181,11 @@ TEST_F(ReachTest, EveryShownControlIsWithinReachAndHoldsItsTextOnCommonScreens) 
     for (PaintBox* picture : {f.PaintBoxPotEn, f.PaintBoxPhasPl, f.PaintBoxODU})
       QTest::mouseClick(picture, Qt::LeftButton, {}, QPoint(picture->width() - 5, picture->height() - 5));
     ASSERT_TRUE(f.GroupBoxODU->isVisible());
-    CheckEveryPage("two kinks listed, scale groups open");
+    f.TabbedNotebook1->setCurrentIndex(1);
+    Pump(20);
+    QTest::mouseClick(f.RadioGroupInitItems[1], Qt::LeftButton);  // the rotator's box shows
+    ASSERT_TRUE(f.GroupBox1->isVisibleTo(&f));
+    CheckEveryPage("two kinks listed, scale groups open, kinks + rotator");
     for (QPushButton* cancel : {f.Button2, f.Button4, f.Button6}) QTest::mouseClick(cancel, Qt::LeftButton);
     EXPECT_FALSE(f.GroupBoxPot->isVisible() || f.GroupBoxPhas->isVisible() || f.GroupBoxODU->isVisible()) << screen;
 
@@ -154,14 +198,22 @@ TEST_F(ReachTest, EveryShownControlIsWithinReachAndHoldsItsTextOnCommonScreens) 
     f.RadioButtonWithStop->setChecked(true);
     PressStartAndWait(f);
     ASSERT_GT(f.program().sim.TimeNow, 0.0) << screen;
-    CheckEveryPage("a run started");
+    // The strips' scale groups show while a press on their strip is held.
+    f.rbScale->setChecked(true);
+    QTest::mousePress(f.PaintBoxCurrSol, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mousePress(f.PaintBoxCurrEnergy, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(f.GroupBoxCurrSol->isVisible() && f.GroupBoxPlantEnergy->isVisible()) << screen;
+    CheckEveryPage("a run started, the strips' scale groups open");
+    QTest::mouseRelease(f.PaintBoxCurrSol, Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(f.PaintBoxCurrEnergy, Qt::LeftButton, {}, QPoint(5, 5));
     form.reset();
   }
 }
 
-TEST_F(ReachTest, PicturesGrowWithTheScreenAndTheWindowKeepsItsSize) {
+TEST_F(ReachTest, PicturesAndTheHelpTextUseTheScreenAndTheWindowKeepsItsSize) {
   TForm1& f = StartMaximized("1920x1080");
   const int screenW = 1920;
+  const int pageW = f.TabbedNotebook1->currentWidget()->width();
   EXPECT_GE(f.PaintBoxMain->width(), screenW / 2);
   for (PaintBox* strip : {f.PaintBoxCurrSol, f.PaintBoxCurrEnergy}) {
     EXPECT_EQ(strip->width(), f.PaintBoxMain->width()) << strip->objectName().toStdString();
@@ -171,9 +223,29 @@ TEST_F(ReachTest, PicturesGrowWithTheScreenAndTheWindowKeepsItsSize) {
   for (PaintBox* picture : {f.PaintBoxPotEn, f.PaintBoxPhasPl, f.PaintBoxODU})
     EXPECT_GE(picture->width(), screenW * 2 / 5) << picture->objectName().toStdString();
   for (PaintBox* plot : {f.PaintBox_Re_u, f.PaintBox_dt_Re_u}) {
-    EXPECT_GE(plot->width(), screenW / 4) << plot->objectName().toStdString();
+    EXPECT_GE(plot->width(), pageW / 2) << plot->objectName().toStdString();
     EXPECT_GE(plot->height(), 1080 / 4) << plot->objectName().toStdString();
   }
+
+  // The help text runs in paragraphs as wide as the page, not in the short lines of its file.
+  f.TabbedNotebook1->setCurrentIndex(3);
+  Pump(20);
+  qreal widest = 0;
+  for (QTextBlock b = f.Memo1->document()->firstBlock(); b.isValid(); b = b.next())
+    if (const QTextLayout* layout = b.layout())
+      for (int k = 0; k < layout->lineCount(); ++k) widest = std::max(widest, layout->lineAt(k).naturalTextWidth());
+  EXPECT_GE(widest, f.Memo1->viewport()->width() * 3 / 4);
+
+  // With the default scales the potential stays inside its picture: no dot of the curve
+  // clamped to the top or bottom row.
+  f.TabbedNotebook1->setCurrentIndex(0);
+  Pump(20);
+  QTest::mouseClick(f.ButtonDrawOne, Qt::LeftButton);
+  const Canvas& pot = f.PaintBoxPotEn->canvas();
+  EXPECT_GT(CountOf(pot, kRed), pot.Width() / 2);
+  for (int x = 0; x < pot.Width(); ++x)
+    for (int y : {0, 1, pot.Height() - 2, pot.Height() - 1}) ASSERT_NE(pot.Pixel(x, y), kRed) << x << "," << y;
+
   // It cannot be made smaller than the size it was laid out for.
   EXPECT_EQ(f.minimumSize(), f.size());
 }

@@ -54,8 +54,8 @@ TEST_F(ScaleGroupTest, AClickOnAPictureOpensItsGroupWithTheScalesOnTheWindowColo
   const auto& pot = f().EditPot;
   const auto& phas = f().EditPhas;
   const auto& odu = f().EditODU;
-  EXPECT_EQ(Texts({pot[1], pot[2], pot[3], pot[4]}), (std::vector<std::string>{"-2.00", "2.00", "-1.000", "1.000"}));
-  EXPECT_EQ(Texts({phas[1], phas[2], phas[3], phas[4]}), (std::vector<std::string>{"-2.00", "2.00", "-2.00", "2.00"}));
+  EXPECT_EQ(Texts({pot[1], pot[2], pot[3], pot[4]}), (std::vector<std::string>{"-1.50", "1.50", "-1.000", "1.000"}));
+  EXPECT_EQ(Texts({phas[1], phas[2], phas[3], phas[4]}), (std::vector<std::string>{"-1.50", "1.50", "-2.00", "2.00"}));
   EXPECT_EQ(Texts({odu[1], odu[2], odu[3], odu[4]}), (std::vector<std::string>{"-10.00", "10.00", "-1.50", "1.50"}));
   EXPECT_EQ(Texts({odu[5], odu[6], odu[7]}), (std::vector<std::string>{"0", "0", "0"}));  // untouched
   for (int k = 1; k <= 4; ++k) {
@@ -101,7 +101,7 @@ TEST_F(ScaleGroupTest, PotentialOkWithLettersChangesNothingAndStaysOpen) {
   EXPECT_FALSE(f().GroupBoxPot->isHidden());
   Open(f().PaintBoxPotEn);  // opening again refills the fields and clears the yellow
   EXPECT_TRUE(OnWindowColour(f().EditPot[2]));
-  EXPECT_EQ(Text(f().EditPot[2]), "2.00");
+  EXPECT_EQ(Text(f().EditPot[2]), "1.50");
   EXPECT_EQ(Text(f().EditPot[3]), "-1.000");
 }
 
@@ -201,13 +201,13 @@ TEST_F(ScaleGroupTest, CancelShowsTheCurrentScalesInFourTwoAndKeepsThem) {
   Press(f().Button1);  // refused: EditPot2 turns yellow
   Press(f().Button2);
   EXPECT_EQ(Texts({f().EditPot[1], f().EditPot[2], f().EditPot[3], f().EditPot[4]}),
-            (std::vector<std::string>{"-2.00", "2.00", "-1.00", "1.00"}));
+            (std::vector<std::string>{"-1.50", "1.50", "-1.00", "1.00"}));
   EXPECT_TRUE(TForm1::IsYellow(f().EditPot[2]));
   Type(f().EditPhas[2], "9");
   Type(f().EditPhas[4], "9");
   Press(f().Button4);
   EXPECT_EQ(Texts({f().EditPhas[1], f().EditPhas[2], f().EditPhas[3], f().EditPhas[4]}),
-            (std::vector<std::string>{"-2.00", "2.00", "-2.00", "2.00"}));
+            (std::vector<std::string>{"-1.50", "1.50", "-2.00", "2.00"}));
   EXPECT_EQ(Scales(), before);
   EXPECT_TRUE(f().GroupBoxPot->isHidden());
   EXPECT_TRUE(f().GroupBoxPhas->isHidden());

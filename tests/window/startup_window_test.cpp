@@ -134,6 +134,34 @@ TEST_F(WindowTest, FieldsReadTheirTextAsItStoodBeforeTheKey) {
   EXPECT_EQ(p.pot.ParamA, 2.0);
 }
 
+TEST_F(WindowTest, AFieldIsColouredByTheTextTheKeyLeft) {
+  TForm1& f = Start();
+  Program& p = f.program();
+  QTest::mouseClick(f.ButtonDrawOne, Qt::LeftButton);
+  f.EditInitSm->clear();
+  QTest::keyClick(f.EditInitSm, Qt::Key_Minus);
+  EXPECT_TRUE(TForm1::IsYellow(f.EditInitSm));  // "-" alone is no number
+  QTest::keyClick(f.EditInitSm, Qt::Key_6);
+  EXPECT_FALSE(TForm1::IsYellow(f.EditInitSm)) << Text(f.EditInitSm);
+  QTest::keyClick(f.EditInitSm, Qt::Key_Backspace);
+  EXPECT_TRUE(TForm1::IsYellow(f.EditInitSm)) << Text(f.EditInitSm);
+
+  // The variable still follows the text before the key: the bad text was read, and kept kD.
+  f.Edit_kD->setText("0.5x");
+  QTest::keyClick(f.Edit_kD, Qt::Key_Backspace);
+  EXPECT_FALSE(TForm1::IsYellow(f.Edit_kD));
+  EXPECT_EQ(p.rot.kD, 0.1);
+  QTest::keyClick(f.Edit_kD, Qt::Key_End);
+  EXPECT_EQ(p.rot.kD, 0.5);
+
+  // The interval's field is judged by the range a run can take as well.
+  f.EditFirstInterval->setText("12");
+  QTest::keyClick(f.EditFirstInterval, Qt::Key_Home);
+  QTest::keyClick(f.EditFirstInterval, Qt::Key_Minus);
+  EXPECT_TRUE(TForm1::IsYellow(f.EditFirstInterval));
+  EXPECT_EQ(p.sim.HalfInterval, 12.0);
+}
+
 TEST_F(WindowTest, ChoosingNSetsTheGridAndSeparatesRunsInTheLog) {
   TForm1& f = Start();
   f.TabbedNotebook1->setCurrentIndex(2);

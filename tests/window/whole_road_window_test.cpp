@@ -31,12 +31,14 @@ TEST_F(WindowTest, ASessionFromTheFirstPictureToTheRefreshedRun) {
   EXPECT_GE(p.sim.TimeNow, 10.0);
 
   QTest::mouseClick(f.ButtonRefreshSol, Qt::LeftButton);
-  // The picture spans x in [-20, 20] and t in [-10, 10]. Two points near t = 8.5, above the
-  // text block: between the pair (x = 0, the vacuum +1) and left of it (x = -12, the vacuum
-  // -1). A pixel shows the level and grid point nearest to its world point.
+  // The picture spans x in [-20, 20] and t in [-10, 10]. Two points in the band above the
+  // text block (its 156 rows at the bottom left), near t = 9: between the pair (x = 0, the
+  // vacuum +1) and left of it (x = -12, the vacuum -1). A pixel shows the level and grid point
+  // nearest to its world point.
   const Canvas& main = f.PaintBoxMain->canvas();
   const int W = main.Width(), H = main.Height();
-  const int row = H - static_cast<int>(std::nearbyint(18.5 / 20.0 * H));
+  ASSERT_GT(H, 160);
+  const int row = (H - 156) / 2;
   const double t = -10.0 + 20.0 * (H - row) / H;
   const int level = static_cast<int>(std::nearbyint(t / p.sim.Dt));
   for (double wanted : {0.0, -12.0}) {
