@@ -2,6 +2,10 @@
 // that the double kernel shares with it, and the choice of loop for this processor.
 #include <sleef.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
 #include "engine/step_kernel.h"
 
 // Four doubles make two SSE2 registers here; they never cross a call boundary outside this
@@ -53,14 +57,42 @@ bool CpuHasAvx2() {
 #endif
 }
 
-DoubleGroupsLoop DoubleGroupsForThisCpu() {
-  static const DoubleGroupsLoop loop = CpuHasAvx2() ? UpdateDoubleGroupsAvx2 : UpdateDoubleGroupsSse2;
-  return loop;
+bool CpuHasAvx512() {
+#if defined(__GNUC__) && defined(__x86_64__)
+  return __builtin_cpu_supports("avx512f");
+#else
+  return false;
+#endif
 }
 
-DoubleValuesLoop DoubleValuesForThisCpu() {
-  static const DoubleValuesLoop loop = CpuHasAvx2() ? UpdateDoubleValuesAvx2 : UpdateDoubleValuesSse2;
-  return loop;
+namespace {
+
+// 0: SSE2, 1: AVX2, 2: AVX-512, the widest this processor has and KINKLAB_VECTORS allows.
+int VectorWidthForThisCpu() {
+  int widest = CpuHasAvx512() ? 2 : CpuHasAvx2() ? 1 : 0;
+  if (const char* asked = std::getenv("KINKLAB_VECTORS")) {
+    const std::string name = asked;
+    const int limit = name == "sse2" ? 0 : name == "avx2" ? 1 : 2;
+    widest = std::min(widest, limit);
+  }
+  return widest;
+}
+
+int WidthFor(double k) {
+  static const int widest = VectorWidthForThisCpu();
+  return k == 0 ? std::min(widest, 1) : widest;
+}
+
+}  // namespace
+
+DoubleGroupsLoop DoubleGroupsForThisCpu(double k) {
+  static const DoubleGroupsLoop loops[] = {UpdateDoubleGroupsSse2, UpdateDoubleGroupsAvx2, UpdateDoubleGroupsAvx512};
+  return loops[WidthFor(k)];
+}
+
+DoubleValuesLoop DoubleValuesForThisCpu(double k) {
+  static const DoubleValuesLoop loops[] = {UpdateDoubleValuesSse2, UpdateDoubleValuesAvx2, UpdateDoubleValuesAvx512};
+  return loops[WidthFor(k)];
 }
 
 }  // namespace kl

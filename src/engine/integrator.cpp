@@ -192,7 +192,7 @@ LevelResult<T> UpdateLevel(const StepConstants<T>& K, const FieldPoint* prev, co
                  std::max({cone.last + 1, cone.first, lo}),
                  std::max(cone.first, lo),
                  std::min(cone.last, hi),
-                 std::is_same_v<T, double> ? DoubleGroupsForThisCpu() : nullptr,
+                 std::is_same_v<T, double> ? DoubleGroupsForThisCpu(static_cast<double>(K.k)) : nullptr,
                  results.data(),
                  firstChunk,
                  wOut};
@@ -213,7 +213,8 @@ void UpdateLevelValues(const StepConstants<T>& K, const double* prev, const doub
                        double rightVacuum, int lo, int hi, ConeRange cone, StepPool& pool, int threads) {
   const int leftLast = std::min(cone.first - 1, hi), rightFirst = std::max({cone.last + 1, cone.first, lo});
   const int inFirst = std::max(cone.first, lo), inLast = std::min(cone.last, hi);
-  const DoubleValuesLoop groups = std::is_same_v<T, double> ? DoubleValuesForThisCpu() : nullptr;
+  const DoubleValuesLoop groups =
+      std::is_same_v<T, double> ? DoubleValuesForThisCpu(static_cast<double>(K.k)) : nullptr;
   const int firstChunk = ChunkOf(lo), lastChunk = ChunkOf(hi);
   auto chunk = [&](int k) {
     const int c = firstChunk + k;

@@ -126,9 +126,16 @@ void UpdateDoubleGroupsSse2(const StepConstants<double>& K, const DoubleGroups& 
                             double lanes[kEnergyLanes], double& densityMax);
 void UpdateDoubleGroupsAvx2(const StepConstants<double>& K, const DoubleGroups& g,
                             double lanes[kEnergyLanes], double& densityMax);
+void UpdateDoubleGroupsAvx512(const StepConstants<double>& K, const DoubleGroups& g,
+                              double lanes[kEnergyLanes], double& densityMax);
 bool CpuHasAvx2();
-// The loop the step uses on this processor.
-DoubleGroupsLoop DoubleGroupsForThisCpu();
+bool CpuHasAvx512();
+// The loop the step uses on this processor for the modulation k: the widest it has, except
+// that a well without modulation (k = 0, no sine and cosine, the loop bound by memory) keeps
+// AVX2, which is faster there than AVX-512 on the processors measured; KINKLAB_VECTORS (sse2,
+// avx2 or avx512) caps the width, for comparing them on one machine, since all give the same
+// bits.
+DoubleGroupsLoop DoubleGroupsForThisCpu(double k = 1);
 
 // The values alone on levels that hold u and nothing else (NextValue<double> for every point).
 struct DoubleValueGroups {
@@ -141,7 +148,8 @@ struct DoubleValueGroups {
 using DoubleValuesLoop = void (*)(const StepConstants<double>& K, const DoubleValueGroups& g);
 void UpdateDoubleValuesSse2(const StepConstants<double>& K, const DoubleValueGroups& g);
 void UpdateDoubleValuesAvx2(const StepConstants<double>& K, const DoubleValueGroups& g);
-DoubleValuesLoop DoubleValuesForThisCpu();
+void UpdateDoubleValuesAvx512(const StepConstants<double>& K, const DoubleValueGroups& g);
+DoubleValuesLoop DoubleValuesForThisCpu(double k = 1);
 
 // One level of values alone over lo .. hi, as UpdateLevel makes them: inside `cone` by the
 // scheme, outside pinned to the vacua. Levels of plain u, half the memory traffic of FieldPoint

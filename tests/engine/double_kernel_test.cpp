@@ -1,8 +1,10 @@
 // The vectorised double loop computes the scalar kernel's formulas in the same order: the same
-// bits point for point, on SSE2 and on AVX2, and the same lane sums and largest density.
+// bits point for point (the new values, the densities and W), on SSE2, AVX2 and AVX-512, and
+// the same lane sums and largest density.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -49,16 +51,16 @@ StepConstants<double> Constants(int kind) {
 }
 
 void ExpectLoopMatchesScalarKernel(DoubleGroupsLoop loop, const char* name) {
-  constexpr int kGroups = 500;
+  constexpr int kGroups = 501;  // odd: AVX-512 takes the last group four points wide
   for (int kind = kMinKind; kind <= kMaxKind; ++kind) {
     const StepConstants<double> K = Constants(kind);
     const Levels in(4 * kGroups, 1000u + static_cast<unsigned>(kind));
     std::vector<FieldPoint> next(4 * kGroups + 2, FieldPoint{7, 7, 7});
-    std::vector<double> density(4 * kGroups + 2, 7);
+    std::vector<double> density(4 * kGroups + 2, 7), w(4 * kGroups + 2, 7);
     // Index 1 is lane 0 here: the loop does not care where the store's lanes begin.
     double lanes[kEnergyLanes] = {0.5, 0, 0.25, 0};
     double densityMax = -std::numeric_limits<double>::infinity();
-    loop(K, DoubleGroups{in.prev.data(), in.cur.data(), next.data(), density.data(), 1, kGroups}, lanes,
+    loop(K, DoubleGroups{in.prev.data(), in.cur.data(), next.data(), density.data(), 1, kGroups, w.data()}, lanes,
          densityMax);
 
     double expectedLanes[kEnergyLanes] = {0.5, 0, 0.25, 0};
@@ -69,6 +71,7 @@ void ExpectLoopMatchesScalarKernel(DoubleGroupsLoop loop, const char* name) {
                                                << next[i].re << " vs " << p.next;
       ASSERT_TRUE(SameBits(next[i].r, p.r)) << name << " kind " << kind << " i " << i;
       ASSERT_TRUE(SameBits(density[i], p.r)) << name << " kind " << kind << " i " << i;
+      ASSERT_TRUE(SameBits(w[i], p.W)) << name << " kind " << kind << " i " << i;
       ASSERT_EQ(next[i].im, 7) << "Im u is not written";
       expectedLanes[(i - 1) % 4] += p.r;
       if (p.r > expectedMax) expectedMax = p.r;
@@ -88,7 +91,39 @@ TEST(DoubleKernel, TheSse2LoopGivesTheScalarKernelsBits) {
 TEST(DoubleKernel, TheAvx2LoopGivesTheScalarKernelsBits) {
   if (!CpuHasAvx2()) GTEST_SKIP() << "this processor has no AVX2";
   ExpectLoopMatchesScalarKernel(UpdateDoubleGroupsAvx2, "AVX2");
-  EXPECT_EQ(DoubleGroupsForThisCpu(), &UpdateDoubleGroupsAvx2);
+  if (!CpuHasAvx512()) EXPECT_EQ(DoubleGroupsForThisCpu(), &UpdateDoubleGroupsAvx2);
+}
+
+TEST(DoubleKernel, TheAvx512LoopGivesTheScalarKernelsBits) {
+  if (!CpuHasAvx512()) GTEST_SKIP() << "this processor has no AVX-512";
+  ExpectLoopMatchesScalarKernel(UpdateDoubleGroupsAvx512, "AVX-512");
+  if (!std::getenv("KINKLAB_VECTORS")) {
+    EXPECT_EQ(DoubleGroupsForThisCpu(0.9), &UpdateDoubleGroupsAvx512);
+    EXPECT_EQ(DoubleGroupsForThisCpu(0), &UpdateDoubleGroupsAvx2);  // no sine: bound by memory
+  }
+}
+
+// The loops of values alone (a scan's runs) give NextValue's bits at every width.
+TEST(DoubleKernel, TheValuesLoopsGiveTheScalarKernelsBits) {
+  constexpr int kGroups = 501;
+  std::vector<std::pair<DoubleValuesLoop, const char*>> loops = {{UpdateDoubleValuesSse2, "SSE2"}};
+  if (CpuHasAvx2()) loops.emplace_back(UpdateDoubleValuesAvx2, "AVX2");
+  if (CpuHasAvx512()) loops.emplace_back(UpdateDoubleValuesAvx512, "AVX-512");
+  for (int kind = kMinKind; kind <= kMaxKind; ++kind) {
+    const StepConstants<double> K = Constants(kind);
+    const Levels in(4 * kGroups, 2000u + static_cast<unsigned>(kind));
+    std::vector<double> prev, cur;
+    for (const FieldPoint& p : in.prev) prev.push_back(p.re);
+    for (const FieldPoint& p : in.cur) cur.push_back(p.re);
+    for (const auto& [loop, name] : loops) {
+      std::vector<double> next(cur.size(), 7);
+      loop(K, DoubleValueGroups{prev.data(), cur.data(), next.data(), 1, kGroups});
+      for (int i = 1; i <= 4 * kGroups; ++i)
+        ASSERT_TRUE(SameBits(next[i], NextValue<double>(K, cur[i - 1], cur[i], cur[i + 1], prev[i])))
+            << name << " kind " << kind << " i " << i;
+      EXPECT_EQ(next[4 * kGroups + 1], 7) << name;
+    }
+  }
 }
 
 TEST(DoubleKernel, ScalarDoubleStaysCloseToExtended) {
