@@ -159,6 +159,7 @@ class RunnerUi : public RunUi {
     }
     if (m.MarkCount >= 2) SortSolitons(m.MarkCount, m.MarkLeft.data(), m.MarkRight.data());
     e0_ = p_.sim.EnergyTotal;
+    updatedBefore_ = p_.sim.UpdatedPoints;
     centred0_ = CentredEnergy(p_.sim, p_.pot);
     centred_.emplace(centredEvery_, kWorkLo, kWorkHi);
     p_.sim.CaptureW = centred_->CaptureFor(1);
@@ -180,7 +181,6 @@ class RunnerUi : public RunUi {
       p_.sim.CaptureW = centred_->CaptureFor(steps_ + 1);
     }
     if (!ContinueAfterStep() && centred0_ != 0) Drift(CentredEnergy(s, p_.pot));
-    points_ += 2.0 * half + 1;
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
     TakeOutputs();
@@ -198,7 +198,8 @@ class RunnerUi : public RunUi {
 
   double E0() const { return e0_; }
   long Steps() const { return steps_; }
-  double Points() const { return points_; }
+  // The points the scheme updated in this run (inside the cone).
+  double Points() const { return p_.sim.UpdatedPoints - updatedBefore_; }
   double MaxDrift() const { return maxDrift_; }
   double MaxCentredDrift() const { return maxCentredDrift_; }
   // The centred energy is measured every `every` steps (and at the last one).
@@ -213,7 +214,7 @@ class RunnerUi : public RunUi {
   bool withStop_ = false;
   double e0_ = 0;
   long steps_ = 0;
-  double points_ = 0;
+  double updatedBefore_ = 0;
   double maxDrift_ = 0;
   long centredEvery_ = 1;
   double centred0_ = 0;
@@ -345,7 +346,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   // The window ends its first phase at its reach and makes one step more before the second.
   const double firstReach = FirstPhaseReach(o.gridSize, o.halfInterval);
   long firstPhaseSteps = -1;
-  double drift = 0, centredDrift = 0, points = 0;
+  double drift = 0, centredDrift = 0;
   std::ostringstream energy;
   auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
   RunProgress progress(err, target, ProgressInPlace());
@@ -362,7 +363,6 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
     if (stopped() || !run.Step(centred.CaptureFor(run.Steps() + 1))) break;
     int half;
     const FieldPoint* newest = run.Newest(half);
-    points += 2.0 * half + 1;
     if (firstPhaseSteps < 0 && run.Time() >= firstReach) firstPhaseSteps = run.Steps();
     if (e0 != 0) drift = std::max(drift, std::fabs(run.Energy() - e0) / std::fabs(e0));
     if (const std::optional<double> sample = centred.After(run.Steps(), newest, run.Previous(), half, centredOf))
@@ -392,7 +392,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   const int phase = firstPhaseSteps >= 0 && run.Steps() > firstPhaseSteps + 1 ? 2 : 1;
   PrintSummary(out, RunSummary{profile, run.Dx(), run.Dt(), firstReach, run.Steps(), run.Time(), phase, e0,
                                run.Energy(), drift, centredDrift, KinkMass(pot, pot.ParamA), o.precision,
-                               StepThreadsFor(o.threads), seconds > 0 ? points / seconds : 0.0, stopped()});
+                               StepThreadsFor(o.threads), seconds > 0 ? run.UpdatedPoints() / seconds : 0.0, stopped()});
   return status;
 }
 

@@ -110,6 +110,7 @@ void UpdateRange(SimState& sim, const StepConstants<T>& K, const FieldPoint* pre
   const LevelResult<T> r = UpdateLevel<T>(K, prev, cur, next, sim.stores.DensityNow(), sim.RightVacuum, lo, hi,
                                           ConeIndices(sim, lo, hi), sim.pool, threads, sim.CaptureW);
   if (r.inFirst > r.inLast) return;
+  sim.UpdatedPoints += r.inLast - r.inFirst + 1;
   sim.CurrentHalfWidth = phaseTwo ? kHistoryHalf : r.inLast;
   sim.EnergyTotal = static_cast<double>(r.energy);
   if (r.densityMax > sim.DensityMax) sim.DensityMax = r.densityMax;

@@ -107,8 +107,10 @@ bool LeanRun::StepIn(double* captureW) {
   if (!densities_) {
     UpdateLevelValues<T>(K, uPrev_, uCur_, uNext_, rightVacuum_, lo, hi, cone, pool_, threads);
     energy_ = std::numeric_limits<double>::quiet_NaN();
-    if (std::max(cone.first, lo) <= std::min(cone.last, hi))
+    if (std::max(cone.first, lo) <= std::min(cone.last, hi)) {
       reached_ = std::max({reached_, -std::max(cone.first, lo), std::min(cone.last, hi)});
+      updated_ += std::min(cone.last, hi) - std::max(cone.first, lo) + 1;
+    }
     double* const oldPrev = uPrev_;
     uPrev_ = uCur_;
     uCur_ = uNext_;
@@ -120,7 +122,10 @@ bool LeanRun::StepIn(double* captureW) {
     // As the window: the sum rounded to a double, then times dx in the step's precision.
     const double sum = r.inFirst > r.inLast ? 0.0 : static_cast<double>(r.energy);
     energy_ = static_cast<double>(static_cast<T>(sum) * dx_);
-    if (r.inFirst <= r.inLast) reached_ = std::max({reached_, -r.inFirst, r.inLast});
+    if (r.inFirst <= r.inLast) {
+      reached_ = std::max({reached_, -r.inFirst, r.inLast});
+      updated_ += r.inLast - r.inFirst + 1;
+    }
     FieldPoint* const oldPrev = prev_;
     prev_ = cur_;
     cur_ = next_;

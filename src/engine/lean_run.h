@@ -50,6 +50,8 @@ class LeanRun {
   double Time() const { return time_; }
   long Steps() const { return steps_; }
   double Energy() const { return energy_; }  // the total energy, as the window's EnergyTotal
+  // The points the scheme has updated (inside the cone) over all steps.
+  double UpdatedPoints() const { return updated_; }
   double RightVacuum() const { return rightVacuum_; }
   // The newest level over i = -half .. half (the range last updated, which holds the cone), and
   // the level before it over the same range.
@@ -82,7 +84,7 @@ class LeanRun {
   FieldPoint* prev_ = nullptr;
   FieldPoint* cur_ = nullptr;
   FieldPoint* next_ = nullptr;
-  double time_ = 0, energy_ = 0, rightVacuum_ = -1;
+  double time_ = 0, energy_ = 0, rightVacuum_ = -1, updated_ = 0;
   long steps_ = 0;
   bool densities_ = true;
   StepPool pool_;

@@ -163,6 +163,8 @@ struct SimState {
   // When not null, the next step leaves W of its current level here (indexed as the stores;
   // see UpdateLevel's wOut).
   double* CaptureW = nullptr;
+  // The points the scheme has updated (inside the cone), over every step of the process.
+  double UpdatedPoints = 0;
 };
 
 // Dt from Dx with the fixed Courant number, in extended precision.
