@@ -55,7 +55,9 @@ work=(
   "extended, t = 300, kind 4|run|--precision extended --kind 4 $single --t 300"
   "window engine, double, t = 1000, kind 1|run|--precision double --kind 1 $single --t 1000 --mark -1:1"
   "window engine, extended, t = 300, kind 4|run|--precision extended --kind 4 $single --t 300 --mark -1:1"
-  "BM_StepSecondPhase (per step)|bench|^BM_StepSecondPhase\$"
+  "BM_StepSecondPhase, kind 1, double, 1 thread (a step)|bench|^BM_StepSecondPhase/kind:1/double:1/threads:1/real_time\$"
+  "BM_StepSecondPhase, kind 4, double, 1 thread (a step)|bench|^BM_StepSecondPhase/kind:4/double:1/threads:1/real_time\$"
+  "BM_StepSecondPhase, kind 4, extended, 2 threads (a step)|bench|^BM_StepSecondPhase/kind:4/double:0/threads:2/real_time\$"
   "scan run (N = 1024, t = 200, double)|scan|--scan 0.2:0.29:0.01 --N 1024 --t 200 --precision double --jobs 1"
 )
 

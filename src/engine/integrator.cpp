@@ -301,14 +301,15 @@ double CentredEnergyOf(const FieldPoint* newer, const FieldPoint* older, int hal
   const T dx = dxd, dt = dtd;
   // Beyond the computed range both levels hold the vacua: no term there.
   T kinetic = 0, gradient = 0, potential = 0;
+  // One pass; each sum still adds its terms in increasing i.
+  gradient += (static_cast<T>(newer[-half].re) - newer[-half - 1].re) * (static_cast<T>(older[-half].re) - older[-half - 1].re);
   for (int i = -half; i <= half; ++i) {
     const T du = static_cast<T>(newer[i].re) - older[i].re;
     kinetic += du * du;
     potential += static_cast<T>(wNewer ? wNewer[i] : PotW(pot, a, newer[i].re)) +
                  (wOlder ? wOlder[i] : PotW(pot, a, older[i].re));
-  }
-  for (int i = -half - 1; i <= half; ++i)
     gradient += (static_cast<T>(newer[i + 1].re) - newer[i].re) * (static_cast<T>(older[i + 1].re) - older[i].re);
+  }
   return static_cast<double>(dx * (kinetic / (2 * dt * dt) + gradient / (2 * dx * dx) + potential / 2));
 }
 
