@@ -7,6 +7,7 @@
 #
 # Usage: bench/compare_revisions.sh REV [REV2] [ROUNDS=3]
 #   REV2 defaults to this working tree's build (build/, made by scripts/build.sh).
+#   KINKLAB_COMPARE_ONLY=REGEX times only the pieces of work whose label matches it.
 # Prints a row per piece of work: the median wall time of each build, the ratio REV2 / REV
 # (below 1: REV2 is faster) and the spread of that ratio over the rounds.
 set -euo pipefail
@@ -86,6 +87,7 @@ printf 'A = %s, B = %s, %s rounds, each alternately\n\n' "$rev_a" "$name_b" "$ro
 printf '| work | A (s) | B (s) | B / A | spread of B / A |\n|---|---|---|---|---|\n'
 for item in "${work[@]}"; do
   IFS='|' read -r label kind args <<<"$item"
+  [[ -z ${KINKLAB_COMPARE_ONLY:-} || $label =~ $KINKLAB_COMPARE_ONLY ]] || continue
   as=() bs=() ratios=()
   for ((r = 1; r <= rounds; ++r)); do
     a=$(time_of "$dir_a" "$kind" "$args")
