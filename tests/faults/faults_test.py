@@ -129,7 +129,9 @@ folder = tempfile.mkdtemp(prefix="kinklab-faults-")
 for f in ["s.csv", "s.h5", "s.png"]:
     with open(os.path.join(folder, f), "wb") as out:
         out.write(b"older")
-status, out, err = stopped(SLOW + ["--scan-csv", "s.csv", "--scan-h5", "s.h5", "--scan-png", "s.png"], folder, 0)
+# (runs of seconds each in extended precision, so that none can finish before the signal)
+status, out, err = stopped(["--scan", "0.1:0.5:0.01", "--N", "4096", "--t", "200", "--precision", "extended",
+                            "--jobs", "1", "--scan-csv", "s.csv", "--scan-h5", "s.h5", "--scan-png", "s.png"], folder, 0)
 check(status == 128 + signal.SIGTERM, "stop before a run: status %d" % status)
 check("no output file is written" in err, "stop before a run: the message: " + err)
 check(all(read(os.path.join(folder, f)) == b"older" for f in ["s.csv", "s.h5", "s.png"]),
