@@ -88,15 +88,20 @@ class RunProgress {
 
 bool ProgressInPlace() { return isatty(STDERR_FILENO) == 1; }
 
-// The centred energy at every `every`-th step without evaluating the potential again, which in
-// extended precision would cost more than the steps themselves: a sample's own step and the
+// The largest relative drift of the centred energy from `centred0`, sampled at every
+// `every`-th step and at the last, without evaluating the potential again at the samples, which
+// in extended precision would cost more than the steps themselves: a sample's own step and the
 // step after it leave W of their current levels in two buffers (by the step's parity), and the
 // sample is taken one step late from those, on the two levels it recorded, which that next
 // step leaves untouched. The same bits as evaluating W anew in extended precision.
-class CentredSamples {
+class CentredDrift {
  public:
+  // The centred energy of two levels over -half .. half, with W of their values when given.
+  using Energy = std::function<double(const FieldPoint* newer, const FieldPoint* older, int half,
+                                      const double* wNewer, const double* wOlder)>;
   // Buffers over the indices lo .. hi of the levels.
-  CentredSamples(long every, int lo, int hi) : every_(std::max(1L, every)), lo_(lo) {
+  CentredDrift(double centred0, long every, int lo, int hi, Energy energy)
+      : centred0_(centred0), every_(std::max(1L, every)), lo_(lo), energy_(std::move(energy)) {
     for (std::vector<double>& w : w_) w.assign(static_cast<size_t>(hi - lo + 1), 0.0);
   }
   // Where step `step` (counted from 1) leaves W, or null when no sample needs it.
@@ -104,28 +109,25 @@ class CentredSamples {
     const bool wanted = step >= 1 && (step % every_ == 0 || (step - 1) % every_ == 0);
     return wanted ? w_[step % 2].data() - lo_ : nullptr;
   }
-  using Energy = std::function<double(const FieldPoint* newer, const FieldPoint* older, int half,
-                                      const double* wNewer, const double* wOlder)>;
-  // After step `step`, whose two newest levels are `newer` and `older` over -half .. half: the
-  // sample of the step before, when that was one; this step is recorded when it is one.
-  std::optional<double> After(long step, const FieldPoint* newer, const FieldPoint* older, int half,
-                              const Energy& energy) {
-    std::optional<double> taken;
+  // After step `step`, whose two newest levels are `newer` and `older` over -half .. half: takes
+  // the sample of the step before, when that was one, and records this step when it is one; at
+  // the `last` step, takes its sample at once, W evaluated anew.
+  void After(long step, const FieldPoint* newer, const FieldPoint* older, int half, bool last) {
     if (pending_ && pending_->step == step - 1)
-      taken = energy(pending_->newer, pending_->older, pending_->half, w_[step % 2].data() - lo_,
-                     w_[(step - 1) % 2].data() - lo_);
+      Take(energy_(pending_->newer, pending_->older, pending_->half, w_[step % 2].data() - lo_,
+                   w_[(step - 1) % 2].data() - lo_));
     pending_.reset();
-    if (step % every_ == 0) pending_ = Pending{step, newer, older, half};
-    return taken;
+    if (last)
+      Take(energy_(newer, older, half, nullptr, nullptr));
+    else if (step % every_ == 0)
+      pending_ = Pending{step, newer, older, half};
   }
-  // The sample recorded at the last step made, when the run ends before the step after it: W
-  // evaluated anew (null buffers).
-  std::optional<double> Rest(const Energy& energy) {
-    std::optional<double> taken;
-    if (pending_) taken = energy(pending_->newer, pending_->older, pending_->half, nullptr, nullptr);
+  // The sample recorded at the last step made, when the run ended before the step after it.
+  void Finish() {
+    if (pending_) Take(energy_(pending_->newer, pending_->older, pending_->half, nullptr, nullptr));
     pending_.reset();
-    return taken;
   }
+  double Largest() const { return largest_; }
 
  private:
   struct Pending {
@@ -133,10 +135,17 @@ class CentredSamples {
     const FieldPoint *newer, *older;
     int half;
   };
+  double centred0_;
   long every_;
   int lo_;
+  Energy energy_;
   std::vector<double> w_[2];
   std::optional<Pending> pending_;
+  double largest_ = 0;
+
+  void Take(double centred) {
+    if (centred0_ != 0) largest_ = std::max(largest_, std::fabs(centred - centred0_) / std::fabs(centred0_));
+  }
 };
 
 // The runner's side of the window: no pictures, "Без" pressed, a stop at the target time.
@@ -160,8 +169,12 @@ class RunnerUi : public RunUi {
     if (m.MarkCount >= 2) SortSolitons(m.MarkCount, m.MarkLeft.data(), m.MarkRight.data());
     e0_ = p_.sim.EnergyTotal;
     updatedBefore_ = p_.sim.UpdatedPoints;
-    centred0_ = CentredEnergy(p_.sim, p_.pot);
-    centred_.emplace(centredEvery_, kWorkLo, kWorkHi);
+    centred_.emplace(CentredEnergy(p_.sim, p_.pot), centredEvery_, kWorkLo, kWorkHi,
+                     [this](const FieldPoint* newer, const FieldPoint* older, int half, const double* wNewer,
+                            const double* wOlder) {
+                       const SimState& s = p_.sim;
+                       return CentredEnergyOf(newer, older, half, s.Dx, s.Dt, p_.pot, s.RunParamA, wNewer, wOlder);
+                     });
     p_.sim.CaptureW = centred_->CaptureFor(1);
     TakeOutputs();
   }
@@ -172,15 +185,9 @@ class RunnerUi : public RunUi {
     int half;
     const FieldPoint* newest = NewestLevel(s, half);
     if (centred_) {
-      const std::optional<double> sample = centred_->After(
-          steps_, newest, PreviousLevel(s), half,
-          [&](const FieldPoint* newer, const FieldPoint* older, int h, const double* wNewer, const double* wOlder) {
-            return CentredEnergyOf(newer, older, h, s.Dx, s.Dt, p_.pot, s.RunParamA, wNewer, wOlder);
-          });
-      if (sample && centred0_ != 0) Drift(*sample);
+      centred_->After(steps_, newest, PreviousLevel(s), half, !ContinueAfterStep());
       p_.sim.CaptureW = centred_->CaptureFor(steps_ + 1);
     }
-    if (!ContinueAfterStep() && centred0_ != 0) Drift(CentredEnergy(s, p_.pot));
     if (e0_ != 0) maxDrift_ = std::max(maxDrift_, std::fabs(s.EnergyTotal - e0_) / std::fabs(e0_));
     if (!options_.energyFile.empty()) energy_ << Num(s.TimeNow) << ',' << Num(s.EnergyTotal) << '\n';
     TakeOutputs();
@@ -201,7 +208,12 @@ class RunnerUi : public RunUi {
   // The points the scheme updated in this run (inside the cone).
   double Points() const { return p_.sim.UpdatedPoints - updatedBefore_; }
   double MaxDrift() const { return maxDrift_; }
-  double MaxCentredDrift() const { return maxCentredDrift_; }
+  // At the end of the run: the largest drift of the centred energy.
+  double MaxCentredDrift() {
+    if (!centred_) return 0;
+    centred_->Finish();
+    return centred_->Largest();
+  }
   // The centred energy is measured every `every` steps (and at the last one).
   void SetCentredEvery(long every) { centredEvery_ = std::max(1L, every); }
   std::string EnergyCsv() const { return "t,E\n" + energy_.str(); }
@@ -217,8 +229,6 @@ class RunnerUi : public RunUi {
   double updatedBefore_ = 0;
   double maxDrift_ = 0;
   long centredEvery_ = 1;
-  double centred0_ = 0;
-  double maxCentredDrift_ = 0;
   std::ostringstream energy_;
   std::vector<std::string> errors_;
   const std::atomic<bool>* stop_;
@@ -226,11 +236,7 @@ class RunnerUi : public RunUi {
   RunMovie* movie_;
   std::vector<std::string> failures_;
   RunProgress* progress_ = nullptr;
-  std::optional<CentredSamples> centred_;
-
-  void Drift(double centred) {
-    maxCentredDrift_ = std::max(maxCentredDrift_, std::fabs(centred - centred0_) / std::fabs(centred0_));
-  }
+  std::optional<CentredDrift> centred_;
 
   // The record and the movie take the prepared level (step 0) and then every step's. One that
   // fails has removed its file and is dropped; the others go on.
@@ -346,18 +352,13 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   // The window ends its first phase at its reach and makes one step more before the second.
   const double firstReach = FirstPhaseReach(o.gridSize, o.halfInterval);
   long firstPhaseSteps = -1;
-  double drift = 0, centredDrift = 0;
+  double drift = 0;
   std::ostringstream energy;
   auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
   RunProgress progress(err, target, ProgressInPlace());
-  CentredSamples centred(every, -run.Span(), run.Span());
-  const CentredSamples::Energy centredOf = [&run](const FieldPoint* newer, const FieldPoint* older, int h,
-                                                 const double* wNewer, const double* wOlder) {
-    return run.CentredEnergyOf(newer, older, h, wNewer, wOlder);
-  };
-  auto centredDriftOf = [&](double centred) {
-    if (centred0 != 0) centredDrift = std::max(centredDrift, std::fabs(centred - centred0) / std::fabs(centred0));
-  };
+  CentredDrift centred(centred0, every, -run.Span(), run.Span(),
+                       [&run](const FieldPoint* newer, const FieldPoint* older, int half, const double* wNewer,
+                              const double* wOlder) { return run.CentredEnergyOf(newer, older, half, wNewer, wOlder); });
   const auto start = std::chrono::steady_clock::now();
   do {
     if (stopped() || !run.Step(centred.CaptureFor(run.Steps() + 1))) break;
@@ -365,13 +366,11 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
     const FieldPoint* newest = run.Newest(half);
     if (firstPhaseSteps < 0 && run.Time() >= firstReach) firstPhaseSteps = run.Steps();
     if (e0 != 0) drift = std::max(drift, std::fabs(run.Energy() - e0) / std::fabs(e0));
-    if (const std::optional<double> sample = centred.After(run.Steps(), newest, run.Previous(), half, centredOf))
-      centredDriftOf(*sample);
-    if (run.Time() >= target || stopped()) centredDriftOf(run.CentredEnergy());
+    centred.After(run.Steps(), newest, run.Previous(), half, run.Time() >= target || stopped());
     if (!o.energyFile.empty()) energy << Num(run.Time()) << ',' << Num(run.Energy()) << '\n';
     progress.Step(run.Time());
   } while (run.Time() < target);
-  if (const std::optional<double> sample = centred.Rest(centredOf)) centredDriftOf(*sample);
+  centred.Finish();
   progress.Close();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -391,7 +390,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   }
   const int phase = firstPhaseSteps >= 0 && run.Steps() > firstPhaseSteps + 1 ? 2 : 1;
   PrintSummary(out, RunSummary{profile, run.Dx(), run.Dt(), firstReach, run.Steps(), run.Time(), phase, e0,
-                               run.Energy(), drift, centredDrift, KinkMass(pot, pot.ParamA), o.precision,
+                               run.Energy(), drift, centred.Largest(), KinkMass(pot, pot.ParamA), o.precision,
                                StepThreadsFor(o.threads), seconds > 0 ? run.UpdatedPoints() / seconds : 0.0, stopped()});
   return status;
 }
