@@ -136,7 +136,7 @@ bool WriteAll(int fd, const char* data, size_t size) {
   return true;
 }
 
-bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error) {
+bool WriteFileReplacing(const std::string& path, std::string_view content, std::string& error) {
   std::string temp;
   const int fd = CreateTemporaryBeside(path, temp, error);
   if (fd < 0) return false;

@@ -1,6 +1,7 @@
 #pragma once
 // Writing a file that may replace user data: a temporary file beside the target, then a rename.
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kl {
@@ -10,7 +11,7 @@ namespace kl {
 // never leaves half a file where a good one stood. On failure returns false, removes its
 // temporary file and sets `error` to "cannot write PATH: <system error text>" (or "cannot
 // replace PATH: ..."); the file at `path` is then as it was.
-bool WriteFileReplacing(const std::string& path, const std::string& content, std::string& error);
+bool WriteFileReplacing(const std::string& path, std::string_view content, std::string& error);
 
 // Makes a new, empty file in the folder of `path` under a name that no file had
 // (PATH.<process>-<random>.tmp, created exclusively, so two writers of one output never share

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "app/replace_file.h"
 #include "soliton/numbers.h"
 
 namespace kl {
@@ -29,16 +30,10 @@ bool AppendWhole(int fd, const std::string& text, int& err) {
     err = errno;
     return false;
   }
-  size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      err = n < 0 ? errno : EIO;
-      if (done > 0) (void)!::ftruncate(fd, before.st_size);
-      return false;
-    }
-    done += static_cast<size_t>(n);
+  if (!WriteAll(fd, text.data(), text.size())) {
+    err = errno;
+    (void)!::ftruncate(fd, before.st_size);
+    return false;
   }
   return true;
 }

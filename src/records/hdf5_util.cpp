@@ -43,7 +43,7 @@ bool WriteFileImage(const std::string& path, const std::function<bool(hid_t file
     }
     if (!ok) return false;
   }
-  return WriteFileReplacing(path, std::string(image.begin(), image.end()), error);
+  return WriteFileReplacing(path, std::string_view(image.data(), image.size()), error);
 }
 
 std::string Reason() {
