@@ -14,6 +14,7 @@
 #include "engine/lean_run.h"
 #include "soliton/profile.h"
 #include "support/fake_run_ui.h"
+#include "support/kink_pair.h"
 
 namespace kl {
 namespace {
@@ -168,14 +169,8 @@ TEST(Precision, TheWAStepLeavesIsThePotentialOfItsCurrentLevel) {
   profile.OduXMin = -10;
   SolveProfile(profile, pot, pot.ParamA, 10, nullptr);
   for (const StepPrecision precision : {StepPrecision::Extended, StepPrecision::Double}) {
-    KinkList kinks;
-    kinks.SolitonCount = 2;
-    kinks.InitSm[1] = -3;
-    kinks.InitVel[1] = 0.3;
-    kinks.InitSm[2] = 3;
-    kinks.InitVel[2] = -0.3;
-    RotatorParams rot;
-    rot.InitMethod = 0;
+    KinkList kinks = test::ApproachingPair(3, 0.3);
+    const RotatorParams rot = test::NoRotator();
     LeanRun run(pot, precision, 2, 10, 256, 30);
     PrepareLeanRun(run, pot, kinks, rot, profile, 256);
     std::vector<double> w(2 * static_cast<size_t>(run.Span()) + 1, -7.0);

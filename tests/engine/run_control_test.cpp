@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "support/fake_run_ui.h"
+#include "support/kink_pair.h"
 
 namespace kl {
 namespace {
@@ -269,11 +270,7 @@ TEST(PrepareRun, FillsBothLevelsWithTheComposedFieldAndTheVacuaBeyond) {
   // Two kinks: the right vacuum is -1; an earlier run with one kink left +1 beyond N/2.
   auto p = MakeProgram(ui, 1, 10, 256, {{0.0, 0.0}});
   PressAndRun(*p, ui);
-  p->kinks.SolitonCount = 2;
-  p->kinks.InitSm[1] = -3;
-  p->kinks.InitSm[2] = 3;
-  p->kinks.InitVel[1] = 0.5;
-  p->kinks.InitVel[2] = -0.5;
+  p->kinks = test::ApproachingPair(3, 0.5);
   ChooseGrid(*p, ui, 256);
   PrepareRun(*p, ui);
   const SimState& s = p->sim;

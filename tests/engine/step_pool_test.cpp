@@ -15,6 +15,7 @@
 #include "engine/lean_run.h"
 #include "engine/sim_state.h"
 #include "soliton/profile.h"
+#include "support/kink_pair.h"
 
 // Counts every allocation through the global operator new in this test program (the array,
 // nothrow and aligned forms of the library end up here too), from any thread.
@@ -127,14 +128,8 @@ TEST(LeanRunMemory, LevelsAsWideAsTheConeAllocatedOnce) {
   profile.OduXMin = -20;
   SolveProfile(profile, pot, pot.ParamA, 20, nullptr);
   for (const int n : {1024, 8192}) {
-    KinkList kinks;
-    kinks.SolitonCount = 2;
-    kinks.InitSm[1] = -10;
-    kinks.InitVel[1] = 0.3;
-    kinks.InitSm[2] = 10;
-    kinks.InitVel[2] = -0.3;
-    RotatorParams rot;
-    rot.InitMethod = 0;
+    KinkList kinks = test::ApproachingPair(10, 0.3);
+    const RotatorParams rot = test::NoRotator();
     LeanRun run(pot, StepPrecision::Double, 1, 20, n, 200);
     run.SetDensities(false);
     PrepareLeanRun(run, pot, kinks, rot, profile, n);

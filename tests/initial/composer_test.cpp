@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "soliton/static_kink.h"
+#include "support/kink_pair.h"
 
 namespace kl {
 namespace {
@@ -311,14 +312,8 @@ TEST(KinkChain, AboveTheWindowsGridsTheKinksAreTheExactSeparatrix) {
   profile.OduXMin = -20;
   SolveProfile(profile, pot, pot.ParamA, 20, nullptr);
   const StaticKink exact(pot, pot.ParamA);
-  KinkList kinks;
-  kinks.SolitonCount = 2;
-  kinks.InitSm[1] = -6.5;
-  kinks.InitVel[1] = 0.3;
-  kinks.InitSm[2] = 6.5;
-  kinks.InitVel[2] = -0.3;
-  RotatorParams rot;
-  rot.InitMethod = 0;
+  KinkList kinks = test::ApproachingPair(6.5, 0.3);
+  const RotatorParams rot = test::NoRotator();
   const int n = 4096;
   InitRecords init(n / 2);
   EXPECT_EQ(ComposeOnGrid(20, n, ComposeInputs{kinks, rot, profile, pot}, &exact, init), -1.0);
