@@ -8,6 +8,7 @@ packages=(g++ cmake ninja-build pkg-config googletest libgtest-dev libgmock-dev 
 packages+=(munge slurmctld slurmd slurm-client)  # the one-node cluster of tests/cluster
 packages+=(libcli11-dev)  # the runner's option declarations
 packages+=(help2man)  # the runner's man page, made from its --help at build time
+packages+=(libginac-dev libmuparser-dev)  # formulas of the field model: derivatives, syntax errors
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

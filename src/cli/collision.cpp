@@ -8,6 +8,7 @@
 
 #include "cli/run_command.h"
 #include "engine/lean_run.h"
+#include "soliton/field_model.h"
 #include "soliton/profile.h"
 
 namespace kl {
@@ -62,13 +63,14 @@ void ResampleTrace(CollisionRun& run, double tMax) {
 
 // --- Reading a run ------------------------------------------------------------------------
 
-BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>& centre) {
+BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>& centre, const PairVacua& pair) {
   BounceCount b;
   std::optional<double> lastFall;  // the latest fall of u(0, t) through zero
   for (size_t k = 0; k < centre.size() && k < t.size(); ++k) {
-    const double u = centre[k];
-    if (u < 0 && (k == 0 || centre[k - 1] >= 0))
-      lastFall = k == 0 ? t[0] : t[k - 1] + (t[k] - t[k - 1]) * centre[k - 1] / (centre[k - 1] - u);
+    const double u = pair.Scaled(centre[k]);
+    const double before = k == 0 ? 0 : pair.Scaled(centre[k - 1]);
+    if (u < 0 && (k == 0 || before >= 0))
+      lastFall = k == 0 ? t[0] : t[k - 1] + (t[k] - t[k - 1]) * before / (before - u);
     if (!b.inBounce && u < -kBounceLevel) {
       b.inBounce = true;
       if (!b.firstCollision) b.firstCollision = lastFall;
@@ -81,12 +83,12 @@ BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>
   return b;
 }
 
-std::optional<PairPositions> LocatePair(const double* u, int half, double dx) {
-  // The outermost sign changes: from each end, the first point whose sign differs from the
-  // end's, tested eight points at a time, since most of a level is the vacuum outside the pair;
-  // the zero is interpolated between the two points of the change.
-  auto differs = [u](int from, bool negative) {  // a point of from .. from + 7 with the other sign
-    const __m128d zero = _mm_setzero_pd();
+std::optional<PairPositions> LocatePair(const double* u, int half, double dx, double mid) {
+  // The outermost sign changes of u - mid: from each end, the first point whose sign differs
+  // from the end's, tested eight points at a time, since most of a level is the vacuum outside
+  // the pair; the crossing is interpolated between the two points of the change.
+  auto differs = [u, mid](int from, bool negative) {  // a point of from .. from + 7 with the other sign
+    const __m128d zero = _mm_set1_pd(mid);
     const int m = _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from), zero)) |
                   _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from + 2), zero)) << 2 |
                   _mm_movemask_pd(_mm_cmplt_pd(_mm_loadu_pd(u + from + 4), zero)) << 4 |
@@ -94,20 +96,20 @@ std::optional<PairPositions> LocatePair(const double* u, int half, double dx) {
     return m != (negative ? 0xFF : 0);
   };
   auto zeroAt = [&](int i) {  // between i and i + 1
-    const double a = u[i], b = u[i + 1];
+    const double a = u[i] - mid, b = u[i + 1] - mid;
     return static_cast<double>((static_cast<long double>(i) + static_cast<long double>(a) / (a - b)) * dx);
   };
   if (half < 1) return std::nullopt;
-  const bool leftSign = u[-half] < 0;
+  const bool leftSign = u[-half] < mid;
   int j = -half + 1;
   while (j + 7 <= half && !differs(j, leftSign)) j += 8;
-  while (j <= half && (u[j] < 0) == leftSign) ++j;
+  while (j <= half && (u[j] < mid) == leftSign) ++j;
   if (j > half) return std::nullopt;
   const int first = j - 1;
-  const bool rightSign = u[half] < 0;
+  const bool rightSign = u[half] < mid;
   int k = half - 1;
   while (k - 7 > first && !differs(k - 7, rightSign)) k -= 8;
-  while (k > first && (u[k] < 0) == rightSign) --k;
+  while (k > first && (u[k] < mid) == rightSign) --k;
   if (k <= first) return std::nullopt;
   return PairPositions{zeroAt(first), zeroAt(k)};
 }
@@ -124,20 +126,69 @@ const char* OutcomeName(CollisionOutcome outcome) {
   switch (outcome) {
     case CollisionOutcome::Capture: return "capture";
     case CollisionOutcome::Escape: return "escape";
+    case CollisionOutcome::Through: return "through";
     default: return "none";
   }
 }
 
-void ClassifyCollision(CollisionRun& run, double kinkWidth) {
-  const BounceCount b = CountBounces(run.time, run.centre);
+namespace {
+
+// The zero of W that u(0, t) settles at over the last fifth of the run, when it stays within a
+// twentieth of the pair's gap there and is neither of the pair's vacua; nullopt otherwise.
+std::optional<double> SettledVacuum(const CollisionRun& run, const PairVacua& pair, const FieldModel& model) {
+  const size_t n = run.centre.size();
+  if (n < 10) return std::nullopt;
+  const double gap = std::fabs(pair.between - pair.outer);
+  double lo = run.centre[n - n / 5], hi = lo;
+  long double sum = 0;
+  for (size_t k = n - n / 5; k < n; ++k) {
+    lo = std::min(lo, run.centre[k]);
+    hi = std::max(hi, run.centre[k]);
+    sum += run.centre[k];
+  }
+  if (!(hi - lo <= 0.05 * gap)) return std::nullopt;
+  const double mean = static_cast<double>(sum / static_cast<long double>(n / 5));
+  if (std::fabs(mean - pair.between) < 0.25 * gap || std::fabs(mean - pair.outer) < 0.25 * gap) return std::nullopt;
+  // The least W within a quarter gap, then Newton on W' to the minimum.
+  double best = mean, least = model.W(mean);
+  for (int j = -500; j <= 500; ++j) {
+    const double u = mean + 0.25 * gap * j / 500;
+    const double w = model.W(u);
+    if (w < least) least = w, best = u;
+  }
+  for (int it = 0; it < 20; ++it) {
+    const double d2 = model.D2W(best);
+    if (!(d2 > 0)) break;
+    const double step = model.DW(best) / d2;
+    if (!std::isfinite(step) || std::fabs(step) > 0.25 * gap) break;
+    best -= step;
+  }
+  double barrier = 0;
+  for (int j = 1; j < 100; ++j) barrier = std::max(barrier, model.W(pair.outer + (pair.between - pair.outer) * j / 100));
+  if (!(std::fabs(model.W(best)) <= 1e-9 * std::max(barrier, 1e-300))) return std::nullopt;
+  return best;
+}
+
+}  // namespace
+
+void ClassifyCollision(CollisionRun& run, double kinkWidth, const PairVacua& pair, const FieldModel* model) {
+  const BounceCount b = CountBounces(run.time, run.centre, pair);
   run.bounces = b.bounces;
   run.firstCollision = b.firstCollision;
   run.outgoingSpeed.reset();
   run.endDistance.reset();
+  run.vacuumBetween.reset();
   if (!run.halfDistance.empty() && run.halfDistance.back() > 0) run.endDistance = 2 * run.halfDistance.back();
   if (!b.firstCollision) {
     run.outcome = CollisionOutcome::None;
     return;
+  }
+  if (model) {
+    if (const std::optional<double> through = SettledVacuum(run, pair, *model)) {
+      run.outcome = CollisionOutcome::Through;
+      run.vacuumBetween = through;
+      return;
+    }
   }
   run.outcome = CollisionOutcome::Capture;
   if (b.bounces == 0 || b.inBounce || run.time.empty() || run.halfDistance.size() != run.time.size()) return;
@@ -151,6 +202,7 @@ void ClassifyCollision(CollisionRun& run, double kinkWidth) {
   if (!speed || !(*speed > 0)) return;
   run.outcome = CollisionOutcome::Escape;
   run.outgoingSpeed = speed;
+  if (model) run.vacuumBetween = pair.between;
 }
 
 CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool>& stop) {
@@ -159,7 +211,9 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
   ApplyModel(pot, r);
   ProfileState profile;
   profile.OduXMin = -r.halfInterval;
-  const ProfileResult shape = SolveProfile(profile, pot, pot.ParamA, r.halfInterval, nullptr);
+  const ProfileResult shape =
+      pot.Model ? ModelProfile(pot) : SolveProfile(profile, pot, pot.ParamA, r.halfInterval, nullptr);
+  const PairVacua pair{ChainVacuum(pot, 0), ChainVacuum(pot, 1)};
   KinkList kinks;
   kinks.SolitonCount = 2;
   kinks.InitSm[1] = -o.separation;
@@ -186,11 +240,11 @@ CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool
     const double* level = lean.NewestValues(half);
     run.time.push_back(lean.Time());
     run.centre.push_back(level[0]);
-    const std::optional<PairPositions> pair = LocatePair(level, half, lean.Dx());
-    run.halfDistance.push_back(pair ? 0.5 * (pair->right - pair->left) : 0.0);
+    const std::optional<PairPositions> kinks = LocatePair(level, half, lean.Dx(), pair.Mid());
+    run.halfDistance.push_back(kinks ? 0.5 * (kinks->right - kinks->left) : 0.0);
   } while (lean.Time() < target);
   run.finished = lean.Time() >= target;
-  ClassifyCollision(run, shape.Spread);
+  ClassifyCollision(run, shape.Spread, pair, pot.Model.get());
   std::vector<double>().swap(run.halfDistance);  // its memory too, not only its values
   return run;
 }
@@ -199,6 +253,7 @@ RunClass ClassOf(const CollisionRun& run) {
   switch (run.outcome) {
     case CollisionOutcome::Capture: return RunClass{RunClass::Capture, 0};
     case CollisionOutcome::Escape: return RunClass{RunClass::Escape, run.bounces};
+    case CollisionOutcome::Through: return RunClass{RunClass::Through, 0};
     default: return RunClass{RunClass::None, 0};
   }
 }

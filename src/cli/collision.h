@@ -38,6 +38,17 @@ void ResampleTrace(CollisionRun& run, double tMax);
 // u(0, t) of a run at its sample nearest t.
 double CentreAt(const CollisionRun& run, double t);
 
+// The vacua of the pair: A outside it, B between its kinks (the family's -1 and +1). The rules
+// above read u(0, t) as s = (u - (A + B)/2) / ((B - A)/2), which is u itself for the family:
+// s = -1 at A, +1 at B; the kinks are the outermost crossings of the midpoint (A + B)/2.
+struct PairVacua {
+  double outer = -1, between = 1;
+  double Mid() const { return static_cast<double>((static_cast<long double>(outer) + between) / 2); }
+  double Scaled(double u) const {
+    return (u - Mid()) / static_cast<double>((static_cast<long double>(between) - outer) / 2);
+  }
+};
+
 // The bounce rule applied to u(0, t) sampled at the times `t`.
 struct BounceCount {
   int bounces = 0;
@@ -45,7 +56,8 @@ struct BounceCount {
   std::optional<double> lastBounceEnd;   // when the last completed bounce ended
   bool inBounce = false;                 // the centre is on the outer side at the end
 };
-BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>& centre);
+BounceCount CountBounces(const std::vector<double>& t, const std::vector<double>& centre,
+                         const PairVacua& pair = PairVacua{});
 
 // The outermost zeros of u on a level indexed -half .. half with spacing dx, linearly
 // interpolated: the kink on the left, the antikink on the right. nullopt when u has fewer than
@@ -54,11 +66,14 @@ struct PairPositions {
   double left = 0, right = 0;
 };
 std::optional<PairPositions> LocatePair(const FieldPoint* level, int half, double dx);
-// The same on a level of plain u.
-std::optional<PairPositions> LocatePair(const double* u, int half, double dx);
+// The same on a level of plain u, the kinks being the crossings of `mid`.
+std::optional<PairPositions> LocatePair(const double* u, int half, double dx, double mid = 0);
 
-enum class CollisionOutcome { None, Capture, Escape };
-const char* OutcomeName(CollisionOutcome outcome);  // "none", "capture", "escape"
+// Through: a model's pair that met and left another vacuum than B between them (sine-Gordon's
+// pair passes through, the centre going from 2 pi to -2 pi): u(0, t) settles at a zero of W
+// other than A and B.
+enum class CollisionOutcome { None, Capture, Escape, Through };
+const char* OutcomeName(CollisionOutcome outcome);  // "none", "capture", "escape", "through"
 
 // One velocity's run and what it yields.
 struct CollisionRun {
@@ -69,6 +84,8 @@ struct CollisionRun {
   std::optional<double> firstCollision;
   std::optional<double> outgoingSpeed;  // escapes only: d/dt of half the kinks' distance
   std::optional<double> endDistance;    // the kinks' distance at the end, if u has two zeros
+  // A model's escape or pass-through: the vacuum the centre settles at (B for an escape).
+  std::optional<double> vacuumBetween;
   // After every step: the time, u(0, t) and half the distance of the kinks (0 when apart they
   // are not). The map needs the first two; the third is dropped once the run is classified.
   std::vector<double> time, centre, halfDistance;
@@ -77,7 +94,12 @@ struct CollisionRun {
 // Classifies a run from its series, `kinkWidth` being the kink's full width at half slope.
 // The outgoing speed is the least-squares slope of the half distance over the later half of
 // the time since the last bounce ended.
-void ClassifyCollision(CollisionRun& run, double kinkWidth);
+// For a model (`model` not null) the rules read u(0, t) against the pair's vacua, an escape
+// keeps B as its vacuum between, and a pair whose centre settles at another zero of W has
+// passed through.
+class FieldModel;
+void ClassifyCollision(CollisionRun& run, double kinkWidth, const PairVacua& pair = PairVacua{},
+                       const FieldModel* model = nullptr);
 
 // Runs the pair at velocity v to the time limit in a Program of its own, checking `stop`
 // after every step, and classifies it.

@@ -94,11 +94,12 @@ int WriteConvergedScan(const ScanOptions& given, const std::vector<ScanRecord>& 
                        const std::vector<int>& grids,
                        std::ostream& out, std::ostream& err) {
   // Every run of every grid, each row with its grid.
-  const std::string header = ScanCsvHeader();
+  const bool model = !given.run.potential.empty() || (!records.empty() && !records[0].parameters.potential.empty());
+  const std::string header = ScanCsvHeader(model);
   std::string csv = header.substr(0, header.size() - 1) + ",N\n";
   auto rows = [&](const std::vector<CollisionRun>& runs, int n) {
     for (const CollisionRun& run : runs) {
-      const std::string row = ScanCsvRow(run);
+      const std::string row = ScanCsvRow(run, model);
       csv += row.substr(0, row.size() - 1) + "," + std::to_string(n) + "\n";
     }
   };

@@ -13,9 +13,11 @@
 #include "cli/run_command.h"
 #include "cli/text_out.h"
 #include "cli/scan_runs.h"
+#include "cli/sweep.h"
 #include "engine/integrator.h"
 #include "engine/lean_run.h"
 #include "records/run_record.h"
+#include "soliton/chain_check.h"
 
 namespace kl::cli {
 
@@ -48,7 +50,59 @@ bool CheckOutputs(const std::vector<std::pair<std::string, std::string>>& output
 
 // The model of --modulation: not another than --kind's, and a kink the grid resolves. The kind
 // then follows the k (0 between the kinds).
+// A model other than the family: made from --potential and --param, its chain of `vacua`
+// values (the kinks and one more; a scan's pair A,B,A) settled from --vacua or the model's own,
+// checked to carry kinks, on a stable grid that resolves them. `warning` gets what should be
+// said but does not refuse the line.
+bool CheckFieldModel(const Reading& r, RunnerOptions& o, size_t vacua, double speed, std::string& error) {
+  for (const char* name : {"--kind", "--modulation"})
+    if (r.Has(name)) {
+      error = r.Named("--potential") + ": " + r.Named(name) + " gives the family; give one model";
+      return false;
+    }
+  try {
+    o.model = FieldModel::Make(o.potential, o.params);
+  } catch (const ModelError& e) {
+    error = r.Named("--potential") + ": " + e.what();
+    return false;
+  }
+  Potential pot;
+  ApplyModel(pot, o);
+  if (o.vacuaText.empty()) {
+    o.vacua = DefaultVacua(pot, vacua);
+  } else {
+    if (o.vacuaText.size() != vacua) {
+      error = r.Named("--vacua") + ": " + std::to_string(o.vacuaText.size()) + " vacua for " +
+              (r.mode == kRun ? std::to_string(vacua - 1) + " kinks; a chain of n kinks passes n + 1 vacua"
+                              : "the scan's pair; it passes three, A,B,A");
+      return false;
+    }
+    o.vacua.clear();
+    for (const std::string& text : o.vacuaText) try {
+        o.vacua.push_back(FieldModel::Constant(text, o.params));
+      } catch (const ModelError& e) {
+        error = r.Named("--vacua") + ": " + text + ": " + e.what();
+        return false;
+      }
+    if (r.mode != kRun && o.vacua[0] != o.vacua[2]) {
+      error = r.Named("--vacua") + ": the scan's pair goes from A to B and back to A: give A,B,A";
+      return false;
+    }
+  }
+  ApplyModel(pot, o);
+  std::string why = ChainProblem(pot);
+  if (!why.empty() && o.vacuaText.empty()) why += "; give the chain's vacua with --vacua";
+  if (why.empty()) why = UnstableGridMessage(pot, o.halfInterval, o.gridSize);
+  if (why.empty()) why = UnresolvedKink(pot, o.halfInterval, o.gridSize, speed);
+  if (!why.empty()) {
+    error = (o.vacuaText.empty() ? r.Named("--potential") : r.Named("--vacua")) + ": " + why;
+    return false;
+  }
+  return true;
+}
+
 bool CheckModel(const Reading& r, RunnerOptions& o, double speed, std::string& error) {
+  if (!o.potential.empty()) return CheckFieldModel(r, o, r.mode == kRun ? o.kinks.size() + 1 : 3, speed, error);
   if (!o.modulation) return true;
   if (r.Has("--kind") && KindModulation(o.kind) != *o.modulation) {
     error = r.Named("--modulation") + ": " + r.Named("--kind") + " has k = " + Shortest(KindModulation(o.kind)) +
@@ -72,30 +126,38 @@ bool CheckSweep(const Reading& r, ScanOptions& s, std::string& error) {
   if (!s.Sweeps()) {
     for (const char* name : {"--sweep-csv", "--sweep-png", "--sweep-h5"})
       if (r.mode == kGrid && r.Has(name)) {
-        error = std::string(name) + " needs --sweep-modulation";
+        error = std::string(name) + " needs --sweep-modulation or --sweep-param";
         return false;
       }
     return true;
   }
+  const std::string sweep = s.sweepParam.empty() ? "--sweep-modulation" : "--sweep-param";
   for (const char* name : {"--kind", "--modulation"})
     if (r.Has(name)) {
-      error = r.Named(name) + ": --sweep-modulation gives the model of every scan";
+      error = r.Named(name) + ": " + sweep + " gives the model of every scan";
       return false;
     }
+  if (s.sweepParam.empty() && r.Has("--potential")) {
+    error = r.Named("--sweep-modulation") + ": it sweeps the family's k; sweep a parameter of --potential with "
+            "--sweep-param";
+    return false;
+  }
   if (r.Has("--scan-png") || r.Has("--scan-h5")) {
     const char* name = r.Has("--scan-png") ? "--scan-png" : "--scan-h5";
     error = r.Named(name) + ": a sweep writes its map and record with --sweep-png and --sweep-h5";
     return false;
   }
   for (double k : ScanVelocities(s.k0, s.k1, s.dk)) {
-    RunnerOptions model = s.run;
-    model.modulation = k;
+    ScanOptions one = s;
+    std::string why = SetSweepValue(one, k);
+    const RunnerOptions& model = one.run;
     Potential pot;
     ApplyModel(pot, model);
-    std::string why = UnstableGridMessage(pot, model.halfInterval, model.gridSize);
+    if (why.empty()) why = ChainProblem(pot);
+    if (why.empty()) why = UnstableGridMessage(pot, model.halfInterval, model.gridSize);
     if (why.empty()) why = UnresolvedKink(pot, model.halfInterval, model.gridSize, std::max(std::fabs(s.v0), std::fabs(s.v1)));
     if (!why.empty()) {
-      error = r.Named("--sweep-modulation") + ": at k = " + Shortest(k) + ": " + why;
+      error = r.Named(sweep) + ": at " + s.SweptName() + " = " + Shortest(k) + ": " + why;
       return false;
     }
   }
@@ -107,6 +169,10 @@ bool CheckSweep(const Reading& r, ScanOptions& s, std::string& error) {
 bool CheckRun(Reading& r, std::string& error) {
   RunnerOptions& o = r.run;
   if (!CheckModel(r, o, FastestSpeed(o), error)) return false;
+  if (o.model && NeedsWindowStores(o)) {
+    error = r.Named("--potential") + ": --png, --h5, --movie, --log and --mark draw the window's family only";
+    return false;
+  }
   if (r.Has("--colours") && o.pngFile.empty()) {
     error = "--colours needs --png";
     return false;
@@ -239,6 +305,18 @@ bool CheckScan(Reading& r, std::string& error) {
     return false;
   }
   const double fastest = std::max(std::fabs(s.v0), std::fabs(s.v1));
+  if (!s.sweepParam.empty()) {
+    if (r.Has("--sweep-modulation")) {
+      error = r.Named("--sweep-param") + ": --sweep-modulation sweeps the family's k; give one sweep";
+      return false;
+    }
+    for (const ModelParam& p : run.params)
+      if (p.name == s.sweepParam) {
+        error = r.Named("--param") + ": --sweep-param gives " + p.name;
+        return false;
+      }
+    run.params.push_back(ModelParam{s.sweepParam, s.k0});  // each scan's value is set by the sweep
+  }
   if (!CheckModel(r, run, fastest, error) || !CheckGridIsStable(run, error) || !CheckSweep(r, s, error)) return false;
   return CheckOutputs(outputs, error);
 }

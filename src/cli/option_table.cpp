@@ -100,6 +100,38 @@ std::vector<OptionDecl> MakeDeclarations() {
          if (!(k >= kMinModulation && k <= kMaxModulation)) throw Refused{"the modulation k lies from 0 to 20"};
          r.run.modulation = k;
        }},
+      {"--potential", "W", kCommon, kRun | kGrid | kFromCsv, "the family", nullptr,
+       "a model other than the family: phi4 ((u^2-1)^2/4), phi6 (u^2*(1-u^2)^2/2), sine-gordon (1-cos(u)), or W "
+       "as a formula in u with numbers, + - * / ^, pi, e, sin cos tan exp log sqrt abs sinh cosh tanh asin acos "
+       "atan and parameters; its derivatives are exact; not with --kind or --modulation",
+       false, [](S v, R& r) {
+         if (v.empty()) throw Refused{"the potential is empty"};
+         r.run.potential = v;
+       }},
+      {"--param", "NAME=VALUE", kCommon, kRun | kGrid | kFromCsv, nullptr, "--potential",
+       "the value of a parameter of the formula; once for each", false, [](S v, R& r) {
+         const size_t eq = v.find('=');
+         if (eq == std::string::npos || eq == 0) throw Refused{"expected NAME=VALUE"};
+         const std::string name = v.substr(0, eq);
+         for (const ModelParam& p : r.run.params)
+           if (p.name == name) throw Refused{"the parameter " + name + " is given twice"};
+         r.run.params.push_back(ModelParam{name, Number(v.substr(eq + 1))});
+       }},
+      {"--vacua", "V0,V1,...", kCommon, kRun | kGrid | kFromCsv, "phi6: 0,1,0,...; sine-gordon: 0,2*pi,0,...; "
+       "others: -1,1,-1,...", "--potential",
+       "the vacua the field passes from left to right, numbers or constant formulas (2*pi): one more than the "
+       "kinks, kink i going from V(i-1) to V(i); a scan's pair A,B,A",
+       false, [](S v, R& r) {
+         std::vector<std::string> items;
+         for (size_t start = 0;;) {
+           const size_t comma = v.find(',', start);
+           items.push_back(v.substr(start, comma == std::string::npos ? std::string::npos : comma - start));
+           if (comma == std::string::npos) break;
+           start = comma + 1;
+         }
+         if (items.size() > 10) throw Refused{"at most ten vacua (nine kinks)"};
+         r.run.vacuaText = items;
+       }},
       {"--L", "X", kCommon, kRun | kGrid | kFromCsv, "10; in a scan C + 10", nullptr,
        "half-length of the initial interval [-L, L], 1e-6 ... 1e6", false, [](S v, R& r) {
          const double L = Number(v);
@@ -314,6 +346,22 @@ std::vector<OptionDecl> MakeDeclarations() {
        [](S v, R& r) { r.scan.fromH5 = FileName(v); }},
 
       // A sweep over the family.
+      {"--sweep-param", "NAME=K0:K1:DK", kSweep, kGrid, nullptr, "--potential",
+       "run the scan (refined, converged or split as asked) for every value K0, K0 + DK, ..., K1 of the formula's "
+       "parameter NAME, at most 1000, as --sweep-modulation does for the family's k",
+       false, [](S v, R& r) {
+         const size_t eq = v.find('=');
+         if (eq == std::string::npos || eq == 0) throw Refused{"expected NAME=K0:K1:DK"};
+         const std::vector<double> s = Numbers(v.substr(eq + 1), ':', 3, "NAME=K0:K1:DK, a name and three numbers");
+         if (s[1] < s[0]) throw Refused{"the last value K1 is below the first K0"};
+         if (!(s[2] > 0)) throw Refused{"the step DK must be positive"};
+         if (VelocityCount(s[0], s[1], s[2]) > kSweepMaxModulations)
+           throw Refused{"more than " + std::to_string(kSweepMaxModulations) + " values"};
+         r.scan.sweepParam = v.substr(0, eq);
+         r.scan.k0 = s[0];
+         r.scan.k1 = s[1];
+         r.scan.dk = s[2];
+       }},
       {"--sweep-modulation", "K0:K1:DK", kSweep, kGrid, nullptr, "--scan",
        "run the scan (refined, converged or split as asked) for every k = K0, K0 + DK, ..., K1 of the family, "
        "0 <= K0 <= K1 <= 20, at most 1000; with --scan-csv every run with its k",

@@ -50,6 +50,8 @@ class HelpLayout : public CLI::Formatter {
     return "Usage: kinklab-run [--setup FILE.kq1] [--kink C:V]... [OPTIONS]      a single run\n"
            "   or: kinklab-run --scan V0:V1:DV [--refine TOL] [OPTIONS]       a collision scan\n"
            "   or: kinklab-run --scan V0:V1:DV --sweep-modulation K0:K1:DK [OPTIONS]   a scan for every k\n"
+           "   or: kinklab-run --scan V0:V1:DV --potential W --sweep-param NAME=K0:K1:DK [OPTIONS]\n"
+           "                                                        a scan for every value of a parameter\n"
            "   or: kinklab-run --from-csv SCAN.csv --refine TOL [OPTIONS]     refine a scan's CSV\n"
            "   or: kinklab-run --from-h5 SCAN.h5 --refine TOL [OPTIONS]       refine a scan's record\n"
            "   or: kinklab-run --scan-merge A.h5 B.h5 ... [OPTIONS]           join a split scan\n"

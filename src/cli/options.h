@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/sim_state.h"
+#include "soliton/field_model.h"
 
 namespace kl {
 
@@ -17,6 +18,14 @@ struct RunnerOptions {
   // --modulation: the family's k, which then decides the potential; `kind` is the kind of that
   // k, or 0 for a k between the kinds. Unset: the kind's own k.
   std::optional<double> modulation;
+  // --potential and --param: a model other than the family (named or a formula), made by the
+  // checks; --vacua: the chain's vacua as given, settled by the checks into `vacua` (empty for
+  // the family).
+  std::string potential;
+  std::vector<ModelParam> params;
+  std::vector<std::string> vacuaText;
+  std::shared_ptr<const FieldModel> model;
+  std::vector<double> vacua;
   double halfInterval = 10.0;
   int gridSize = 256;
   std::vector<std::pair<double, double>> kinks;  // displacement, velocity
@@ -77,6 +86,14 @@ struct ScanOptions {
   // --sweep-modulation: the scan at every k = K0, K0 + DK, ..., K1 of the family (none while
   // dk is 0), its table, map and record.
   double k0 = 0, k1 = 0, dk = 0;
+  // --sweep-param: the name of the formula's parameter swept over K0 ... K1 instead of the
+  // family's k; empty for --sweep-modulation.
+  std::string sweepParam;
+  // The swept quantity's name in tables, maps and messages: "k" or the parameter's.
+  const std::string& SweptName() const {
+    static const std::string k = "k";
+    return sweepParam.empty() ? k : sweepParam;
+  }
   std::string sweepCsv, sweepPng, sweepH5;
   bool Sweeps() const { return dk > 0; }
   std::string command;                   // the command line, for the record

@@ -10,6 +10,7 @@ std::string RunClassName(const RunClass& c) {
   switch (c.kind) {
     case RunClass::Capture: return "capture";
     case RunClass::Escape: return "escape" + std::to_string(c.bounces);
+    case RunClass::Through: return "through";
     default: return "none";
   }
 }
@@ -17,6 +18,7 @@ std::string RunClassName(const RunClass& c) {
 std::optional<RunClass> ParseRunClass(const std::string& text) {
   if (text == "none") return RunClass{RunClass::None, 0};
   if (text == "capture") return RunClass{RunClass::Capture, 0};
+  if (text == "through") return RunClass{RunClass::Through, 0};
   const std::string prefix = "escape";
   if (text.size() <= prefix.size() || text.compare(0, prefix.size(), prefix) != 0 || text.size() > prefix.size() + 6)
     return std::nullopt;

@@ -19,12 +19,12 @@
 namespace kl {
 
 struct RunClass {
-  enum Kind { None, Capture, Escape } kind = None;
+  enum Kind { None, Capture, Escape, Through } kind = None;
   int bounces = 0;  // escapes only; 0 otherwise
   friend bool operator==(const RunClass&, const RunClass&) = default;
 };
 
-// "capture", "none", "escape1", "escape2", ...
+// "capture", "none", "escape1", "escape2", ..., "through"
 std::string RunClassName(const RunClass& c);
 // The inverse of RunClassName; nullopt for any other text.
 std::optional<RunClass> ParseRunClass(const std::string& text);

@@ -183,8 +183,8 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   const size_t refinedCount = r.refinedCount;
   std::string& error = r.error;
   int status = 0;
-  std::string csv = ScanCsvHeader();
-  for (const CollisionRun& run : runs) csv += ScanCsvRow(run);
+  std::string csv = ScanCsvHeader(o.run.model != nullptr);
+  for (const CollisionRun& run : runs) csv += ScanCsvRow(run, o.run.model != nullptr);
   std::string writeError;
   const bool complete = !stop.load() && error.empty();
   const OutputFolderLock alone(OutputPaths(o));

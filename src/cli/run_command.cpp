@@ -26,6 +26,8 @@
 #include "records/movie.h"
 #include "records/run_record.h"
 #include "soliton/numbers.h"
+#include "soliton/chain_check.h"
+#include "soliton/field_model.h"
 #include "soliton/static_kink.h"
 
 namespace kl {
@@ -281,10 +283,13 @@ struct RunSummary {
   int threads;
   double pointsPerSecond;
   bool stopped;
+  std::string model;  // a model other than the family: its formula, parameters and vacua
 };
 
 void PrintSummary(std::ostream& out, const RunSummary& s) {
-  out << "version: " << ProgramVersion() << '\n'
+  out << "version: " << ProgramVersion() << '\n';
+  if (!s.model.empty()) out << "model: " << s.model << '\n';
+  out
       << "height: " << Trim(FormatWD(s.profile.Height, 5, 3)) << '\n'
       << "width: " << Trim(FormatWD(s.profile.Width, 5, 3)) << '\n'
       << "energy: " << Trim(FormatWD(s.profile.Energy, 5, 3)) << '\n'
@@ -337,9 +342,12 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   ApplyModel(pot, o);
   ProfileState profileState;
   profileState.OduXMin = -o.halfInterval;
-  const ProfileResult profile = SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
+  const ProfileResult profile =
+      pot.Model ? ModelProfile(pot) : SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
   const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize, FastestSpeed(o));
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
+  const std::string flat = ChainWarning(pot);
+  if (!flat.empty()) err << "kinklab-run: warning: " << flat << '\n' << std::flush;
   KinkList kinks;
   RotatorParams rot;
   TakeChain(o, kinks, rot);
@@ -391,11 +399,29 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   const int phase = firstPhaseSteps >= 0 && run.Steps() > firstPhaseSteps + 1 ? 2 : 1;
   PrintSummary(out, RunSummary{profile, run.Dx(), run.Dt(), firstReach, run.Steps(), run.Time(), phase, e0,
                                run.Energy(), drift, centred.Largest(), KinkMass(pot, pot.ParamA), o.precision,
-                               StepThreadsFor(o.threads), seconds > 0 ? run.UpdatedPoints() / seconds : 0.0, stopped()});
+                               StepThreadsFor(o.threads), seconds > 0 ? run.UpdatedPoints() / seconds : 0.0, stopped(),
+                               ModelLine(pot)});
   return status;
 }
 
 }  // namespace
+
+ProfileResult ModelProfile(const Potential& pot) {
+  ProfileResult r;
+  if (pot.Vacua.size() < 2) return r;  // the vacuum alone: no kink
+  const StaticKink kink(pot, pot.ParamA);
+  r.Height = static_cast<double>(kink.SteepestSlope());
+  r.Width = r.Spread = kink.HalfMaxWidth();
+  r.Energy = KinkMass(pot, pot.ParamA);
+  return r;
+}
+
+std::string ModelLine(const Potential& pot) {
+  if (!pot.Model) return {};
+  std::string vacua;
+  for (double v : pot.Vacua) vacua += (vacua.empty() ? "" : ",") + Shortest(v);
+  return pot.Model->Description() + "; vacua " + vacua;
+}
 
 bool NeedsWindowStores(const RunnerOptions& o) {
   return !o.pngFile.empty() || !o.h5File.empty() || !o.movieFile.empty() || !o.logName.empty() || !o.marks.empty();
@@ -419,6 +445,9 @@ double ModulationOf(const RunnerOptions& o) { return o.modulation.value_or(KindM
 void ApplyModel(Potential& pot, const RunnerOptions& o) {
   ApplyPotentialKind(pot, IsValidKind(o.kind) ? o.kind : 1);
   pot.ModulationK = ModulationOf(o);
+  pot.Model = o.model;
+  pot.Vacua = o.model ? o.vacua : std::vector<double>();
+  if (o.model) pot.ModulationK = 0;
 }
 
 std::string ModelName(int kind, double modulation) {
@@ -429,10 +458,16 @@ std::string ModelName(int kind, double modulation) {
 std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSize, double speed) {
   constexpr double kLeastPoints = 4;
   const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
+  if (pot.Model && pot.Vacua.size() < 2) return {};  // the vacuum alone: no kink to resolve
   const StaticKink kink(pot, pot.ParamA);
   // A kink moving at v is narrower by its Lorentz factor, and so is the modulation along it.
   const double contraction = std::sqrt(std::max(0.0, 1 - speed * speed));
-  const double width = kink.HalfMaxWidth() * contraction, steepest = static_cast<double>(kink.SteepestSlope());
+  double rest = kink.HalfMaxWidth();
+  // A model's chain may join other vacua further on: the narrowest of its kinks decides.
+  for (size_t j = 2; pot.Model && j < pot.Vacua.size(); ++j)
+    rest = std::min(rest, StaticKink(pot, std::min(pot.Vacua[j - 1], pot.Vacua[j]),
+                                     std::max(pot.Vacua[j - 1], pot.Vacua[j])).HalfMaxWidth());
+  const double width = rest * contraction, steepest = static_cast<double>(kink.SteepestSlope());
   const double k = std::fabs(pot.ModulationK);
   const double period = k > 0 ? 2 * M_PI / (k * steepest) * contraction : 0;
   const std::string moving = speed > 0 ? " moving at " + Shortest(speed) : std::string();

@@ -15,6 +15,7 @@
 #include "cli/scan_runs.h"
 #include "cli/stop_signals.h"
 #include "cli/sweep.h"
+#include "soliton/chain_check.h"
 #include "soliton/potential.h"
 
 namespace kl {
@@ -29,6 +30,8 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
     const std::string coarse =
         ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize, std::max(std::fabs(o.v0), std::fabs(o.v1)));
     if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
+    const std::string flat = ChainWarning(pot);
+    if (!flat.empty()) err << "kinklab-run: warning: " << flat << '\n' << std::flush;
   }
   if (!o.convergeGrids.empty()) return RunConvergedScan(o, {}, stop, out, err, progressInPlace);
   if (o.refineTolerance > 0) return RunRefinedScan(o, stop, out, err, progressInPlace);
@@ -37,14 +40,15 @@ int RunScanCommand(const ScanOptions& o, const std::atomic<bool>& stop, std::ost
   for (size_t i : PartIndices(all.size(), o.part, o.parts)) mine.push_back(all[i]);
 
   const bool toOut = o.csvFile.empty();
-  std::string csv = ScanCsvHeader();
+  const bool model = o.run.model != nullptr;
+  std::string csv = ScanCsvHeader(model);
   if (toOut) out << csv << std::flush;
   ScanCallbacks callbacks;
   callbacks.finished = [&](const CollisionRun& run) {
     if (toOut)
-      out << ScanCsvRow(run) << std::flush;
+      out << ScanCsvRow(run, model) << std::flush;
     else
-      csv += ScanCsvRow(run);
+      csv += ScanCsvRow(run, model);
   };
   // In place: back to the line's start, the text, the rest of the line cleared.
   const char* start = progressInPlace ? "\r" : "";

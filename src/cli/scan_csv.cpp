@@ -11,15 +11,22 @@
 
 namespace kl {
 
-std::string ScanCsvHeader() { return "v,outcome,bounces,first_collision,v_out,end_distance\n"; }
+std::string ScanCsvHeader(bool model) {
+  return model ? "v,outcome,bounces,first_collision,v_out,end_distance,vacuum_between\n"
+               : "v,outcome,bounces,first_collision,v_out,end_distance\n";
+}
 
-std::string ScanCsvRow(const CollisionRun& run) {
+std::string ScanCsvRow(const CollisionRun& run, bool model) {
   std::string row = Shortest(run.v) + ',' + OutcomeName(run.outcome) + ',' + std::to_string(run.bounces) + ',';
   if (run.firstCollision) row += Trim(FormatWD(*run.firstCollision, 0, 3));
   row += ',';
   if (run.outgoingSpeed) row += Trim(FormatWD(*run.outgoingSpeed, 0, 4));
   row += ',';
   if (run.endDistance) row += Trim(FormatWD(*run.endDistance, 0, 2));
+  if (model) {
+    row += ',';
+    if (run.vacuumBetween) row += Shortest(*run.vacuumBetween);
+  }
   return row + '\n';
 }
 
@@ -48,7 +55,9 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
     error = name + ": larger than " + std::to_string(kMaxScanCsvBytes >> 20) + " MB, not a scan CSV";
     return false;
   }
-  const std::string header = ScanCsvHeader().substr(0, ScanCsvHeader().size() - 1);
+  std::string header = ScanCsvHeader().substr(0, ScanCsvHeader().size() - 1);
+  const std::string modelHeader = ScanCsvHeader(true).substr(0, ScanCsvHeader(true).size() - 1);
+  size_t columns = 6;
   size_t line = 0;
   for (size_t start = 0; start < text.size();) {
     const size_t end = std::min(text.find('\n', start), text.size());
@@ -59,6 +68,7 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
     // perhaps in the middle of a number.
     if (end == text.size()) return refuse(line, "the last line has no end (a file cut short)");
     if (!row.empty() && row.back() == '\r') row.remove_suffix(1);
+    if (line == 1 && row == modelHeader) header = modelHeader, columns = 7;
     if (line == 1 && row != header) return refuse(line, "the header is not \"" + header + "\"");
     if (row == header) continue;  // the header of a further share's CSV
     if (row.empty()) return refuse(line, "an empty line");
@@ -69,7 +79,8 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
       if (comma == std::string_view::npos) break;
       f = comma + 1;
     }
-    if (fields.size() != 6) return refuse(line, "expected 6 fields, found " + std::to_string(fields.size()));
+    if (fields.size() != columns)
+      return refuse(line, "expected " + std::to_string(columns) + " fields, found " + std::to_string(fields.size()));
     CollisionRun run;
     run.finished = true;
     std::optional<double> v, bounces;
@@ -79,7 +90,9 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
     if (fields[1] == "none") run.outcome = CollisionOutcome::None;
     else if (fields[1] == "capture") run.outcome = CollisionOutcome::Capture;
     else if (fields[1] == "escape") run.outcome = CollisionOutcome::Escape;
-    else return refuse(line, "the outcome is not none, capture or escape");
+    else if (columns == 7 && fields[1] == "through") run.outcome = CollisionOutcome::Through;
+    else return refuse(line, columns == 7 ? "the outcome is not none, capture, escape or through"
+                                          : "the outcome is not none, capture or escape");
     if (!ReadField(fields[2], false, bounces) || *bounces != std::floor(*bounces) || *bounces < 0 || *bounces > 1e6)
       return refuse(line, "the bounces are not a whole number from 0 to 1000000");
     run.bounces = static_cast<int>(*bounces);
@@ -88,6 +101,13 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
     if (!ReadField(fields[3], true, run.firstCollision) || !ReadField(fields[4], true, run.outgoingSpeed) ||
         !ReadField(fields[5], true, run.endDistance))
       return refuse(line, "first_collision, v_out and end_distance are numbers or empty");
+    if (columns == 7) {
+      if (!ReadField(fields[6], true, run.vacuumBetween))
+        return refuse(line, "vacuum_between is a number or empty");
+      const bool settles = run.outcome == CollisionOutcome::Escape || run.outcome == CollisionOutcome::Through;
+      if (settles != run.vacuumBetween.has_value())
+        return refuse(line, "vacuum_between is given for an escape or through, and only then");
+    }
     rows.emplace_back(std::string(row), std::move(run));
   }
   if (line == 0) {

@@ -13,12 +13,14 @@ namespace kl {
 // Far above the 10 000 rows of a grid and their refinement.
 inline constexpr size_t kMaxScanCsvBytes = 64u << 20;
 
-std::string ScanCsvHeader();  // "v,outcome,bounces,first_collision,v_out,end_distance\n"
-std::string ScanCsvRow(const CollisionRun& run);
+// "v,outcome,bounces,first_collision,v_out,end_distance\n"; a model's scan (`model`) adds the
+// column vacuum_between, empty for a capture or none.
+std::string ScanCsvHeader(bool model = false);
+std::string ScanCsvRow(const CollisionRun& run, bool model = false);
 
 // Reads the rows of a scan CSV, or of several concatenated (each with its header), into runs
 // in velocity order without their series; a velocity listed twice with the same row counts
-// once. False with `error` naming `name` and the line for anything that is not such a CSV.
+// once. Either form of the header is taken, the same in every share. False with `error` naming `name` and the line for anything that is not such a CSV.
 bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<CollisionRun>& runs,
                   std::string& error);
 

@@ -36,8 +36,8 @@ int RunScanMerge(const ScanOptions& given, const std::atomic<bool>& stop, std::o
   o.refineTolerance = merged.parameters.refineTolerance;
   o.part = o.parts = 1;
   int status = 0;
-  std::string csv = ScanCsvHeader();
-  for (const CollisionRun& run : merged.runs) csv += ScanCsvRow(run);
+  std::string csv = ScanCsvHeader(o.run.model != nullptr);
+  for (const CollisionRun& run : merged.runs) csv += ScanCsvRow(run, o.run.model != nullptr);
   if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, true, err)) status = 1;

@@ -17,7 +17,7 @@ namespace kl {
 bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const std::vector<CollisionRun>& runs,
                   std::ostream& err) {
   const RunnerOptions& r = o.run;
-  std::string title = "u(0,t)  " + ModelName(r.kind, ModulationOf(r)) + "  N=" + std::to_string(r.gridSize) +
+  std::string title = "u(0,t)  " + (r.model ? r.model->Text() : ModelName(r.kind, ModulationOf(r))) + "  N=" + std::to_string(r.gridSize) +
                       "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
   if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
   Canvas canvas;
@@ -31,7 +31,9 @@ bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const s
 ScanParameters ParametersOf(const ScanOptions& o) {
   const RunnerOptions& r = o.run;
   return ScanParameters{r.kind, ModulationOf(r), r.halfInterval, r.gridSize, o.separation, r.untilTime.value_or(kScanDefaultTime),
-                        PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance};
+                        PrecisionName(r.precision), o.v0, o.v1, o.dv, o.refineTolerance,
+                        r.potential, r.potential.empty() ? std::vector<ModelParam>() : r.params,
+                        r.potential.empty() ? std::vector<double>() : r.vacua};
 }
 
 ScanRecord RecordOf(const ScanOptions& o, std::vector<CollisionRun> runs, std::vector<ScanEdge> edges, bool complete) {
@@ -70,6 +72,16 @@ bool WriteRecordOf(const ScanOptions& o, const std::vector<CollisionRun>& runs, 
 void TakeParameters(const ScanParameters& p, ScanOptions& o) {
   o.run.kind = p.kind;
   o.run.modulation = p.modulation;
+  o.run.potential = p.potential;
+  o.run.params = p.params;
+  o.run.vacua = p.vacua;
+  o.run.model.reset();
+  // The record's reader has made the model once: it cannot fail here.
+  if (!p.potential.empty()) try {
+      o.run.model = FieldModel::Make(p.potential, p.params);
+      o.run.modulation.reset();
+    } catch (const ModelError&) {
+    }
   o.run.halfInterval = p.halfInterval;
   o.run.gridSize = p.gridSize;
   o.run.untilTime = p.tMax;

@@ -77,7 +77,7 @@ struct SweepRow {
   size_t edges = 0, windows = 0;
 };
 
-std::string SweepCsvHeader() { return "k,v_c_low,v_c_high,edges,windows\n"; }
+std::string SweepCsvHeader(const std::string& swept) { return swept + ",v_c_low,v_c_high,edges,windows\n"; }
 
 std::string SweepCsvRow(const SweepRow& row) {
   return Shortest(row.k) + "," + Cell(row.vcLow) + "," + Cell(row.vcHigh) + "," + std::to_string(row.edges) + "," +
@@ -131,6 +131,8 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   if (NothingFinished(!complete, finished, err)) return 0;
   const OutputFolderLock alone(OutputPaths(given));
   const bool share = given.parts > 1;
+  const std::string& k = given.SweptName();
+  const bool model = !given.run.potential.empty();
   bool refined = false;
   for (const SweepEntry& e : entries) refined = refined || Refined(e);
   int status = 0;
@@ -153,7 +155,7 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
 
   // The table, a row per k; a share holds part of every scan and has none.
   std::vector<SweepRow> rows;
-  std::string table = SweepCsvHeader();
+  std::string table = SweepCsvHeader(k);
   if (!share) {
     for (size_t i = 0; i < entries.size(); ++i) {
       rows.push_back(SweepRowOf(entries[i], extrapolate ? &extrapolated[i] : nullptr));
@@ -167,12 +169,12 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
 
   // Every run, with its k (and its grid).
   if (!given.csvFile.empty() || share) {
-    const std::string header = ScanCsvHeader();
-    std::string csv = "k," + header.substr(0, header.size() - 1) + (converged ? ",N\n" : "\n");
-    auto add = [&](double k, const std::vector<CollisionRun>& runs, int grid) {
+    const std::string header = ScanCsvHeader(model);
+    std::string csv = k + "," + header.substr(0, header.size() - 1) + (converged ? ",N\n" : "\n");
+    auto add = [&](double value, const std::vector<CollisionRun>& runs, int grid) {
       for (const CollisionRun& run : runs) {
-        const std::string row = ScanCsvRow(run);
-        csv.append(Shortest(k)).append(",").append(row, 0, row.size() - 1);
+        const std::string row = ScanCsvRow(run, model);
+        csv.append(Shortest(value)).append(",").append(row, 0, row.size() - 1);
         if (converged) csv.append(",").append(std::to_string(grid));
         csv += '\n';
       }
@@ -192,12 +194,12 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
     if (extrapolate) {
       for (size_t i = 0; i < entries.size(); ++i) {
         const std::string& csv = extrapolatedCsvs[i];
-        if (text.empty()) text = "k," + csv.substr(0, csv.find('\n') + 1);
+        if (text.empty()) text = k + "," + csv.substr(0, csv.find('\n') + 1);
         text += Prefixed(Shortest(entries[i].k) + ",", csv);
       }
-      if (text.empty()) text = "k,class_low,class_high,v_extrapolated,error\n";
+      if (text.empty()) text = k + ",class_low,class_high,v_extrapolated,error\n";
     } else {
-      text = converged ? "k,N," + EdgesCsvHeader() : "k," + EdgesCsvHeader();
+      text = converged ? k + ",N," + EdgesCsvHeader() : k + "," + EdgesCsvHeader();
       for (const SweepEntry& e : entries)
         for (const ScanRecord& rec : e.records)
           for (const ScanEdge& edge : rec.edges)
@@ -219,10 +221,11 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
                         "  C=" + Shortest(p.separation) + "  t=" + Shortest(p.tMax);
     if (converged) title += "  critical v extrapolated";
     std::vector<std::pair<double, std::string>> marks;
-    for (int kind = kMinKind; kind <= kMaxKind; ++kind)
+    for (int kind = kMinKind; kind <= kMaxKind && given.sweepParam.empty(); ++kind)
       marks.emplace_back(KindModulation(kind), "kind " + std::to_string(kind));
+    if (model) title = p.potential + "  " + title;
     Canvas canvas;
-    PaintSweepMap(mapRows, p.v0, p.v1, title, marks, canvas);
+    PaintSweepMap(mapRows, p.v0, p.v1, title, marks, canvas, k);
     if (!WriteCanvasPng(canvas, given.sweepPng, error)) {
       err << "kinklab-run: " << error << '\n';
       status = 1;
@@ -232,6 +235,7 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   // The record: every finished scan under its k.
   if (!given.sweepH5.empty()) {
     RecordSet set;
+    set.sweepParam = given.sweepParam;
     set.converged = converged;
     set.complete = complete;
     for (const SweepEntry& e : entries) {
@@ -257,7 +261,7 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
     for (const ScanRecord& rec : e.records) count += rec.runs.size();
     for (const GridSummary& s : e.summaries) seconds += s.seconds;
     runs += count;
-    err << "sweep: k = " << Shortest(e.k) << ": ";
+    err << "sweep: " << k << " = " << Shortest(e.k) << ": ";
     if (!share) {
       const SweepRow& row = rows[i];
       if (!row.vcLow)
@@ -298,9 +302,31 @@ bool OutputsFitRecord(const ScanOptions& o, bool sweep, const std::string& file,
   return true;
 }
 
-int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<bool>& stop, std::ostream& out,
+std::string SetSweepValue(ScanOptions& o, double value) {
+  if (o.sweepParam.empty()) {
+    o.run.modulation = value;
+    o.run.kind = KindOfModulation(value);
+    return {};
+  }
+  bool found = false;
+  for (ModelParam& p : o.run.params)
+    if (p.name == o.sweepParam) p.value = value, found = true;
+  if (!found) o.run.params.push_back(ModelParam{o.sweepParam, value});
+  try {
+    o.run.model = FieldModel::Make(o.run.potential, o.run.params);
+  } catch (const ModelError& e) {
+    o.run.model.reset();
+    return e.what();
+  }
+  return {};
+}
+
+int RunSweep(const ScanOptions& givenAsked, const RecordSet& from, const std::atomic<bool>& stop, std::ostream& out,
              std::ostream& err, bool progressInPlace) {
   const bool fromRecord = from.Sweep();
+  ScanOptions given = givenAsked;
+  if (fromRecord) given.sweepParam = from.sweepParam;
+  const std::string& swept = given.SweptName();
   if (fromRecord && !OutputsFitRecord(given, true, given.fromH5, err)) return 2;
   const std::vector<double> ks = fromRecord ? from.modulations : ScanVelocities(given.k0, given.k1, given.dk);
   const bool converged = fromRecord ? from.converged : !given.convergeGrids.empty();
@@ -315,8 +341,9 @@ int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<
     const size_t perGrid = PartIndices(all, given.part, given.parts).size();
     const size_t runs = ks.size() * perGrid * (converged ? given.convergeGrids.size() : 1);
     progress.total = progress.ahead = runs;
-    progress.Line("sweep: " + std::to_string(ks.size()) + (ks.size() == 1 ? " modulation" : " modulations") +
-                  " from k = " + Shortest(ks.front()) + " to " + Shortest(ks.back()) + ", " + std::to_string(runs) +
+    const std::string what = given.sweepParam.empty() ? "modulation" : "value";
+    progress.Line("sweep: " + std::to_string(ks.size()) + " " + what + (ks.size() == 1 ? "" : "s") + " from " +
+                  swept + " = " + Shortest(ks.front()) + " to " + Shortest(ks.back()) + ", " + std::to_string(runs) +
                   " runs of their grids" +
                   (given.parts > 1 ? " (part " + std::to_string(given.part) + "/" + std::to_string(given.parts) + ")"
                                    : ""));
@@ -328,8 +355,7 @@ int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<
   std::string error;
   for (size_t i = 0; i < ks.size() && !stop.load(); ++i) {
     ScanOptions o = given;
-    o.run.modulation = ks[i];
-    o.run.kind = KindOfModulation(ks[i]);
+    SetSweepValue(o, ks[i]);
     SweepEntry e;
     e.k = ks[i];
     std::vector<CollisionRun> unfinished;
@@ -372,8 +398,7 @@ int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<
   std::vector<SweepEntry> rest;
   for (size_t i = entries.size(); !complete && i < ks.size(); ++i) {
     ScanOptions o = given;
-    o.run.modulation = ks[i];
-    o.run.kind = KindOfModulation(ks[i]);
+    SetSweepValue(o, ks[i]);
     std::vector<int> grids = converged ? given.convergeGrids : std::vector<int>{given.run.gridSize};
     if (fromRecord) {
       TakeParameters(from.entries[i].front().parameters, o);
@@ -402,7 +427,7 @@ int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<
   }
   if (stop.load())
     err << "kinklab-run: sweep stopped; the " << entries.size() << " finished scans of " << ks.size()
-        << " are written" << (wasCut ? ", and the runs finished at k = " + Shortest(cut.done.k) + " in --scan-csv" : "")
+        << " are written" << (wasCut ? ", and the runs finished at " + swept + " = " + Shortest(cut.done.k) + " in --scan-csv" : "")
         << '\n';
   return status;
 }
@@ -413,6 +438,7 @@ int WriteMergedSweep(const ScanOptions& given, const RecordSet& merged, std::ost
   for (size_t i = 0; i < merged.entries.size(); ++i) entries.push_back(SweepEntry{merged.modulations[i], merged.entries[i], {}});
   ScanOptions o = given;
   o.part = o.parts = 1;
+  o.sweepParam = merged.sweepParam;
   const int status = WriteSweep(o, entries, merged.converged, nullptr, true, {}, out, err);
   err << "sweep: the records of " << given.mergeFiles.size() << " shares joined\n";
   return status;

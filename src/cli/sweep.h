@@ -20,6 +20,10 @@ namespace kl {
 int RunSweep(const ScanOptions& given, const RecordSet& from, const std::atomic<bool>& stop, std::ostream& out,
              std::ostream& err, bool progressInPlace);
 
+// Sets the swept value of one scan of a sweep: the family's k (and its kind), or the formula's
+// parameter, the model made anew with it. Empty, or why the formula takes no such value.
+std::string SetSweepValue(ScanOptions& options, double value);
+
 // False, with the reason on `err`, when the record `file` is of the other kind than the outputs
 // asked for: a sweep's (`sweep`) with --scan-png or --scan-h5, or a scan's with a sweep's outputs.
 bool OutputsFitRecord(const ScanOptions& options, bool sweep, const std::string& file, std::ostream& err);

@@ -23,18 +23,21 @@ constexpr int kMarkerHalf = 2;        // a point's marker is 2 * kMarkerHalf + 1
 constexpr double kLoneRowHalf = 0.5;  // the k axis of a single row: its k +- this
 constexpr double kLoneSpacing = 0.1;  // the v axis's s when there is nothing to take it from
 
-constexpr int kSlots = 2 + kSweepMapMostBounces;
+constexpr int kSlots = 3 + kSweepMapMostBounces;
+constexpr int kThroughSlot = kSlots - 1;
 
 // The colours of the classes by their place in the key: none, capture, then the escapes after
-// 1, 2, ... bounces.
+// 1, 2, ... bounces, and last a model's pair that passed through.
 constexpr Rgb kSlotColours[kSlots] = {{238, 228, 200}, {25, 25, 70},    {86, 180, 233}, {230, 159, 0},
-                                      {0, 158, 115},   {204, 121, 167}, {240, 228, 66}, {0, 114, 178}};
+                                      {0, 158, 115},   {204, 121, 167}, {240, 228, 66}, {0, 114, 178},
+                                      {213, 94, 0}};
 
 // The key's place of a class: 0 none, 1 capture, 1 + n an escape after n bounces (n capped).
 int KeySlot(const RunClass& c) {
   switch (c.kind) {
     case RunClass::Capture: return 1;
     case RunClass::Escape: return 1 + std::clamp(c.bounces, 1, kSweepMapMostBounces);
+    case RunClass::Through: return kThroughSlot;
     default: return 0;
   }
 }
@@ -42,6 +45,7 @@ int KeySlot(const RunClass& c) {
 std::string KeyText(int slot) {
   if (slot == 0) return "none";
   if (slot == 1) return "capture";
+  if (slot == kThroughSlot) return "through";
   const int n = slot - 1;
   if (n >= kSweepMapMostBounces) return std::to_string(n) + "+ bounces";
   return std::to_string(n) + (n == 1 ? " bounce" : " bounces");
@@ -61,7 +65,7 @@ Rgb SweepClassColour(const RunClass& c) {
 }
 
 void PaintSweepMap(const std::vector<SweepMapRow>& rows, double v0, double v1, const std::string& title,
-                   const std::vector<std::pair<double, std::string>>& marks, Canvas& canvas) {
+                   const std::vector<std::pair<double, std::string>>& marks, Canvas& canvas, const std::string& axis) {
   PixelFont font(2);
   const int textHeight = font.TextHeight();
   const int x0 = kLeft, y0 = kTop, x1 = x0 + kPlotWidth, y1 = y0 + kPlotHeight;
@@ -194,7 +198,7 @@ void PaintSweepMap(const std::vector<SweepMapRow>& rows, double v0, double v1, c
       const std::string text = Trim(FormatWD(i * kStep, 0, kDecimals));
       Label(canvas, x0 - 4 - kTickLength - font.TextWidth(text), y - textHeight / 2, text);
     }
-    Label(canvas, 8, (y0 + y1) / 2 - textHeight / 2, "k");
+    Label(canvas, 8, (y0 + y1) / 2 - textHeight / 2, axis);
     // v: ticks whose labels do not touch.
     const double vStep = NiceStep((vHigh - vLow) / kPlotWidth * (font.TextWidth("-0.000") + 16));
     const int vDecimals = DecimalsOf(vStep);

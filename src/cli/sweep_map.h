@@ -62,9 +62,10 @@ inline constexpr Rgb kSweepMapCurve{255, 0, 0};
 // The outcome map of a sweep in the (v, k) plane: v to the right over [v0, v1], k upward over the rows'
 // range; each run a cell coloured by its class; the v_c(k) curve over it; axes, a key of the classes
 // and a title; `marks` are named values of k (e.g. {0.9, "kind 2"}) labelled on the right edge where
-// they lie in the rows' range. The canvas is sized here. Without rows, or with v1 < v0, the plot is
+// they lie in the rows' range; `axis` names the vertical axis (a formula's parameter). The canvas is sized here. Without rows, or with v1 < v0, the plot is
 // an empty frame under the title.
 void PaintSweepMap(const std::vector<SweepMapRow>& rows, double v0, double v1, const std::string& title,
-                   const std::vector<std::pair<double, std::string>>& marks, Canvas& canvas);
+                   const std::vector<std::pair<double, std::string>>& marks, Canvas& canvas,
+                   const std::string& axis = "k");
 
 }  // namespace kl

@@ -55,12 +55,27 @@ struct RangeWork {
   double* wOut;  // W of the current level, or null
 };
 
+// The points first .. last of a model other than the family: their values gathered in blocks,
+// the model's force (and W, with `withW`) evaluated over each block, then `put(i, u, f, W)`
+// for every point in increasing i.
+template <class T, class Get, class Put>
+void ModelPoints(const StepConstants<T>& K, int first, int last, Get get, Put put, bool withW) {
+  constexpr int kBlock = 256;
+  T u[kBlock], f[kBlock], W[kBlock];
+  for (int s = first; s <= last; s += kBlock) {
+    const int n = std::min(kBlock, last - s + 1);
+    for (int j = 0; j < n; ++j) u[j] = static_cast<T>(get(s + j));
+    K.model->Evaluate(u, f, withW ? W : nullptr, n);
+    for (int j = 0; j < n; ++j) put(s + j, u[j], f[j], withW ? W[j] : T(0));
+  }
+}
+
 template <class T>
 void UpdateChunk(const RangeWork<T>& w, int chunk) {
   const int a = std::max(w.lo, ChunkStart(chunk));
   const int b = std::min(w.hi, ChunkStart(chunk) + kChunkPoints - 1);
   for (int i = a, last = std::min(b, w.leftLast); i <= last; ++i) {
-    w.next[i].re = -1.0;
+    w.next[i].re = w.K.leftVacuum;
     w.next[i].r = 0.0;
     w.density[i] = 0.0;
     if (w.wOut) w.wOut[i] = 0.0;
@@ -85,6 +100,19 @@ void UpdateChunk(const RangeWork<T>& w, int chunk) {
     lanes[EnergyLane(i)] += p.r;
   };
   int i = inFirst;
+  if (w.K.model) {
+    ModelPoints<T>(w.K, inFirst, inLast, [&](int j) { return w.cur[j].re; }, [&](int j, T tu, T f, T W) {
+      const double next = NextWithForce(w.K, w.cur[j - 1].re, tu, w.cur[j + 1].re, w.prev[j].re, static_cast<double>(f));
+      const double r = DensityFrom(w.K, w.cur[j - 1].re, w.cur[j + 1].re, w.prev[j].re, w.cur[j].re, static_cast<double>(W));
+      w.next[j].re = next;
+      w.next[j].r = r;
+      w.density[j] = r;
+      if (w.wOut) w.wOut[j] = static_cast<double>(W);
+      if (r > densityMax) densityMax = r;
+      lanes[EnergyLane(j)] += r;
+    }, true);
+    i = inLast + 1;
+  }
   if constexpr (std::is_same_v<T, double>) {
     // The bulk in groups of four that start in lane 0; the ends point by point.
     for (; i <= inLast && EnergyLane(i) != 0; ++i) scalar(i);
@@ -220,10 +248,16 @@ void UpdateLevelValues(const StepConstants<T>& K, const double* prev, const doub
   auto chunk = [&](int k) {
     const int c = firstChunk + k;
     const int a = std::max(lo, ChunkStart(c)), b = std::min(hi, ChunkStart(c) + kChunkPoints - 1);
-    for (int i = a, last = std::min(b, leftLast); i <= last; ++i) next[i] = -1.0;
+    for (int i = a, last = std::min(b, leftLast); i <= last; ++i) next[i] = K.leftVacuum;
     for (int i = std::max(a, rightFirst); i <= b; ++i) next[i] = rightVacuum;
     const int from = std::max(a, inFirst), to = std::min(b, inLast);
     int i = from;
+    if (K.model) {
+      ModelPoints<T>(K, from, to, [&](int j) { return cur[j]; }, [&](int j, T tu, T f, T) {
+        next[j] = NextWithForce(K, cur[j - 1], tu, cur[j + 1], prev[j], static_cast<double>(f));
+      }, false);
+      i = to + 1;
+    }
     if constexpr (std::is_same_v<T, double>) {
       const int count = (to - i + 1) / kEnergyLanes;
       if (count > 0) {

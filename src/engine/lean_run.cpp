@@ -49,7 +49,7 @@ void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
     for (std::vector<FieldPoint>& level : levels_) {
       level.resize(width);
       FieldPoint* centre = level.data() + half_;
-      for (int i = -half_; i <= half_; ++i) centre[i] = FieldPoint{i <= 0 ? -1.0 : rightVacuum, 0.0, 0.0};
+      for (int i = -half_; i <= half_; ++i) centre[i] = FieldPoint{i <= 0 ? ChainVacuum(pot_, 0) : rightVacuum, 0.0, 0.0};
     }
     density_.assign(width, 0.0);
     prev_ = levels_[0].data() + half_;
@@ -66,7 +66,7 @@ void LeanRun::Prepare(const InitRecords& init, double rightVacuum) {
     for (std::vector<double>& level : values_) {
       level.resize(width);
       double* centre = level.data() + half_;
-      for (int i = -half_; i <= half_; ++i) centre[i] = i <= 0 ? -1.0 : rightVacuum;
+      for (int i = -half_; i <= half_; ++i) centre[i] = i <= 0 ? ChainVacuum(pot_, 0) : rightVacuum;
     }
     uPrev_ = values_[0].data() + half_;
     uCur_ = values_[1].data() + half_;
@@ -171,7 +171,7 @@ void PrepareLeanRun(LeanRun& run, const Potential& pot, KinkList& kinks, const R
   const double L = run.HalfInterval();
   InitRecords init(gridSize / 2);
   std::unique_ptr<StaticKink> exact;
-  if (gridSize > kFinestWindowGrid) exact = std::make_unique<StaticKink>(pot, pot.ParamA);
+  if (gridSize > kFinestWindowGrid && !pot.Model) exact = std::make_unique<StaticKink>(pot, pot.ParamA);
   const double rightVacuum = ComposeOnGrid(L, gridSize, ComposeInputs{kinks, rot, profile, pot}, exact.get(), init);
   run.Prepare(init, rightVacuum);
 }

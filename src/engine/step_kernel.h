@@ -3,6 +3,7 @@
 // loop: its constants, the scalar kernel (a template over the intermediate type T), and the
 // loop over groups of four points that the double precision uses for the bulk of a range.
 #include "engine/sim_state.h"
+#include "soliton/field_model.h"
 #include "soliton/potential.h"
 
 namespace kl {
@@ -15,13 +16,15 @@ struct StepConstants {
   T dt2;       // Dt squared, formed in T
   double dt;   // Dt as stored
   T twoDx;     // 2 Dx
+  double leftVacuum = -1.0;            // the value points left of the cone are pinned to
+  const FieldModel* model = nullptr;   // a model other than the family, evaluated in blocks
 };
 
 template <class T>
 StepConstants<T> MakeConstantsFor(double dx, double dt, const Potential& pot) {
   const T c = static_cast<T>(kCourantL);
   return StepConstants<T>{static_cast<T>(pot.ModulationK), c * c, static_cast<T>(dt) * static_cast<T>(dt), dt,
-                          static_cast<T>(2) * static_cast<T>(dx)};
+                          static_cast<T>(2) * static_cast<T>(dx), ChainVacuum(pot, 0), pot.Model.get()};
 }
 
 template <class T>
@@ -46,13 +49,18 @@ struct PointUpdate {
   double W;  // W of the current level's value, rounded to a double
 };
 
-// The scheme's new value from the point's modulation (cs, sn of Modulation).
+// The scheme's new value from the force dW/dU at the point, rounded to a double.
 template <class T>
-inline double NextFrom(const StepConstants<T>& K, double uL, T tu, double uR, double uP, T cs, T sn) {
-  const double f = static_cast<double>(WellDW<T>(K.k, tu, cs, sn));
+inline double NextWithForce(const StepConstants<T>& K, double uL, T tu, double uR, double uP, double f) {
   const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
               (static_cast<T>(2) * tu - uP);
   return static_cast<double>(D - K.dt2 * f);
+}
+
+// The scheme's new value from the point's modulation (cs, sn of Modulation).
+template <class T>
+inline double NextFrom(const StepConstants<T>& K, double uL, T tu, double uR, double uP, T cs, T sn) {
+  return NextWithForce(K, uL, tu, uR, uP, static_cast<double>(WellDW<T>(K.k, tu, cs, sn)));
 }
 
 template <class T>
@@ -102,7 +110,7 @@ struct ConeRange {
 };
 
 // One level's update over the points lo .. hi: inside `cone` by the scheme, outside it pinned to
-// the vacuum of their side (-1 left, `rightVacuum` right) with zero density; `density` gets
+// the vacuum of their side (K.leftVacuum left, `rightVacuum` right) with zero density; `density` gets
 // every point's density. The range is cut into chunks fixed on the grid, each summing its
 // densities in four lanes, and the chunks are added in order: the energy (the sum of the
 // densities, not yet times dx) is the same bits for any thread count and for any range that

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <utility>
 
 namespace kl {
@@ -156,19 +157,20 @@ void RotatorInto(const ComposeGrid& g, const RotatorParams& rot, Records& init, 
   }
 }
 
-// The base fill (the vacua), the chain and the rotator as the method asks; the right vacuum.
-template <class Records, class Kink, class Mirror>
-double ComposeInto(const ComposeGrid& g, const ComposeInputs& in, Records& init, Kink K, Mirror Mirror_) {
+// The base fill (the vacua), the chain (`chain(init)`) and the rotator as the method asks; the
+// right vacuum.
+template <class Records, class Chain>
+double ComposeWith(const ComposeGrid& g, const ComposeInputs& in, Records& init, Chain chain) {
   using T = long double;
   const int half = g.half;
-  const double rightVacuum = in.kinks.SolitonCount % 2 == 1 ? 1.0 : -1.0;
+  const double rightVacuum = ChainVacuum(in.pot, std::clamp(in.kinks.SolitonCount, 0, kMaxSolitons));
   for (int i = -half; i <= half; ++i) init[i] = InitRecord{};
-  for (int i = -half; i <= 0; ++i) init[i].ReU = -1.0;
+  for (int i = -half; i <= 0; ++i) init[i].ReU = ChainVacuum(in.pot, 0);
   for (int i = 0; i <= half; ++i) init[i].ReU = rightVacuum;
   if (in.rot.InitMethod == 0) {
-    ChainInto(g, in, init, K, Mirror_);
+    chain(init);
   } else if (in.rot.InitMethod == 1) {
-    ChainInto(g, in, init, K, Mirror_);
+    chain(init);
     RotatorInto(g, in.rot, init, true);
   }
   for (int i = -half; i <= half; ++i) {
@@ -178,6 +180,52 @@ double ComposeInto(const ComposeGrid& g, const ComposeInputs& in, Records& init,
         std::sqrt(static_cast<T>(rec.ReDtU) * rec.ReDtU + static_cast<T>(rec.ImDtU) * rec.ImDtU));
   }
   return rightVacuum;
+}
+
+template <class Records, class Kink, class Mirror>
+double ComposeInto(const ComposeGrid& g, const ComposeInputs& in, Records& init, Kink K, Mirror Mirror_) {
+  return ComposeWith(g, in, init, [&](Records& r) { ChainInto(g, in, r, K, Mirror_); });
+}
+
+// A model's chain: kink j (in the sorted list) climbs from V(j-1) to V(j), or is the mirror
+// image of the kink from V(j) up to V(j-1) where the chain descends, and each adds its step
+// from V(j-1) to the field: u = V0 + sum_j (K_j - V(j-1)).
+void ModelChainInto(const ComposeGrid& g, const ComposeInputs& in, InitRecords& init) {
+  using T = long double;
+  KinkList& list = in.kinks;
+  const int count = std::clamp(list.SolitonCount, 0, kMaxSolitons);
+  SortSolitons(count, list.InitSm.data(), list.InitVel.data());
+  if (count == 0) return;
+  std::vector<std::unique_ptr<StaticKink>> shapes;  // one per kink, shared by equal vacuum pairs
+  std::vector<const StaticKink*> shapeOf(static_cast<size_t>(count) + 1, nullptr);
+  for (int j = 1; j <= count; ++j) {
+    const double from = ChainVacuum(in.pot, j - 1), to = ChainVacuum(in.pot, j);
+    const double lower = std::min(from, to), upper = std::max(from, to);
+    for (int k = 1; k < j && !shapeOf[static_cast<size_t>(j)]; ++k)
+      if (std::min(ChainVacuum(in.pot, k - 1), ChainVacuum(in.pot, k)) == lower &&
+          std::max(ChainVacuum(in.pot, k - 1), ChainVacuum(in.pot, k)) == upper)
+        shapeOf[static_cast<size_t>(j)] = shapeOf[static_cast<size_t>(k)];
+    if (!shapeOf[static_cast<size_t>(j)]) {
+      shapes.push_back(std::make_unique<StaticKink>(in.pot, lower, upper));
+      shapeOf[static_cast<size_t>(j)] = shapes.back().get();
+    }
+  }
+  for (int i = -g.half; i <= g.half; ++i) {
+    T u0 = ChainVacuum(in.pot, 0), u1 = u0;
+    for (int j = 1; j <= count; ++j) {
+      const double from = ChainVacuum(in.pot, j - 1), to = ChainVacuum(in.pot, j);
+      const StaticKink& shape = *shapeOf[static_cast<size_t>(j)];
+      const KinkArgs args = KinkArguments(i, list.InitSm[j], list.InitVel[j], g.dx, g.dt);
+      const double k0 = to > from ? shape.At(args.xi0) : shape.MirrorAt(args.xi0);
+      const double k1 = to > from ? shape.At(args.xi1) : shape.MirrorAt(args.xi1);
+      u0 += static_cast<T>(k0) - from;
+      u1 += static_cast<T>(k1) - from;
+    }
+    init[i].ReU = static_cast<double>(u0);
+    init[i].ReDtU = static_cast<double>(u1);
+  }
+  for (int i = -g.half; i <= g.half; ++i)
+    init[i].ReDtU = static_cast<double>((static_cast<T>(init[i].ReU) - init[i].ReDtU) / g.dt);
 }
 
 ComposeGrid GridOf(const SimState& sim, int half) { return ComposeGrid{sim.HalfInterval, sim.Dx, sim.Dt, half}; }
@@ -208,6 +256,7 @@ double ComposeOnGrid(double halfInterval, int gridSize, const ComposeInputs& in,
                      InitRecords& init) {
   const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
   const ComposeGrid g{halfInterval, dx, TimeStepFor(dx), init.Half()};
+  if (in.pot.Model) return ComposeWith(g, in, init, [&](InitRecords& r) { ModelChainInto(g, in, r); });
   if (exact)
     return ComposeInto(g, in, init, [exact](double xi) { return exact->At(xi); },
                        [exact](double xi) { return exact->MirrorAt(xi); });

@@ -72,7 +72,8 @@ class InitRecords {
 };
 
 // The composition on a grid of half-length L and N parts over the records' range, returning
-// the chain's right vacuum; the kink list is sorted. With `exact` the profile is the static
+// the chain's right vacuum; the kink list is sorted. A model's kinks are always its static
+// kinks between the chain's vacua, evaluated at every argument. With `exact` the profile is the static
 // kink evaluated at every argument; without, the profile table read as the window reads it,
 // which gives the window's own initial values.
 double ComposeOnGrid(double halfInterval, int gridSize, const ComposeInputs& in, const StaticKink* exact,

@@ -86,9 +86,20 @@ bool ReadSweep(hid_t file, RecordSet& set, std::string& why) {
     why = "a sweep's dataset k is not a list of 1 to " + std::to_string(kMostModulations) + " modulations";
     return false;
   }
+  set.sweepParam.clear();
+  if (H5Aexists(file, "sweep_param") > 0) {
+    const std::optional<std::string> name = h5::ReadStringAttribute(file, "sweep_param");
+    if (!name || name->empty()) {
+      why = "the sweep's attribute sweep_param is not a name";
+      return false;
+    }
+    set.sweepParam = *name;
+  }
   for (size_t i = 0; i < ks.size(); ++i)
-    if (!(ks[i] >= kMinModulation && ks[i] <= kMaxModulation) || (i > 0 && !(ks[i] > ks[i - 1]))) {
-      why = "the sweep's modulations k are not increasing within [0, 20]";
+    if (!std::isfinite(ks[i]) || (set.sweepParam.empty() && !(ks[i] >= kMinModulation && ks[i] <= kMaxModulation)) ||
+        (i > 0 && !(ks[i] > ks[i - 1]))) {
+      why = set.sweepParam.empty() ? "the sweep's modulations k are not increasing within [0, 20]"
+                                   : "the sweep's values of " + set.sweepParam + " are not increasing";
       return false;
     }
   set.entries.clear();
@@ -109,11 +120,18 @@ bool ReadSweep(hid_t file, RecordSet& set, std::string& why) {
       why = "the group " + name + " is " + (converged ? "" : "not ") + "a converged scan, unlike the first";
       return false;
     }
-    for (const ScanRecord& rec : records)
-      if (rec.parameters.modulation != ks[i]) {
+    for (const ScanRecord& rec : records) {
+      if (set.sweepParam.empty() && rec.parameters.modulation != ks[i]) {
         why = "the group " + name + " holds a scan of k = " + Shortest(rec.parameters.modulation);
         return false;
       }
+      bool holds = set.sweepParam.empty();
+      for (const ModelParam& p : rec.parameters.params) holds = holds || (p.name == set.sweepParam && p.value == ks[i]);
+      if (!holds) {
+        why = "the group " + name + " holds no scan of " + set.sweepParam + " = " + Shortest(ks[i]);
+        return false;
+      }
+    }
     set.converged = converged;
     set.entries.push_back(std::move(records));
   }
@@ -221,7 +239,7 @@ bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, s
       return false;
     }
     const RecordSet& first = read[0];
-    if (read[k].modulations != first.modulations) {
+    if (read[k].modulations != first.modulations || read[k].sweepParam != first.sweepParam) {
       error = paths[k] + ": not a share of the scan of " + paths[0] + " (its k differ)";
       return false;
     }
@@ -234,6 +252,7 @@ bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, s
   }
   merged = RecordSet{};
   merged.modulations = read[0].modulations;
+  merged.sweepParam = read[0].sweepParam;
   merged.converged = read[0].converged;
   for (size_t e = 0; e < read[0].entries.size(); ++e) {
     merged.entries.emplace_back(read[0].entries[e].size());
@@ -265,7 +284,8 @@ bool WriteSweepRecord(const std::string& path, const RecordSet& sweep, const std
       [&](hid_t file) {
         bool ok = h5::WriteDataset(file, "k", H5T_NATIVE_DOUBLE, {sweep.modulations.size()},
                                    sweep.modulations.data(), false) &&
-                  h5::WriteStringAttribute(file, "sweep", table);
+                  h5::WriteStringAttribute(file, "sweep", table) &&
+                  (sweep.sweepParam.empty() || h5::WriteStringAttribute(file, "sweep_param", sweep.sweepParam));
         const int complete = sweep.complete ? 1 : 0;
         ok = ok && h5::WriteAttribute(file, "complete", H5T_NATIVE_INT, {}, &complete);
         for (size_t e = 0; ok && e < sweep.entries.size(); ++e) {
@@ -301,6 +321,17 @@ bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, Scan
               Shortest(rec.parameters.modulation) + ", not " + Shortest(first.parameters.modulation) + ")";
       return false;
     }
+    const auto modelOf = [](const ScanParameters& p) {
+      std::string text = p.potential.empty() ? "the family" : p.potential;
+      for (const ModelParam& m : p.params) text += " " + m.name + "=" + Shortest(m.value);
+      for (double v : p.vacua) text += " " + Shortest(v);
+      return text;
+    };
+    if (modelOf(rec.parameters) != modelOf(first.parameters)) {
+      error = paths[k] + ": not a share of the scan of " + paths[0] + " (its model is " + modelOf(rec.parameters) +
+              ", not " + modelOf(first.parameters) + ")";
+      return false;
+    }
     if (!(rec.parameters == first.parameters)) {
       error = paths[k] + ": not a share of the scan of " + paths[0] + " (its parameters differ)";
       return false;
@@ -315,7 +346,7 @@ bool MergeRecords(std::vector<std::pair<std::string, ScanRecord>>& records, Scan
       const auto it = runs.find(run.v);
       if (it == runs.end()) {
         runs.emplace(run.v, std::make_pair(std::move(run), paths[k]));
-      } else if (ScanCsvRow(it->second.first) != ScanCsvRow(run) || it->second.first.centre != run.centre) {
+      } else if (ScanCsvRow(it->second.first, true) != ScanCsvRow(run, true) || it->second.first.centre != run.centre) {
         error = paths[k] + ": v = " + ScanCsvRow(run).substr(0, ScanCsvRow(run).find(',')) + " differs from " +
                 it->second.second + "'s";
         return false;

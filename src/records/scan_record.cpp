@@ -19,6 +19,7 @@
 #include "cli/text_out.h"
 #include "records/hdf5_util.h"
 #include "records/scan_record_layout.h"
+#include "soliton/numbers.h"
 #include "soliton/potential.h"
 
 namespace kl {
@@ -40,7 +41,7 @@ namespace layout {
 bool WriteAll(hid_t file, const ScanRecord& rec) {
   const ScanParameters& p = rec.parameters;
   const size_t n = rec.runs.size();
-  std::vector<double> v, first, out, distance, trace;
+  std::vector<double> v, first, out, distance, trace, between;
   std::vector<int> bounces;
   std::vector<std::string> classes;
   trace.reserve(n * kTraceSamples);
@@ -51,6 +52,7 @@ bool WriteAll(hid_t file, const ScanRecord& rec) {
     first.push_back(OrNaN(run.firstCollision));
     out.push_back(OrNaN(run.outgoingSpeed));
     distance.push_back(OrNaN(run.endDistance));
+    between.push_back(OrNaN(run.vacuumBetween));
     if (run.centre.size() != static_cast<size_t>(kTraceSamples)) return false;
     trace.insert(trace.end(), run.centre.begin(), run.centre.end());
   }
@@ -66,6 +68,13 @@ bool WriteAll(hid_t file, const ScanRecord& rec) {
             h5::WriteDataset(file, "end_distance", H5T_NATIVE_DOUBLE, {n}, distance.data(), true) &&
             h5::WriteDataset(file, "centre_t", H5T_NATIVE_DOUBLE, {times.size()}, times.data(), true) &&
             h5::WriteDataset(file, "centre_u", H5T_NATIVE_DOUBLE, {n, times.size()}, trace.data(), true);
+  if (ok && !p.potential.empty()) {
+    std::string params;
+    for (const ModelParam& m : p.params) params += (params.empty() ? "" : ",") + m.name + "=" + Shortest(m.value);
+    ok = h5::WriteStringAttribute(file, "potential", p.potential) && h5::WriteStringAttribute(file, "params", params) &&
+         h5::WriteDataset(file, "vacua", H5T_NATIVE_DOUBLE, {p.vacua.size()}, p.vacua.data(), false) &&
+         h5::WriteDataset(file, "vacuum_between", H5T_NATIVE_DOUBLE, {n}, between.data(), true);
+  }
   if (ok && p.refineTolerance > 0) {
     std::vector<double> edgeV;
     std::vector<std::string> low, high;
@@ -94,6 +103,47 @@ bool WriteAll(hid_t file, const ScanRecord& rec) {
          h5::WriteAttribute(file, "grid_runs", H5T_NATIVE_INT, {}, &gridRuns) &&
          h5::WriteStringAttribute(file, "program", rec.program) &&
          h5::WriteStringAttribute(file, "command", rec.command);
+}
+
+// A model's attributes: the potential, its parameters ("a=1,b=2") and the pair's vacua, the
+// model made from them as the command line makes it; none for the family.
+bool ReadModel(hid_t file, ScanParameters& p, std::string& why) {
+  p.potential.clear();
+  p.params.clear();
+  p.vacua.clear();
+  if (H5Aexists(file, "potential") <= 0) return true;
+  const std::optional<std::string> potential = h5::ReadStringAttribute(file, "potential");
+  const std::optional<std::string> params = h5::ReadStringAttribute(file, "params");
+  if (!potential || potential->empty() || !params) {
+    why = "the attributes potential and params are not texts";
+    return false;
+  }
+  p.potential = *potential;
+  for (size_t start = 0; !params->empty();) {
+    const size_t comma = std::min(params->find(',', start), params->size());
+    const std::string item = params->substr(start, comma - start);
+    const size_t eq = item.find('=');
+    double value = 0;
+    if (eq == std::string::npos || eq == 0 || !ParseNumber(item.substr(eq + 1), value)) {
+      why = "the attribute params is not a list NAME=VALUE,...";
+      return false;
+    }
+    p.params.push_back(ModelParam{item.substr(0, eq), value});
+    if (comma == params->size()) break;
+    start = comma + 1;
+  }
+  if (!h5::ReadDoubles(file, "vacua", 3, p.vacua) || p.vacua.size() != 3 || !std::isfinite(p.vacua[0]) ||
+      !std::isfinite(p.vacua[1]) || p.vacua[0] != p.vacua[2] || p.vacua[0] == p.vacua[1]) {
+    why = "the dataset vacua is not a pair's three vacua A,B,A";
+    return false;
+  }
+  try {
+    (void)FieldModel::Make(p.potential, p.params);
+  } catch (const ModelError& e) {
+    why = "the potential " + p.potential + " cannot be used: " + e.what();
+    return false;
+  }
+  return true;
 }
 
 // Reads the record's contents from an open file; `why` says what is wrong.
@@ -143,6 +193,7 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
   }
   p.kind = static_cast<int>(kind);
   p.gridSize = static_cast<int>(gridSize);
+  if (!ReadModel(file, p, why)) return false;
   rec.part = static_cast<int>(part);
   rec.parts = static_cast<int>(parts);
   // A record written before records told whether they were complete is complete when it holds
@@ -165,6 +216,12 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
     return false;
   }
   const size_t n = v.size();
+  std::vector<double> between(n, std::nan(""));
+  if (!p.potential.empty() &&
+      (!h5::ReadDoubles(file, "vacuum_between", kMaxRecordRuns, between) || between.size() != n)) {
+    why = "a model's record has no dataset vacuum_between of the table's length";
+    return false;
+  }
   if (classes.size() != n || bounces.size() != n || first.size() != n || out.size() != n || distance.size() != n) {
     why = "the datasets of the table differ in length";
     return false;
@@ -199,6 +256,11 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
       why = at + "the class and the bounces do not agree";
       return false;
     }
+    if (p.potential.empty() ? c->kind == RunClass::Through
+                            : (c->kind == RunClass::Escape || c->kind == RunClass::Through) != std::isfinite(between[k])) {
+      why = at + "the class and vacuum_between do not agree";
+      return false;
+    }
     for (double x : {first[k], out[k], distance[k]})
       if (std::isinf(x)) {
         why = at + "a value is infinite";
@@ -225,9 +287,11 @@ bool ReadAll(hid_t file, ScanRecord& rec, std::string& why) {
     CollisionRun run;
     run.v = v[k];
     run.finished = true;
-    run.outcome = c->kind == RunClass::Capture  ? CollisionOutcome::Capture
-                  : c->kind == RunClass::Escape ? CollisionOutcome::Escape
-                                                : CollisionOutcome::None;
+    run.outcome = c->kind == RunClass::Capture   ? CollisionOutcome::Capture
+                  : c->kind == RunClass::Escape  ? CollisionOutcome::Escape
+                  : c->kind == RunClass::Through ? CollisionOutcome::Through
+                                                 : CollisionOutcome::None;
+    run.vacuumBetween = FromNaN(between[k]);
     run.bounces = static_cast<int>(bounces[k]);
     run.firstCollision = FromNaN(first[k]);
     run.outgoingSpeed = FromNaN(out[k]);

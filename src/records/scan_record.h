@@ -8,6 +8,7 @@
 
 #include "cli/refine.h"
 #include "cli/collision.h"
+#include "soliton/field_model.h"
 
 namespace kl {
 
@@ -22,6 +23,11 @@ struct ScanParameters {
   std::string precision;
   double v0 = 0, v1 = 0, dv = 0;  // the grid
   double refineTolerance = 0;     // 0: not refined
+  // A model other than the family: the potential as given, its parameters and the pair's
+  // vacua A, B, A; empty for the family.
+  std::string potential;
+  std::vector<ModelParam> params;
+  std::vector<double> vacua;
   friend bool operator==(const ScanParameters&, const ScanParameters&) = default;
 };
 
@@ -60,6 +66,7 @@ bool ReadScanRecord(const std::string& path, ScanRecord& record, std::string& er
 // either kind).
 struct RecordSet {
   std::vector<double> modulations;  // a sweep: the k of each entry, increasing; empty otherwise
+  std::string sweepParam;           // a sweep of a formula's parameter: its name, the values in `modulations`
   bool converged = false;           // each entry a record per grid
   std::vector<std::vector<ScanRecord>> entries;
   bool complete = true;  // a sweep: every k of it finished
@@ -88,7 +95,8 @@ bool MergeRecordSets(const std::vector<std::string>& paths, RecordSet& merged, s
 // two shares hold with different results is refused), the edges of all shares in velocity order.
 bool MergeScanRecords(const std::vector<std::string>& paths, ScanRecord& merged, std::string& error);
 
-// The record of a sweep: the dataset k (the modulations), a group "k<k>" per entry ("k0.9")
+// The record of a sweep: the dataset k (the modulations, or the values of the parameter named by
+// the attribute sweep_param), a group "k<k>" per entry ("k0.9")
 // holding its scan's record or its converged scan's groups (with `edgesCsvs[i]`, the entry's
 // extrapolated edges), and the sweep's table as the attribute "sweep".
 bool WriteSweepRecord(const std::string& path, const RecordSet& sweep, const std::vector<std::string>& edgesCsvs,

@@ -2,16 +2,34 @@
 // The double-well family W(U) = 0.25 (U^2-1)^2 (cos(k (U-0.3)) + 1.5) / 2.5 with its four kinds.
 // Every part of the program evaluates the potential through these operations.
 #include <cmath>
-#include <type_traits>
+#include <memory>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 namespace kl {
+
+class FieldModel;
 
 struct Potential {
   int PotentialKind = 1;
   double ModulationK = 0.0;
   double ParamA = 0.0;  // the hidden parameter "a": passed along, used by no formula
+  // The runner's models other than the family (named or a formula); null for the family, which
+  // the window always uses.
+  std::shared_ptr<const FieldModel> Model;
+  // The vacua V0 .. Vn that a chain of n kinks passes from left to right; empty for the
+  // family's -1, 1, -1, ...
+  std::vector<double> Vacua;
 };
+
+// The vacuum V_j of the chain (the last one for any j past the list's end).
+double ChainVacuum(const Potential& pot, int j);
+// The smallest and largest vacuum of the chain: the values its kinks pass through.
+double ChainLow(const Potential& pot);
+double ChainHigh(const Potential& pot);
+// W'' at U, for the family or the model.
+double PotD2W(const Potential& pot, double U);
 
 constexpr int kMinKind = 1;
 constexpr int kMaxKind = 4;
@@ -91,8 +109,9 @@ double PotCentre(const Potential& pot, double a);
 // m^2 = W''(U) at a vacuum U = -1 or +1, the squared mass of small waves about it. With
 // W = 0.25 (U^2 - 1)^2 g(U) only the term 2 U^2 g(U) of W'' survives there.
 double VacuumMassSquared(const Potential& pot, double a, double vacuum);
-// The largest W''(U) over [-1, 1], the values every kink passes through: at a vacuum for the
-// smaller k, inside the kink for a fast modulation (about 0.1 k^2 for large k).
+// The largest W''(U) over the chain's range ([-1, 1] for the family), the values every kink
+// passes through: for the family at a vacuum for the smaller k, inside the kink for a fast
+// modulation (about 0.1 k^2 for large k).
 double LargestCurvature(const Potential& pot, double a);
 
 }  // namespace kl

@@ -1,5 +1,6 @@
 #pragma once
-// The static kink of a well: U' = sqrt(2 W(U)) through U(0) = U_c, from -1 to +1.
+// The static kink of a well: U' = sqrt(2 W(U)) through U(0) = U_c, from the lower vacuum to the
+// upper one (-1 to +1 for the family).
 //
 // The first-order equation is integrated (classical Runge-Kutta in extended precision): along
 // it a deviation decays towards either vacuum, whereas marching U'' = dW/dU outward from the
@@ -12,7 +13,11 @@ namespace kl {
 
 class StaticKink {
  public:
+  // The family's kink from -1 to 1 through U_c = PotCentre; for a model, the kink between the
+  // chain's first two vacua.
   StaticKink(const Potential& pot, double a);
+  // A model's kink from the vacuum `lower` up to `upper`, through their midpoint at x = 0.
+  StaticKink(const Potential& pot, double lower, double upper);
 
   // U(x), to about 1e-12; exactly the vacuum where the kink is within rounding of it.
   double At(double x) const;
@@ -33,6 +38,7 @@ class StaticKink {
 
  private:
   Potential pot_;
+  double lower_ = -1, upper_ = 1;
   double centre_;
   long double step_;
   // U at x = j * step (right) and x = -j * step (left), j = 0, 1, ..., up to the first node
@@ -44,7 +50,10 @@ class StaticKink {
   void Fill(std::vector<long double>& nodes, long double direction, double vacuum);
 };
 
-// The rest mass of the kink, the integral of sqrt(2 W(U)) over [-1, 1] (Gauss-Legendre).
+// The rest mass of the kink, the integral of sqrt(2 W(U)) over [-1, 1] (composite Simpson); for
+// a model, between the chain's first two vacua.
 double KinkMass(const Potential& pot, double a);
+// The integral of sqrt(2 W(U)) over [lower, upper].
+double KinkMassBetween(const Potential& pot, double lower, double upper);
 
 }  // namespace kl

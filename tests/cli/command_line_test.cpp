@@ -109,9 +109,31 @@ TEST_F(CommandLine, EveryMistakeIsRefusedUpFrontWithOneLineAndStatus2) {
       {"--kink 0:0.995 --modulation 0.5",
        "--modulation 0.5: dx = 0.07812 puts 3.2 points over the width of the kink moving at 0.995, 0.249 (fewer than "
        "4): the grid does not resolve the kink; take N of at least 322 for this L"},
-      {scan + "--sweep-png m.png", "--sweep-png needs --sweep-modulation"},
+      {scan + "--sweep-png m.png", "--sweep-png needs --sweep-modulation or --sweep-param"},
       {scan + "--sweep-modulation 0:1:0.5 --scan-part 1/2 --sweep-csv t.csv",
        "--sweep-csv t.csv: a share holds part of every scan; --scan-merge of the shares' --sweep-h5 writes it"},
+      // A model of --potential: a formula that reads, names that are known, vacua that carry kinks.
+      {"--kink 0:0 --potential '(u^2-1)*)'",
+       "--potential (u^2-1)*): cannot read the formula at character 9: unexpected \")\""},
+      {"--kink 0:0 --potential 'foo(u)'", "--potential foo(u): unknown function \"foo\""},
+      {"--kink 0:0 --potential 'u^2*x'", "--potential u^2*x: the parameter x is not given"},
+      {"--kink 0:0 --potential 'u^4-a' --param a=0 --param a=1", "--param a=1: the parameter a is given twice"},
+      {"--kink 0:0 --potential phi4 --param a=1", "--potential phi4: the model phi4 takes no parameters"},
+      {"--kink -3:0 --kink 3:0 --potential phi4 --vacua=-1,1", "--vacua -1,1: 2 vacua for 2 kinks; a chain of n kinks "
+       "passes n + 1 vacua"},
+      {"--kink 0:0 --potential phi4 --vacua 0,1", "--vacua 0,1: 0 is not a zero of W (W(0) = 0.25)"},
+      {"--kink 0:0 --potential 'u^2*(1-u^2)^2/2'",
+       "--potential u^2*(1-u^2)^2/2: W(0) = 0 is not positive between the vacua -1 and 1 (a kink needs W > 0 "
+       "strictly between its vacua); give the chain's vacua with --vacua"},
+      {"--kink 0:0 --potential 'log(u)+(u^2-1)^2'",
+       "--potential log(u)+(u^2-1)^2: W or its derivatives are not finite at the vacuum -1; give the chain's vacua "
+       "with --vacua"},
+      {"--kink 0:0 --potential phi4 --kind 2", "--potential phi4: --kind 2 gives the family; give one model"},
+      {"--kink 0:0 --potential phi4 --h5 r.h5",
+       "--potential phi4: --png, --h5, --movie, --log and --mark draw the window's family only"},
+      {scan + "--potential phi6 --vacua 1,0,-1",
+       "--vacua 1,0,-1: the scan's pair goes from A to B and back to A: give A,B,A"},
+      {scan + "--potential 'u^4-a' --sweep-param a=0:1:0.5 --param a=0", "--param a=0: --sweep-param gives a"},
   };
   for (const auto& [args, line] : cases) {
     const Outcome o = Start(runner_, root_ / "work", args);
