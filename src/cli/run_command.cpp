@@ -409,7 +409,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
 ProfileResult ModelProfile(const Potential& pot) {
   ProfileResult r;
   if (pot.Vacua.size() < 2) return r;  // the vacuum alone: no kink
-  const StaticKink kink(pot, pot.ParamA);
+  const StaticKink& kink = *SharedModelKink(pot, std::min(pot.Vacua[0], pot.Vacua[1]), std::max(pot.Vacua[0], pot.Vacua[1]));
   r.Height = static_cast<double>(kink.SteepestSlope());
   r.Width = r.Spread = kink.HalfMaxWidth();
   r.Energy = KinkMass(pot, pot.ParamA);
@@ -465,8 +465,8 @@ std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSi
   double rest = kink.HalfMaxWidth();
   // A model's chain may join other vacua further on: the narrowest of its kinks decides.
   for (size_t j = 2; pot.Model && j < pot.Vacua.size(); ++j)
-    rest = std::min(rest, StaticKink(pot, std::min(pot.Vacua[j - 1], pot.Vacua[j]),
-                                     std::max(pot.Vacua[j - 1], pot.Vacua[j])).HalfMaxWidth());
+    rest = std::min(rest, SharedModelKink(pot, std::min(pot.Vacua[j - 1], pot.Vacua[j]),
+                                          std::max(pot.Vacua[j - 1], pot.Vacua[j]))->HalfMaxWidth());
   const double width = rest * contraction, steepest = static_cast<double>(kink.SteepestSlope());
   const double k = std::fabs(pot.ModulationK);
   const double period = k > 0 ? 2 * M_PI / (k * steepest) * contraction : 0;

@@ -58,16 +58,49 @@ struct RangeWork {
 // The points first .. last of a model other than the family: their values gathered in blocks,
 // the model's force (and W, with `withW`) evaluated over each block, then `put(i, u, f, W)`
 // for every point in increasing i.
+// `values`, when not null, holds the values as doubles at first .. last (a level of plain u),
+// which a double step evaluates in place.
 template <class T, class Get, class Put>
-void ModelPoints(const StepConstants<T>& K, int first, int last, Get get, Put put, bool withW) {
+void ModelPoints(const StepConstants<T>& K, int first, int last, Get get, Put put, bool withW,
+                 const double* values = nullptr) {
   constexpr int kBlock = 256;
   T u[kBlock], f[kBlock], W[kBlock];
   for (int s = first; s <= last; s += kBlock) {
     const int n = std::min(kBlock, last - s + 1);
-    for (int j = 0; j < n; ++j) u[j] = static_cast<T>(get(s + j));
-    K.model->Evaluate(u, f, withW ? W : nullptr, n);
-    for (int j = 0; j < n; ++j) put(s + j, u[j], f[j], withW ? W[j] : T(0));
+    const T* at = u;
+    if constexpr (std::is_same_v<T, double>) {
+      if (values) at = values + s;
+    }
+    if (at == u)
+      for (int j = 0; j < n; ++j) u[j] = static_cast<T>(get(s + j));
+    K.model->Evaluate(at, f, withW ? W : nullptr, n);
+    for (int j = 0; j < n; ++j) put(s + j, at[j], f[j], withW ? W[j] : T(0));
   }
+}
+
+// A model's points of a chunk, kept out of UpdateChunk so that the family's loop is compiled as
+// it was.
+template <class T>
+[[gnu::noinline]] void ModelChunk(const RangeWork<T>& w, int inFirst, int inLast, T* lanes, double& densityMax) {
+  ModelPoints<T>(w.K, inFirst, inLast, [&](int j) { return w.cur[j].re; }, [&](int j, T tu, T f, T W) {
+    const double next = NextWithForce(w.K, w.cur[j - 1].re, tu, w.cur[j + 1].re, w.prev[j].re, static_cast<double>(f));
+    const double r = DensityFrom(w.K, w.cur[j - 1].re, w.cur[j + 1].re, w.prev[j].re, w.cur[j].re, static_cast<double>(W));
+    w.next[j].re = next;
+    w.next[j].r = r;
+    w.density[j] = r;
+    if (w.wOut) w.wOut[j] = static_cast<double>(W);
+    if (r > densityMax) densityMax = r;
+    lanes[EnergyLane(j)] += r;
+  }, true);
+}
+
+// A model's values of a chunk on levels of plain u.
+template <class T>
+[[gnu::noinline]] void ModelValues(const StepConstants<T>& K, const double* prev, const double* cur, double* next,
+                                   int from, int to) {
+  ModelPoints<T>(K, from, to, [&](int j) { return cur[j]; }, [&](int j, T tu, T f, T) {
+    next[j] = NextWithForce(K, cur[j - 1], tu, cur[j + 1], prev[j], static_cast<double>(f));
+  }, false, cur);
 }
 
 template <class T>
@@ -101,16 +134,7 @@ void UpdateChunk(const RangeWork<T>& w, int chunk) {
   };
   int i = inFirst;
   if (w.K.model) {
-    ModelPoints<T>(w.K, inFirst, inLast, [&](int j) { return w.cur[j].re; }, [&](int j, T tu, T f, T W) {
-      const double next = NextWithForce(w.K, w.cur[j - 1].re, tu, w.cur[j + 1].re, w.prev[j].re, static_cast<double>(f));
-      const double r = DensityFrom(w.K, w.cur[j - 1].re, w.cur[j + 1].re, w.prev[j].re, w.cur[j].re, static_cast<double>(W));
-      w.next[j].re = next;
-      w.next[j].r = r;
-      w.density[j] = r;
-      if (w.wOut) w.wOut[j] = static_cast<double>(W);
-      if (r > densityMax) densityMax = r;
-      lanes[EnergyLane(j)] += r;
-    }, true);
+    ModelChunk(w, inFirst, inLast, lanes, densityMax);
     i = inLast + 1;
   }
   if constexpr (std::is_same_v<T, double>) {
@@ -253,9 +277,7 @@ void UpdateLevelValues(const StepConstants<T>& K, const double* prev, const doub
     const int from = std::max(a, inFirst), to = std::min(b, inLast);
     int i = from;
     if (K.model) {
-      ModelPoints<T>(K, from, to, [&](int j) { return cur[j]; }, [&](int j, T tu, T f, T) {
-        next[j] = NextWithForce(K, cur[j - 1], tu, cur[j + 1], prev[j], static_cast<double>(f));
-      }, false);
+      ModelValues<T>(K, prev, cur, next, from, to);
       i = to + 1;
     }
     if constexpr (std::is_same_v<T, double>) {

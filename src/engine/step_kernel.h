@@ -51,7 +51,7 @@ struct PointUpdate {
 
 // The scheme's new value from the force dW/dU at the point, rounded to a double.
 template <class T>
-inline double NextWithForce(const StepConstants<T>& K, double uL, T tu, double uR, double uP, double f) {
+[[gnu::always_inline]] inline double NextWithForce(const StepConstants<T>& K, double uL, T tu, double uR, double uP, double f) {
   const T D = K.c2 * ((static_cast<T>(uR) - static_cast<T>(2) * tu) + uL) +
               (static_cast<T>(2) * tu - uP);
   return static_cast<double>(D - K.dt2 * f);

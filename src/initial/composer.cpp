@@ -196,19 +196,10 @@ void ModelChainInto(const ComposeGrid& g, const ComposeInputs& in, InitRecords& 
   const int count = std::clamp(list.SolitonCount, 0, kMaxSolitons);
   SortSolitons(count, list.InitSm.data(), list.InitVel.data());
   if (count == 0) return;
-  std::vector<std::unique_ptr<StaticKink>> shapes;  // one per kink, shared by equal vacuum pairs
-  std::vector<const StaticKink*> shapeOf(static_cast<size_t>(count) + 1, nullptr);
+  std::vector<std::shared_ptr<const StaticKink>> shapeOf(static_cast<size_t>(count) + 1);
   for (int j = 1; j <= count; ++j) {
     const double from = ChainVacuum(in.pot, j - 1), to = ChainVacuum(in.pot, j);
-    const double lower = std::min(from, to), upper = std::max(from, to);
-    for (int k = 1; k < j && !shapeOf[static_cast<size_t>(j)]; ++k)
-      if (std::min(ChainVacuum(in.pot, k - 1), ChainVacuum(in.pot, k)) == lower &&
-          std::max(ChainVacuum(in.pot, k - 1), ChainVacuum(in.pot, k)) == upper)
-        shapeOf[static_cast<size_t>(j)] = shapeOf[static_cast<size_t>(k)];
-    if (!shapeOf[static_cast<size_t>(j)]) {
-      shapes.push_back(std::make_unique<StaticKink>(in.pot, lower, upper));
-      shapeOf[static_cast<size_t>(j)] = shapes.back().get();
-    }
+    shapeOf[static_cast<size_t>(j)] = SharedModelKink(in.pot, std::min(from, to), std::max(from, to));
   }
   for (int i = -g.half; i <= g.half; ++i) {
     T u0 = ChainVacuum(in.pot, 0), u1 = u0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
+#include <mutex>
 
 #include "soliton/field_model.h"
 
@@ -87,8 +89,15 @@ void StaticKink::Fill(std::vector<long double>& nodes, long double direction, do
   nodes.push_back(U);
   const long double s = direction * step_;
   const long count = std::lround(static_cast<double>(kMaxReach / step_));
-  for (long j = 1; j <= count && static_cast<double>(U) != vacuum; ++j) {
-    U = Advance(U, s);
+  // A model's vacuum may be 0, which a tail falling as e^(-m x) reaches in doubles only after
+  // hundreds of widths: its kink ends where it lies within 2^-60 of its span from the vacuum.
+  const long double close = pot_.Model ? std::ldexp(static_cast<long double>(upper_) - lower_, -60) : 0;
+  for (long j = 1; j <= count && static_cast<double>(U) != vacuum && !(std::fabs(U - vacuum) < close); ++j) {
+    const long double next = Advance(U, s);
+    // Where W rounds to zero short of the vacuum the solution stands still: so would every
+    // further node, and At() continues with the last one.
+    if (next == U) break;
+    U = next;
     nodes.push_back(U);
   }
 }
@@ -127,6 +136,27 @@ double StaticKink::HalfMaxWidth() const {
         any = true;
       }
   return any ? static_cast<double>(highest - lowest + 2 * step_) : 0.0;
+}
+
+std::shared_ptr<const StaticKink> SharedModelKink(const Potential& pot, double lower, double upper) {
+  struct Entry {
+    const FieldModel* model;
+    double lower, upper;
+    std::shared_ptr<const StaticKink> kink;  // holds the model, so that its address stays its own
+  };
+  static std::mutex mutex;
+  static std::deque<Entry> kept;
+  constexpr size_t kKept = 8;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    for (const Entry& e : kept)
+      if (e.model == pot.Model.get() && e.lower == lower && e.upper == upper) return e.kink;
+  }
+  auto kink = std::make_shared<const StaticKink>(pot, lower, upper);
+  const std::lock_guard<std::mutex> lock(mutex);
+  kept.push_back(Entry{pot.Model.get(), lower, upper, kink});
+  if (kept.size() > kKept) kept.pop_front();
+  return kink;
 }
 
 double KinkMass(const Potential& pot, double a) {

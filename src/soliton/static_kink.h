@@ -5,6 +5,7 @@
 // The first-order equation is integrated (classical Runge-Kutta in extended precision): along
 // it a deviation decays towards either vacuum, whereas marching U'' = dW/dU outward from the
 // centre follows a separatrix, from which any error grows exponentially.
+#include <memory>
 #include <vector>
 
 #include "soliton/potential.h"
@@ -49,6 +50,10 @@ class StaticKink {
   long double Advance(long double U, long double s) const;
   void Fill(std::vector<long double>& nodes, long double direction, double vacuum);
 };
+
+// A model's kink from `lower` up to `upper`, shared: the kinks of a model are solved once for all
+// the runs of a scan (the latest few pairs of vacua are kept).
+std::shared_ptr<const StaticKink> SharedModelKink(const Potential& pot, double lower, double upper);
 
 // The rest mass of the kink, the integral of sqrt(2 W(U)) over [-1, 1] (composite Simpson); for
 // a model, between the chain's first two vacua.
