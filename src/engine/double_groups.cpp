@@ -18,7 +18,7 @@ namespace kl {
 // same argument in their scalar, SSE2 and AVX forms, so a point's result does not depend on
 // which of them computed it.
 void SinCosDouble(double z, double& sn, double& cs) {
-  const Sleef_double_2 r = Sleef_cinz_sincosd1_u10purec(z);
+  const Sleef_double_2 r = Sleef_cinz_sincosd1_u35purec(z);
   sn = r.x;
   cs = r.y;
 }
@@ -31,8 +31,8 @@ void SinCos4(V4 z, V4& sn, V4& cs) {
   __m128d lo, hi;
   __builtin_memcpy(&lo, &z, sizeof lo);
   __builtin_memcpy(&hi, reinterpret_cast<const char*>(&z) + sizeof lo, sizeof hi);
-  const Sleef___m128d_2 a = Sleef_cinz_sincosd2_u10sse2(lo);
-  const Sleef___m128d_2 b = Sleef_cinz_sincosd2_u10sse2(hi);
+  const Sleef___m128d_2 a = Sleef_cinz_sincosd2_u35sse2(lo);
+  const Sleef___m128d_2 b = Sleef_cinz_sincosd2_u35sse2(hi);
   __builtin_memcpy(&sn, &a.x, sizeof a.x);
   __builtin_memcpy(reinterpret_cast<char*>(&sn) + sizeof a.x, &b.x, sizeof b.x);
   __builtin_memcpy(&cs, &a.y, sizeof a.y);

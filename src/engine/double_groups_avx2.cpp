@@ -14,7 +14,7 @@ typedef struct {
 } Sleef___m256d_2;
 #define Sleef___m256d_2_DEFINED
 #endif
-extern "C" Sleef___m256d_2 Sleef_cinz_sincosd4_u10avx(__m256d);
+extern "C" Sleef___m256d_2 Sleef_cinz_sincosd4_u35avx(__m256d);
 
 #pragma GCC push_options
 #pragma GCC target("avx2")
@@ -25,7 +25,7 @@ namespace {
 #include "engine/double_groups_body.h"
 
 void SinCos4(V4 z, V4& sn, V4& cs) {
-  const Sleef___m256d_2 r = Sleef_cinz_sincosd4_u10avx(reinterpret_cast<__m256d&>(z));
+  const Sleef___m256d_2 r = Sleef_cinz_sincosd4_u35avx(reinterpret_cast<__m256d&>(z));
   sn = reinterpret_cast<const V4&>(r.x);
   cs = reinterpret_cast<const V4&>(r.y);
 }

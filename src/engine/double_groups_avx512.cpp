@@ -20,8 +20,8 @@ typedef struct {
 } Sleef___m512d_2;
 #define Sleef___m512d_2_DEFINED
 #endif
-extern "C" Sleef___m256d_2 Sleef_cinz_sincosd4_u10avx(__m256d);
-extern "C" Sleef___m512d_2 Sleef_cinz_sincosd8_u10avx512fnofma(__m512d);
+extern "C" Sleef___m256d_2 Sleef_cinz_sincosd4_u35avx(__m256d);
+extern "C" Sleef___m512d_2 Sleef_cinz_sincosd8_u35avx512fnofma(__m512d);
 
 #pragma GCC push_options
 #pragma GCC target("avx512f")
@@ -33,7 +33,7 @@ typedef double V8 __attribute__((vector_size(64)));
 typedef long long M8 __attribute__((vector_size(64)));
 
 void SinCosOf(V8 z, V8& sn, V8& cs) {
-  const Sleef___m512d_2 r = Sleef_cinz_sincosd8_u10avx512fnofma(reinterpret_cast<__m512d&>(z));
+  const Sleef___m512d_2 r = Sleef_cinz_sincosd8_u35avx512fnofma(reinterpret_cast<__m512d&>(z));
   sn = reinterpret_cast<const V8&>(r.x);
   cs = reinterpret_cast<const V8&>(r.y);
 }
@@ -41,7 +41,7 @@ void SinCosOf(V8 z, V8& sn, V8& cs) {
 #include "engine/double_groups_body.h"
 
 void SinCos4(V4 z, V4& sn, V4& cs) {
-  const Sleef___m256d_2 r = Sleef_cinz_sincosd4_u10avx(reinterpret_cast<__m256d&>(z));
+  const Sleef___m256d_2 r = Sleef_cinz_sincosd4_u35avx(reinterpret_cast<__m256d&>(z));
   sn = reinterpret_cast<const V4&>(r.x);
   cs = reinterpret_cast<const V4&>(r.y);
 }
