@@ -145,7 +145,7 @@ std::optional<size_t> CriticalConvergedEdge(const std::vector<ConvergedEdge>& ed
     if (v.empty() || !v.back()) continue;
     if (!fastest || *v.back() > *edges[*fastest].v.back()) fastest = k;
   }
-  if (!fastest || !(edges[*fastest].high == RunClass{RunClass::Escape, 1})) return std::nullopt;
+  if (!fastest || !PassesAtOnce(edges[*fastest].high)) return std::nullopt;
   return fastest;
 }
 

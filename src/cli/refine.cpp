@@ -106,10 +106,10 @@ RefineResult RefineEdges(std::vector<ScanEdge> edges, double tolerance, const Ro
 }
 
 std::optional<ScanEdge> CriticalEdge(const std::vector<std::pair<double, RunClass>>& runs) {
-  const RunClass escape1{RunClass::Escape, 1};
-  if (runs.empty() || !(runs.back().second == escape1)) return std::nullopt;
+  if (runs.empty() || !PassesAtOnce(runs.back().second)) return std::nullopt;
+  const RunClass fastest = runs.back().second;
   for (size_t k = runs.size() - 1; k-- > 0;)
-    if (!(runs[k].second == escape1))
+    if (!(runs[k].second == fastest))
       return ScanEdge{runs[k].first, runs[k + 1].first, runs[k].second, runs[k + 1].second};
   return std::nullopt;
 }

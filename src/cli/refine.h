@@ -53,8 +53,15 @@ struct RefineResult {
 RefineResult RefineEdges(std::vector<ScanEdge> edges, double tolerance, const RoundRunner& runRound,
                          const std::function<void(size_t queued)>& onRound = {});
 
+// The classes of a pair that separates at the first meeting: an escape after one bounce, or a
+// model's pair that passes through.
+inline bool PassesAtOnce(const RunClass& c) {
+  return c == RunClass{RunClass::Escape, 1} || c == RunClass{RunClass::Through, 0};
+}
+
 // The critical velocity of a refined scan: the edge above which every run escapes after one
-// bounce. nullopt when the fastest run does not escape after one bounce, or every run does.
+// bounce (or, for a model, every run passes through). nullopt when the fastest run does
+// neither, or every run does.
 std::optional<ScanEdge> CriticalEdge(const std::vector<std::pair<double, RunClass>>& runs);
 
 // A velocity rounded to 12 significant digits, as every scan velocity is run and written.

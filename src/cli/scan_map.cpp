@@ -24,7 +24,7 @@ constexpr double kKeyLow = -2.0, kKeyHigh = 2.0;  // the colour key's range of u
 }  // namespace
 
 void PaintScanMap(const std::vector<double>& velocities, const std::vector<CollisionRun>& runs, double tMax,
-                  int colourCount, const std::string& title, Canvas& canvas) {
+                  int colourCount, const std::string& title, Canvas& canvas, const std::string& keyLabel) {
   PixelFont font(2);
   const int count = static_cast<int>(velocities.size());
   const int band = count > 0 ? std::max(1, kMapTargetWidth / count) : kMapTargetWidth;
@@ -127,7 +127,7 @@ void PaintScanMap(const std::vector<double>& velocities, const std::vector<Colli
     std::snprintf(text, sizeof text, u == 0 ? "%d" : "%+d", u);
     Label(canvas, kx + kKeyWidth + kTickLength + 6, y - textHeight / 2, text);
   }
-  Label(canvas, kx, y0 - textHeight - 8, "u");
+  Label(canvas, kx, y0 - textHeight - 8, keyLabel);
   Label(canvas, x0, 12, title);
   canvas.SetTextRenderer(nullptr);
 }

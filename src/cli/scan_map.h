@@ -14,7 +14,8 @@ namespace kl {
 // refined run is a narrow band where it falls. Drawn in the window's amplitude colours for
 // `colourCount` colours, with the time and velocity axes, a colour key and a title, its
 // labels drawn in the built-in pixel font. The canvas is sized here.
+// `keyLabel` names the coloured quantity ("u"; for a model's pair the scaled centre).
 void PaintScanMap(const std::vector<double>& velocities, const std::vector<CollisionRun>& runs, double tMax,
-                  int colourCount, const std::string& title, Canvas& canvas);
+                  int colourCount, const std::string& title, Canvas& canvas, const std::string& keyLabel = "u");
 
 }  // namespace kl

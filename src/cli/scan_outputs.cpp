@@ -21,7 +21,18 @@ bool WriteScanMap(const ScanOptions& o, const std::vector<double>& grid, const s
                       "  L=" + Shortest(r.halfInterval) + "  C=" + Shortest(o.separation);
   if (o.parts > 1) title += "  part " + std::to_string(o.part) + "/" + std::to_string(o.parts);
   Canvas canvas;
-  PaintScanMap(grid, runs, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas);
+  if (r.model && r.vacua.size() >= 2) {
+    // A model's centre in the family's colours: s = (u - (A + B)/2) / ((B - A)/2), -1 at the
+    // outer vacuum A and +1 at the vacuum B between the pair, as u is for the family.
+    const PairVacua pair{r.vacua[0], r.vacua[1]};
+    std::vector<CollisionRun> scaled = runs;
+    for (CollisionRun& run : scaled)
+      for (double& u : run.centre) u = pair.Scaled(u);
+    title += "  s: -1 at " + Shortest(pair.outer) + ", +1 at " + Shortest(pair.between);
+    PaintScanMap(grid, scaled, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas, "s");
+  } else {
+    PaintScanMap(grid, runs, r.untilTime.value_or(kScanDefaultTime), r.colourCount, title, canvas);
+  }
   std::string error;
   if (WriteCanvasPng(canvas, o.pngFile, error)) return true;
   err << "kinklab-run: " << error << '\n';

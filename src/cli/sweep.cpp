@@ -132,7 +132,9 @@ int WriteSweep(const ScanOptions& given, const std::vector<SweepEntry>& entries,
   const OutputFolderLock alone(OutputPaths(given));
   const bool share = given.parts > 1;
   const std::string& k = given.SweptName();
-  const bool model = !given.run.potential.empty();
+  bool model = !given.run.potential.empty();  // or a model's record read back
+  for (const SweepEntry& e : entries)
+    for (const ScanRecord& rec : e.records) model = model || !rec.parameters.potential.empty();
   bool refined = false;
   for (const SweepEntry& e : entries) refined = refined || Refined(e);
   int status = 0;

@@ -106,5 +106,40 @@ TEST(ModelScan, AFormulaEqualToKindOneFindsItsEdgesAndItsRecordKeepsTheModel) {
       << err;
 }
 
+// The family's formula swept over its parameter k gives --sweep-modulation's table: the same
+// critical brackets to the refinement's tolerance and the same edges and windows; the sweep's
+// outputs name the parameter.
+TEST(ModelScan, SweepingAFormulasParameterGivesTheTableOfTheFamilysSweep) {
+  const std::vector<std::string> grid = {"--scan", "0.1:0.5:0.1", "--refine", "0.002"};
+  std::string out, err;
+  std::vector<std::string> family = grid;
+  family.insert(family.end(), {"--sweep-modulation", "0:0.9:0.9"});
+  ASSERT_EQ(Scan(family, out, err), 0) << err;
+  const std::vector<std::string> a = Lines(out);
+  std::vector<std::string> formula = grid;
+  formula.insert(formula.end(), {"--potential", "0.25*(u^2-1)^2*(cos(k*(u-0.3))+1.5)/2.5", "--sweep-param",
+                                 "k=0:0.9:0.9", "--sweep-png", Path("sweep.png")});
+  ASSERT_EQ(Scan(formula, out, err), 0) << err;
+  const std::vector<std::string> b = Lines(out);
+  ASSERT_EQ(a.size(), 3u);
+  ASSERT_EQ(b.size(), 3u);
+  EXPECT_EQ(a[0], "k,v_c_low,v_c_high,edges,windows");
+  EXPECT_EQ(b[0], a[0]);
+  for (size_t row = 1; row < 3; ++row) {
+    std::vector<double> x, y;
+    std::istringstream p(a[row]), q(b[row]);
+    for (std::string f; std::getline(p, f, ',');) x.push_back(f.empty() ? -1 : std::stod(f));
+    for (std::string f; std::getline(q, f, ',');) y.push_back(f.empty() ? -1 : std::stod(f));
+    ASSERT_EQ(x.size(), 5u) << a[row];
+    ASSERT_EQ(y.size(), 5u) << b[row];
+    EXPECT_EQ(x[0], y[0]);
+    EXPECT_NEAR(x[1], y[1], 0.002) << a[row] << " | " << b[row];
+    EXPECT_NEAR(x[2], y[2], 0.002) << a[row] << " | " << b[row];
+    EXPECT_EQ(x[3], y[3]);
+    EXPECT_EQ(x[4], y[4]);
+  }
+  EXPECT_NE(err.find("sweep: k = 0.9: critical velocity"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace kl
