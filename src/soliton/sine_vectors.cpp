@@ -6,10 +6,10 @@
 
 // The library's header declares its AVX routines only when the whole file is compiled for AVX;
 // these are its declarations of the two used here.
-extern "C" __m256d Sleef_cinz_sind4_u35avx(__m256d);
-extern "C" __m256d Sleef_cinz_cosd4_u35avx(__m256d);
-extern "C" __m512d Sleef_cinz_sind8_u35avx512fnofma(__m512d);
-extern "C" __m512d Sleef_cinz_cosd8_u35avx512fnofma(__m512d);
+extern "C" __attribute__((target("avx"))) __m256d Sleef_cinz_sind4_u35avx(__m256d);
+extern "C" __attribute__((target("avx"))) __m256d Sleef_cinz_cosd4_u35avx(__m256d);
+extern "C" __attribute__((target("avx512f"))) __m512d Sleef_cinz_sind8_u35avx512fnofma(__m512d);
+extern "C" __attribute__((target("avx512f"))) __m512d Sleef_cinz_cosd8_u35avx512fnofma(__m512d);
 
 namespace kl {
 
@@ -33,33 +33,27 @@ bool HasAvx() {
 #endif
 }
 
-#pragma GCC push_options
-#pragma GCC target("avx512f")
-int SinAvx512(const double* x, double* out, int n) {
+__attribute__((target("avx512f"))) int SinAvx512(const double* x, double* out, int n) {
   int i = 0;
   for (; i + 8 <= n; i += 8) _mm512_storeu_pd(out + i, Sleef_cinz_sind8_u35avx512fnofma(_mm512_loadu_pd(x + i)));
   return i;
 }
-int CosAvx512(const double* x, double* out, int n) {
+__attribute__((target("avx512f"))) int CosAvx512(const double* x, double* out, int n) {
   int i = 0;
   for (; i + 8 <= n; i += 8) _mm512_storeu_pd(out + i, Sleef_cinz_cosd8_u35avx512fnofma(_mm512_loadu_pd(x + i)));
   return i;
 }
-#pragma GCC pop_options
 
-#pragma GCC push_options
-#pragma GCC target("avx")
-int SinAvx(const double* x, double* out, int n) {
+__attribute__((target("avx"))) int SinAvx(const double* x, double* out, int n) {
   int i = 0;
   for (; i + 4 <= n; i += 4) _mm256_storeu_pd(out + i, Sleef_cinz_sind4_u35avx(_mm256_loadu_pd(x + i)));
   return i;
 }
-int CosAvx(const double* x, double* out, int n) {
+__attribute__((target("avx"))) int CosAvx(const double* x, double* out, int n) {
   int i = 0;
   for (; i + 4 <= n; i += 4) _mm256_storeu_pd(out + i, Sleef_cinz_cosd4_u35avx(_mm256_loadu_pd(x + i)));
   return i;
 }
-#pragma GCC pop_options
 
 int SinSse2(const double* x, double* out, int n) {
   int i = 0;
