@@ -11,6 +11,7 @@
 #include "cli/scan_command.h"
 #include "cli/scan_csv.h"
 #include "records/scan_record.h"
+#include "support/run_scan.h"
 #include "support/text_files.h"
 
 namespace kl {
@@ -26,14 +27,7 @@ std::string Path(const std::string& name) {
 int Scan(std::vector<std::string> args, std::string& out, std::string& err, bool common = true) {
   const std::vector<std::string> usual = {"--separation", "4", "--N", "256", "--t", "60", "--precision", "double"};
   if (common) args.insert(args.end(), usual.begin(), usual.end());
-  ScanOptions o;
-  if (!ParseScanArgs(args, o, err)) return 2;
-  std::atomic<bool> stop{false};
-  std::ostringstream o1, o2;
-  const int status = RunScanCommand(o, stop, o1, o2, false);
-  out = o1.str();
-  err = o2.str();
-  return status;
+  return test::RunScanLine(args, out, err);
 }
 
 std::vector<ScanEdge> Edges(const std::string& csv) {

@@ -27,6 +27,7 @@
 #include "cli/refine.h"
 #include "interaction/colour_scale.h"
 #include "records/scan_record.h"
+#include "support/run_scan.h"
 #include "support/text_files.h"
 #include "views/canvas.h"
 
@@ -489,18 +490,7 @@ class RefinedScan : public ::testing::Test {
   }
   // The scan command on exactly these arguments.
   static int RunAsGiven(const std::vector<std::string>& args, std::string& out, std::string& err) {
-    ScanOptions o;
-    std::string error;
-    if (!ParseScanArgs(args, o, error)) {
-      err = error;
-      return 2;
-    }
-    std::atomic<bool> stop{false};
-    std::ostringstream o1, o2;
-    const int status = RunScanCommand(o, stop, o1, o2, false);
-    out = o1.str();
-    err = o2.str();
-    return status;
+    return test::RunScanLine(args, out, err);
   }
 };
 
@@ -675,13 +665,8 @@ TEST_F(RefinedScan, RecordsOfASplitScanOrRefinementMergeIntoTheWholeByteForByte)
   }
   auto merge = [&](std::vector<std::string> args, std::string& e) {
     args.insert(args.begin(), "--scan-merge");
-    ScanOptions o;
-    if (!ParseScanArgs(args, o, e)) return 2;
-    std::atomic<bool> stop{false};
-    std::ostringstream o1, o2;
-    const int status = RunScanCommand(o, stop, o1, o2, false);
-    e = o2.str();
-    return status;
+    std::string o;
+    return test::RunScanLine(args, o, e);
   };
   std::string e;
   ASSERT_EQ(merge({parts[0], parts[1], parts[2], "--scan-csv", Path("m.csv"), "--scan-png", Path("m.png"),
