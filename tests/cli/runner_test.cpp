@@ -144,11 +144,11 @@ TEST(Runner, WarnsOfAGridThatDoesNotResolveTheKink) {
   EXPECT_EQ(err.str().find("kinklab-run: warning: dx = 0.5 puts 3.3 points over the kink's width 1.67"), 0u)
       << err.str();
   EXPECT_EQ(Keys(out.str()).at("t").substr(0, 1), "1");
-  const Potential four{4, 5.0, 0.0};
+  const Potential four{4, 5.0, 0.0, {}, {}};
   EXPECT_EQ(ResolutionWarning(four, 64, 512), "");  // 6.7 points
   // A moving kink is narrower by its Lorentz factor: kind 1's width 2.502 times sqrt(1 - v^2) is
   // 0.353 at v = 0.99 (4.5 points of dx = 0.078) and 0.250 at v = 0.995 (3.2 points).
-  const Potential one{1, 0.0, 0.0};
+  const Potential one{1, 0.0, 0.0, {}, {}};
   EXPECT_EQ(ResolutionWarning(one, 10, 256, 0.99), "");
   EXPECT_EQ(ResolutionWarning(one, 10, 256, 0.995).find("warning: dx = 0.07812 puts 3.2 points over the width of "
                                                          "the kink moving at 0.995, 0.25 (fewer than 4)"),
