@@ -1,0 +1,93 @@
+#!/usr/bin/python3
+"""Checks that includes between the folders of src/ run one way: down the layers below.
+
+    check_layers.py SOURCE_DIR
+
+The layers, lowest first. A file may include its own folder's headers and those of any folder
+below its own. The window's files (*_window.cpp, *_window.h) and the program entries (*_main.cpp)
+form the top layer whatever folder they stand in: they may include anything.
+
+Includes that still run upward are listed in KNOWN with the reason they remain; each is to go
+as the code is moved, and the check fails both for a new upward include and for a listed one
+that is no longer there (so that the list only shrinks). Exit status 0 when the includes agree,
+1 otherwise, with a line for each disagreement.
+"""
+import os
+import re
+import sys
+
+LAYERS = ["soliton", "initial", "engine", "views", "interaction", "records", "cli", "app"]
+
+# (file, included folder): upward includes not yet removed.
+KNOWN = {
+    # The scan CSV, the run classes and the collision types live in cli/; records/ reads and
+    # writes them.
+    ("records/record_set.cpp", "cli"),
+    ("records/scan_record.cpp", "cli"),
+    ("records/scan_record.h", "cli"),
+    # The atomic file writer and the version live in app/.
+    ("records/hdf5_util.cpp", "app"),
+    ("records/pending_file.cpp", "app"),
+    ("cli/converged_scan.cpp", "app"),
+    ("cli/option_checks.cpp", "app"),
+    ("cli/option_table.cpp", "app"),
+    ("cli/refined_scan.cpp", "app"),
+    ("cli/run_command.cpp", "app"),
+    ("cli/scan_command.cpp", "app"),
+    ("cli/scan_merge.cpp", "app"),
+    ("cli/scan_outputs.cpp", "app"),
+    ("cli/sweep.cpp", "app"),
+    ("interaction/xt_png.cpp", "app"),
+    ("interaction/xt_png.h", "app"),
+    ("interaction/mouse_work.h", "app"),
+    ("interaction/refresh.h", "app"),
+    # The run control drives the window's program: its pictures and its mark log.
+    ("engine/run_control.h", "app"),
+    ("engine/marks.cpp", "app"),
+    # The composer takes the grid and the level types of the engine.
+    ("initial/composer.h", "engine"),
+    # The profile's and the scales' drawing and dialogs.
+    ("soliton/plot_frame.h", "views"),
+    ("soliton/scale_dialogs.h", "app"),
+    ("soliton/soliton_graphs.h", "app"),
+}
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')
+
+
+def is_window(name):
+    return re.search(r"(_window\.(cpp|h)|_main\.cpp)$", name) is not None
+
+
+def main():
+    src = os.path.join(sys.argv[1], "src")
+    found = set()
+    bad = []
+    for folder in sorted(os.listdir(src)):
+        if folder not in LAYERS:
+            bad.append(f"src/{folder}: a folder of no layer; add it to LAYERS")
+            continue
+        for name in sorted(os.listdir(os.path.join(src, folder))):
+            if is_window(name) or not name.endswith((".h", ".cpp")):
+                continue
+            path = f"{folder}/{name}"
+            with open(os.path.join(src, path), encoding="utf-8") as f:
+                for number, line in enumerate(f, 1):
+                    m = INCLUDE.match(line)
+                    if not m or m.group(1) == folder or m.group(1) not in LAYERS:
+                        continue
+                    if LAYERS.index(m.group(1)) < LAYERS.index(folder):
+                        continue
+                    if (path, m.group(1)) in KNOWN:
+                        found.add((path, m.group(1)))
+                    else:
+                        bad.append(f"src/{path}:{number}: includes {m.group(1)}/, a layer above {folder}/")
+    for path, target in sorted(KNOWN - found):
+        bad.append(f"src/{path}: no longer includes {target}/; remove it from KNOWN")
+    for line in bad:
+        print(line)
+    return 1 if bad else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
