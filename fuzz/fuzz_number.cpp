@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "fuzz_check.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const double untouched = -12345.5;

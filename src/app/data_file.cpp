@@ -10,7 +10,7 @@
 #include <limits>
 #include <vector>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "interaction/colour_scale.h"
 
 namespace kl {

@@ -4,7 +4,7 @@
 #include "app/data_file.h"
 #include "app/main_window.h"
 #include "initial/kink_entries.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -3,7 +3,7 @@
 #include <QPalette>
 
 #include "app/main_window.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -15,7 +15,7 @@
 #include <map>
 
 #include "app/main_window.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -5,8 +5,8 @@
 #include <QRadioButton>
 
 #include "app/main_window.h"
-#include "app/version.h"
-#include "soliton/numbers.h"
+#include "base/version.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -6,7 +6,7 @@
 #include <limits>
 #include <stdexcept>
 
-#include "cli/text_out.h"
+#include "base/text_out.h"
 
 namespace kl {
 namespace {

@@ -7,14 +7,14 @@
 #include <string>
 #include <vector>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "cli/converge.h"
 #include "cli/refine.h"
 #include "cli/refined_scan.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 
 namespace kl {
 

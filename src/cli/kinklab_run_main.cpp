@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "cli/options.h"
 #include "cli/run_command.h"
 #include "cli/scan_command.h"

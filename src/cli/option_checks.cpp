@@ -6,12 +6,12 @@
 #include <filesystem>
 #include <system_error>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "cli/cluster_share.h"
 #include "cli/option_table.h"
 #include "cli/refine.h"
 #include "cli/run_command.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep.h"
 #include "engine/integrator.h"

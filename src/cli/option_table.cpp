@@ -11,7 +11,7 @@
 #include "engine/step_pool.h"
 #include "interaction/colour_scale.h"
 #include "soliton/potential.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl::cli {
 

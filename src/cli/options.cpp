@@ -7,7 +7,7 @@
 #include <sstream>
 
 #include "cli/option_table.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

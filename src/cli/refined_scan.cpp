@@ -8,16 +8,16 @@
 #include <string>
 #include <vector>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "app/side_files.h"
-#include "app/version.h"
+#include "base/version.h"
 #include "cli/converge.h"
 #include "cli/refine.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "records/scan_record.h"
 
 namespace kl {

@@ -13,11 +13,11 @@
 #include <sstream>
 
 #include "app/data_file.h"
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "cli/scan_outputs.h"
 #include "cli/stop_signals.h"
-#include "cli/text_out.h"
-#include "app/version.h"
+#include "base/text_out.h"
+#include "base/version.h"
 #include "engine/integrator.h"
 #include "engine/lean_run.h"
 #include "engine/run_control.h"
@@ -25,7 +25,7 @@
 #include "interaction/colour_scale.h"
 #include "records/movie.h"
 #include "records/run_record.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "soliton/chain_check.h"
 #include "soliton/field_model.h"
 #include "soliton/static_kink.h"

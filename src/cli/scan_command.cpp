@@ -6,7 +6,7 @@
 #include <cmath>
 #include <ostream>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "cli/refined_scan.h"
 #include "cli/run_command.h"
 #include "cli/scan_csv.h"

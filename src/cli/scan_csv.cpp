@@ -6,8 +6,8 @@
 #include <optional>
 #include <utility>
 
-#include "cli/text_out.h"
-#include "soliton/numbers.h"
+#include "base/text_out.h"
+#include "base/numbers.h"
 
 namespace kl {
 

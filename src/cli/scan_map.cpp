@@ -6,9 +6,9 @@
 #include <cstdio>
 
 #include "cli/map_axes.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "interaction/colour_scale.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "views/pixel_font.h"
 
 namespace kl {

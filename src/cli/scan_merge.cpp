@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "cli/refined_scan.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"

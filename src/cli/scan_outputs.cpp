@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <ostream>
 
-#include "app/replace_file.h"
-#include "app/version.h"
+#include "base/replace_file.h"
+#include "base/version.h"
 #include "cli/run_command.h"
 #include "cli/scan_map.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "interaction/xt_png.h"
 
 namespace kl {

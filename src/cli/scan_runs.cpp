@@ -10,7 +10,7 @@
 
 #include "cli/cluster_share.h"
 #include "cli/refine.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 
 namespace kl {
 

@@ -5,7 +5,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 #include "cli/converge.h"
 #include "cli/refine.h"
 #include "cli/refined_scan.h"
@@ -13,7 +13,7 @@
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep_map.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "interaction/xt_png.h"
 #include "soliton/potential.h"
 

@@ -5,8 +5,8 @@
 #include <numeric>
 
 #include "cli/map_axes.h"
-#include "cli/text_out.h"
-#include "soliton/numbers.h"
+#include "base/text_out.h"
+#include "base/numbers.h"
 #include "views/pixel_font.h"
 
 namespace kl {

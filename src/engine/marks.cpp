@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "app/replace_file.h"
-#include "soliton/numbers.h"
+#include "base/replace_file.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -4,7 +4,7 @@
 #include <cmath>
 
 #include "engine/integrator.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

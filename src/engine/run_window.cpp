@@ -2,7 +2,7 @@
 #include <QThread>
 
 #include "app/main_window.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -1,6 +1,6 @@
 #include "initial/kink_entries.h"
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

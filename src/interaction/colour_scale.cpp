@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -1,6 +1,6 @@
 // The colour scale and the choice of N on the solution tab.
 #include "app/main_window.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -1,7 +1,7 @@
 // Presses and drags on the solution tab: hints, microscopes, marks and the strips' ranges.
 #include "app/main_window.h"
 #include "interaction/mouse_work.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

@@ -9,8 +9,8 @@
 #include <cstring>
 #include <vector>
 
-#include "app/replace_file.h"
-#include "app/version.h"
+#include "base/replace_file.h"
+#include "base/version.h"
 #include "interaction/refresh.h"
 #include "soliton/plot_frame.h"
 #include "views/canvas.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 
 namespace kl::h5 {
 

@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "views/run_pictures.h"
 
 namespace kl {

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 
 namespace kl {
 

@@ -6,7 +6,7 @@
 #include <map>
 
 #include "cli/scan_csv.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "records/hdf5_util.h"
 #include "records/scan_record.h"
 #include "records/scan_record_layout.h"

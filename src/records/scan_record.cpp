@@ -16,10 +16,10 @@
 
 #include "cli/scan_csv.h"
 #include "cli/scan_runs.h"
-#include "cli/text_out.h"
+#include "base/text_out.h"
 #include "records/hdf5_util.h"
 #include "records/scan_record_layout.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "soliton/potential.h"
 
 namespace kl {

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "soliton/field_model.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

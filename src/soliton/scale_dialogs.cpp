@@ -1,6 +1,6 @@
 #include "soliton/scale_dialogs.h"
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 namespace kl {
 

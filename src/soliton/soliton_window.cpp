@@ -1,6 +1,6 @@
 // The solitons tab: the three pictures, the profile's numbers and the list of kinks.
 #include "app/main_window.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "initial/kink_entries.h"
 #include "soliton/soliton_graphs.h"
 

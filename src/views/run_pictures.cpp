@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "soliton/plot_frame.h"
 
 namespace kl {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "cli/options.h"
 #include "cli/scan_outputs.h"
 #include "support/text_files.h"

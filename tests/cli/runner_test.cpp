@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "app/version.h"
+#include "base/version.h"
 #include "engine/marks.h"
 
 #include "support/key_lines.h"

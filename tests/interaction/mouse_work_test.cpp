@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "support/canvas_count.h"
 
 namespace kl {

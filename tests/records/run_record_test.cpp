@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "cli/run_command.h"
-#include "app/version.h"
+#include "base/version.h"
 #include "records/movie.h"
 
 extern char** environ;

@@ -7,7 +7,7 @@
 #include <cmath>
 #include <functional>
 
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "soliton/static_kink.h"
 
 namespace kl {

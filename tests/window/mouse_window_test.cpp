@@ -2,7 +2,7 @@
 #include <cmath>
 
 #include "interaction/mouse_work.h"
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 #include "soliton/plot_frame.h"
 #include "support/canvas_count.h"
 #include "window_support.h"

@@ -2,8 +2,8 @@
 #include <cmath>
 
 #include "app/data_file.h"
-#include "app/version.h"
-#include "soliton/numbers.h"
+#include "base/version.h"
+#include "base/numbers.h"
 #include "window_support.h"
 
 namespace kl::test {

@@ -1,4 +1,4 @@
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 #include <cmath>
 #include <cstdio>

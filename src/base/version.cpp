@@ -1,4 +1,4 @@
-#include "app/version.h"
+#include "base/version.h"
 
 #ifndef KINKLAB_VERSION
 #error "KINKLAB_VERSION is set by the build from the project's version"

@@ -1,5 +1,5 @@
 // The field reader and the w:d formatter, and the log file's number field built on it.
-#include "soliton/numbers.h"
+#include "base/numbers.h"
 
 #include <gtest/gtest.h>
 

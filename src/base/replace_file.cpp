@@ -1,4 +1,4 @@
-#include "app/replace_file.h"
+#include "base/replace_file.h"
 
 #include <atomic>
 #include <cerrno>
