@@ -7,8 +7,9 @@
 
 #include <atomic>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
+#include "cli/scan_runs.h"
 #include "engine/lean_run.h"
 #include "soliton/profile.h"
 
@@ -28,7 +29,7 @@ void BM_ScanRun(benchmark::State& state) {
   std::atomic<bool> stop{false};
   long steps = 0;
   for (auto _ : state) {
-    const kl::CollisionRun run = kl::RunCollision(o, 0.25, stop);
+    const kl::CollisionRun run = kl::RunCollision(kl::CollisionSetupOf(o), 0.25, stop);
     steps = static_cast<long>(run.time.size());
     benchmark::DoNotOptimize(run.bounces);
   }

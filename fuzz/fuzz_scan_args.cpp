@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
 #include "cli/scan_command.h"
 #include "cli/scan_csv.h"

@@ -3,7 +3,7 @@
 // rows read back the same.
 #include <cmath>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
 #include "cli/scan_command.h"
 #include "cli/scan_csv.h"

@@ -9,7 +9,7 @@
 #include "base/replace_file.h"
 #include "cli/cluster_share.h"
 #include "cli/option_table.h"
-#include "cli/refine.h"
+#include "study/refine.h"
 #include "cli/run_command.h"
 #include "base/text_out.h"
 #include "cli/scan_runs.h"

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
-#include "cli/refine.h"
+#include "study/refine.h"
 #include "records/scan_record.h"
 
 namespace kl {

@@ -343,7 +343,7 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
   ProfileState profileState;
   profileState.OduXMin = -o.halfInterval;
   const ProfileResult profile =
-      pot.Model ? ModelProfile(pot) : SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
+      pot.Model ? ModelKinkProfile(pot) : SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
   const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize, FastestSpeed(o));
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   const std::string flat = ChainWarning(pot);
@@ -406,15 +406,6 @@ int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const 
 
 }  // namespace
 
-ProfileResult ModelProfile(const Potential& pot) {
-  ProfileResult r;
-  if (pot.Vacua.size() < 2) return r;  // the vacuum alone: no kink
-  const StaticKink& kink = *SharedModelKink(pot, std::min(pot.Vacua[0], pot.Vacua[1]), std::max(pot.Vacua[0], pot.Vacua[1]));
-  r.Height = static_cast<double>(kink.SteepestSlope());
-  r.Width = r.Spread = kink.HalfMaxWidth();
-  r.Energy = KinkMass(pot, pot.ParamA);
-  return r;
-}
 
 std::string ModelLine(const Potential& pot) {
   if (!pot.Model) return {};

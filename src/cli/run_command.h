@@ -40,9 +40,6 @@ bool CheckGridIsStable(const RunnerOptions& options, std::string& error);
 // The model the options ask for: the kind, or the family's k that --modulation gives.
 double ModulationOf(const RunnerOptions& options);
 void ApplyModel(Potential& pot, const RunnerOptions& options);
-// A model's kink as the profile reports the family's: its steepest slope, its width at half
-// slope and its mass.
-ProfileResult ModelProfile(const Potential& pot);
 // "FORMULA with a=1; vacua 0,1,0" for a model other than the family; empty for the family.
 std::string ModelLine(const Potential& pot);
 // "kind 2", or "k=2.5" for a k between the kinds, as titles name the model.

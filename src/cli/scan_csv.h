@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/collision.h"
-#include "cli/refine.h"
+#include "study/collision.h"
+#include "study/refine.h"
 
 namespace kl {
 

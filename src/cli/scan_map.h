@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "views/canvas.h"
 
 namespace kl {

@@ -1,4 +1,5 @@
 #include "cli/scan_runs.h"
+#include "cli/run_command.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,7 +10,7 @@
 #include <thread>
 
 #include "cli/cluster_share.h"
-#include "cli/refine.h"
+#include "study/refine.h"
 #include "base/text_out.h"
 
 namespace kl {
@@ -39,6 +40,18 @@ ScanResult RunScan(const ScanOptions& o, const std::atomic<bool>& stop, const Sc
   return RunVelocities(o, mine, stop, callbacks);
 }
 
+CollisionSetup CollisionSetupOf(const ScanOptions& o) {
+  CollisionSetup s;
+  ApplyModel(s.pot, o.run);
+  s.halfInterval = o.run.halfInterval;
+  s.gridSize = o.run.gridSize;
+  s.separation = o.separation;
+  s.tMax = o.run.untilTime.value_or(kScanDefaultTime);
+  s.precision = o.run.precision;
+  s.threads = o.run.threads;
+  return s;
+}
+
 ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, const std::atomic<bool>& stop,
                          const ScanCallbacks& callbacks) {
   const size_t granted = static_cast<size_t>(DefaultJobs());  // the CPUs this task may use
@@ -52,6 +65,7 @@ ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, 
   size_t reported = 0, done = 0;
   std::string error;
   const auto start = std::chrono::steady_clock::now();
+  const CollisionSetup setup = CollisionSetupOf(o);
 
   auto worker = [&] {
     for (;;) {
@@ -61,7 +75,7 @@ ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, 
       const double v = mine[k];
       CollisionRun run;
       try {
-        run = RunCollision(o, v, stop);
+        run = RunCollision(setup, v, stop);
       } catch (const std::exception& e) {
         std::lock_guard<std::mutex> lock(mutex);
         if (error.empty()) error = "the run at v = " + Shortest(v) + " failed: " + e.what();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
 
 namespace kl {
@@ -29,6 +29,10 @@ struct ScanCallbacks {
   std::function<void(const CollisionRun&)> finished;
   std::function<void(const ScanProgress&)> progress;
 };
+
+// The collision every run of the scan makes: its model (with the pair's vacua), grid, pair and
+// time limit as the options give them.
+CollisionSetup CollisionSetupOf(const ScanOptions& options);
 
 // Runs the part's velocities, `options.jobs` at once, each in a Program of its own, so that
 // a run's result does not depend on how many run together. Returns the finished runs in

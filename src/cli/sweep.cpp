@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "base/replace_file.h"
-#include "cli/converge.h"
-#include "cli/refine.h"
+#include "study/converge.h"
+#include "study/refine.h"
 #include "cli/refined_scan.h"
 #include "cli/scan_csv.h"
 #include "cli/scan_outputs.h"

@@ -39,7 +39,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/refine.h"
+#include "study/refine.h"
 #include "views/canvas.h"
 
 namespace kl {

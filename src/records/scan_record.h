@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "cli/refine.h"
-#include "cli/collision.h"
+#include "study/refine.h"
+#include "study/collision.h"
 #include "soliton/field_model.h"
 
 namespace kl {

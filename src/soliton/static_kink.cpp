@@ -6,6 +6,7 @@
 #include <mutex>
 
 #include "soliton/field_model.h"
+#include "soliton/profile.h"
 
 namespace kl {
 
@@ -157,6 +158,17 @@ std::shared_ptr<const StaticKink> SharedModelKink(const Potential& pot, double l
   kept.push_back(Entry{pot.Model.get(), lower, upper, kink});
   if (kept.size() > kKept) kept.pop_front();
   return kink;
+}
+
+ProfileResult ModelKinkProfile(const Potential& pot) {
+  ProfileResult r;
+  if (pot.Vacua.size() < 2) return r;  // the vacuum alone: no kink
+  const StaticKink& kink =
+      *SharedModelKink(pot, std::min(pot.Vacua[0], pot.Vacua[1]), std::max(pot.Vacua[0], pot.Vacua[1]));
+  r.Height = static_cast<double>(kink.SteepestSlope());
+  r.Width = r.Spread = kink.HalfMaxWidth();
+  r.Energy = KinkMass(pot, pot.ParamA);
+  return r;
 }
 
 double KinkMass(const Potential& pot, double a) {

@@ -55,6 +55,11 @@ class StaticKink {
 // the runs of a scan (the latest few pairs of vacua are kept).
 std::shared_ptr<const StaticKink> SharedModelKink(const Potential& pot, double lower, double upper);
 
+// A model's first kink as the profile reports the family's: its steepest slope, its width at
+// half slope and its mass; zeros for a chain of one vacuum.
+struct ProfileResult;
+ProfileResult ModelKinkProfile(const Potential& pot);
+
 // The rest mass of the kink, the integral of sqrt(2 W(U)) over [-1, 1] (composite Simpson); for
 // a model, between the chain's first two vacua.
 double KinkMass(const Potential& pot, double a);

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
 #include "cli/scan_command.h"
 #include "cli/scan_csv.h"

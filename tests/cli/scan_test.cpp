@@ -1,4 +1,4 @@
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "cli/options.h"
 #include "cli/scan_command.h"
 #include "cli/scan_csv.h"
@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/refine.h"
+#include "study/refine.h"
 #include "interaction/colour_scale.h"
 #include "records/scan_record.h"
 #include "support/run_scan.h"
@@ -427,7 +427,7 @@ TEST(ScanStop, AStoppedScanKeepsTheRunsItFinishedAndDropsTheOneOnTheWay) {
   EXPECT_EQ(result.runs[0].v, 0.3);
   EXPECT_EQ(reported, std::vector<double>{0.3});
 
-  const CollisionRun cut = RunCollision(o, 0.35, stop);  // stopped at its first step
+  const CollisionRun cut = RunCollision(CollisionSetupOf(o), 0.35, stop);  // stopped at its first step
   EXPECT_FALSE(cut.finished);
   EXPECT_LE(cut.time.size(), 1u);
 }
@@ -438,7 +438,7 @@ TEST(ScanRun, TheFirstCollisionComesWhenTheSchemeSaysItDoes) {
   // phase one step behind its clock put it at 33.214.
   std::atomic<bool> stop{false};
   const ScanOptions o = Parsed({"--scan", "0.26:0.26:0.01", "--N", "1024", "--t", "40", "--precision", "double"});
-  const CollisionRun run = RunCollision(o, 0.26, stop);
+  const CollisionRun run = RunCollision(CollisionSetupOf(o), 0.26, stop);
   ASSERT_TRUE(run.firstCollision);
   EXPECT_NEAR(*run.firstCollision, 33.183, 0.003);
 }

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "cli/collision.h"
+#include "study/collision.h"
 #include "engine/integrator.h"
 #include "engine/lean_run.h"
 

@@ -1,4 +1,4 @@
-#include "cli/refine.h"
+#include "study/refine.h"
 
 #include <algorithm>
 #include <charconv>

@@ -17,9 +17,9 @@
 #include <optional>
 #include <vector>
 
-#include "cli/options.h"
-#include "cli/refine.h"
 #include "engine/sim_state.h"
+#include "soliton/potential.h"
+#include "study/refine.h"
 
 namespace kl {
 
@@ -101,9 +101,22 @@ class FieldModel;
 void ClassifyCollision(CollisionRun& run, double kinkWidth, const PairVacua& pair = PairVacua{},
                        const FieldModel* model = nullptr);
 
-// Runs the pair at velocity v to the time limit in a Program of its own, checking `stop`
+// What one collision of a scan is run with: the model with its pair's vacua (A, B, A), the grid
+// of N parts of [-L, L], the kinks at -C and +C, the time limit, the step's precision and
+// threads.
+struct CollisionSetup {
+  Potential pot;
+  double halfInterval = 0;
+  int gridSize = 0;
+  double separation = 0;
+  double tMax = 0;
+  StepPrecision precision = StepPrecision::Double;
+  int threads = 1;
+};
+
+// Runs the pair at velocity v to the time limit on a lean engine of its own, checking `stop`
 // after every step, and classifies it.
-CollisionRun RunCollision(const ScanOptions& options, double v, const std::atomic<bool>& stop);
+CollisionRun RunCollision(const CollisionSetup& setup, double v, const std::atomic<bool>& stop);
 
 // The class a run is refined by: its outcome, and for an escape the number of bounces.
 RunClass ClassOf(const CollisionRun& run);

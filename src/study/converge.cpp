@@ -1,4 +1,4 @@
-#include "cli/converge.h"
+#include "study/converge.h"
 
 #include <algorithm>
 #include <charconv>

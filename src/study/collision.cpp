@@ -1,4 +1,4 @@
-#include "cli/collision.h"
+#include "study/collision.h"
 
 #include <emmintrin.h>
 
@@ -6,10 +6,10 @@
 #include <cmath>
 #include <memory>
 
-#include "cli/run_command.h"
 #include "engine/lean_run.h"
 #include "soliton/field_model.h"
 #include "soliton/profile.h"
+#include "soliton/static_kink.h"
 
 namespace kl {
 
@@ -205,30 +205,28 @@ void ClassifyCollision(CollisionRun& run, double kinkWidth, const PairVacua& pai
   if (model) run.vacuumBetween = pair.between;
 }
 
-CollisionRun RunCollision(const ScanOptions& o, double v, const std::atomic<bool>& stop) {
-  const RunnerOptions& r = o.run;
-  Potential pot;
-  ApplyModel(pot, r);
+CollisionRun RunCollision(const CollisionSetup& s, double v, const std::atomic<bool>& stop) {
+  const Potential& pot = s.pot;
   ProfileState profile;
-  profile.OduXMin = -r.halfInterval;
+  profile.OduXMin = -s.halfInterval;
   const ProfileResult shape =
-      pot.Model ? ModelProfile(pot) : SolveProfile(profile, pot, pot.ParamA, r.halfInterval, nullptr);
+      pot.Model ? ModelKinkProfile(pot) : SolveProfile(profile, pot, pot.ParamA, s.halfInterval, nullptr);
   const PairVacua pair{ChainVacuum(pot, 0), ChainVacuum(pot, 1)};
   KinkList kinks;
   kinks.SolitonCount = 2;
-  kinks.InitSm[1] = -o.separation;
+  kinks.InitSm[1] = -s.separation;
   kinks.InitVel[1] = v;
-  kinks.InitSm[2] = o.separation;
+  kinks.InitSm[2] = s.separation;
   kinks.InitVel[2] = -v;
   RotatorParams rot;
   rot.InitMethod = 0;
 
   CollisionRun run;
   run.v = v;
-  const double target = r.untilTime.value_or(kScanDefaultTime);
-  LeanRun lean(pot, r.precision, r.threads, r.halfInterval, r.gridSize, target);
+  const double target = s.tMax;
+  LeanRun lean(pot, s.precision, s.threads, s.halfInterval, s.gridSize, target);
   lean.SetDensities(false);  // a scan reads u alone
-  PrepareLeanRun(lean, pot, kinks, rot, profile, r.gridSize);
+  PrepareLeanRun(lean, pot, kinks, rot, profile, s.gridSize);
   const size_t expected = static_cast<size_t>(target / lean.Dt()) + 8;
   run.time.reserve(expected);
   run.centre.reserve(expected);

@@ -1,4 +1,4 @@
-#include "cli/refine.h"
+#include "study/refine.h"
 
 #include <gtest/gtest.h>
 

@@ -36,7 +36,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/refine.h"
+#include "study/refine.h"
 
 namespace kl {
 
