@@ -6,7 +6,7 @@
 #include "study/collision.h"
 #include "cli/options.h"
 #include "cli/scan_command.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "cli/scan_map.h"
 #include "cli/scan_runs.h"
 #include "fuzz_check.h"

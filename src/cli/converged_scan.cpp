@@ -11,7 +11,7 @@
 #include "study/converge.h"
 #include "study/refine.h"
 #include "cli/refined_scan.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "base/text_out.h"

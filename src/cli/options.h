@@ -10,8 +10,6 @@
 
 namespace kl {
 
-// The grids a run may take: N parts of [-L, L].
-inline constexpr int kMinGrid = 64, kMaxGrid = 65536;
 
 struct RunnerOptions {
   int kind = 1;

@@ -13,7 +13,7 @@
 #include "base/version.h"
 #include "study/converge.h"
 #include "study/refine.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep.h"

@@ -6,7 +6,7 @@
 
 #include "base/replace_file.h"
 #include "cli/refined_scan.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep.h"

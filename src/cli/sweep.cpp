@@ -9,7 +9,7 @@
 #include "study/converge.h"
 #include "study/refine.h"
 #include "cli/refined_scan.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep_map.h"

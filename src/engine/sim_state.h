@@ -9,6 +9,9 @@
 
 namespace kl {
 
+// The grids a run may take: N parts of [-L, L].
+inline constexpr int kMinGrid = 64, kMaxGrid = 65536;
+
 inline constexpr double kCourant = 0.818535277187;        // Dt / Dx
 inline constexpr long double kCourantL = 0.818535277187L;
 inline constexpr int kHistoryHalf = 1025;      // History and InitVal: i = -1025 .. 1025

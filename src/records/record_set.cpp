@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <map>
 
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "base/text_out.h"
 #include "records/hdf5_util.h"
 #include "records/scan_record.h"

@@ -14,8 +14,9 @@
 #include <limits>
 #include <map>
 
-#include "cli/scan_csv.h"
-#include "cli/scan_runs.h"
+#include "records/scan_csv.h"
+#include "engine/sim_state.h"
+#include "study/scan_grid.h"
 #include "base/text_out.h"
 #include "records/hdf5_util.h"
 #include "records/scan_record_layout.h"

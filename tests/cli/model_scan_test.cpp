@@ -9,7 +9,7 @@
 
 #include "cli/options.h"
 #include "cli/scan_command.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "records/scan_record.h"
 #include "support/run_scan.h"
 #include "support/text_files.h"

@@ -13,7 +13,7 @@
 
 #include "cli/options.h"
 #include "cli/scan_command.h"
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 #include "records/scan_record.h"
 #include "support/text_files.h"
 

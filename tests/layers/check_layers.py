@@ -22,10 +22,6 @@ LAYERS = ["base", "soliton", "initial", "engine", "study", "views", "interaction
 
 # (file, included folder): upward includes not yet removed.
 KNOWN = {
-    # The scan CSV and the velocities of a scan's grid live in cli/; the records compare rows
-    # and check velocities with them.
-    ("records/record_set.cpp", "cli"),
-    ("records/scan_record.cpp", "cli"),
     # The data file of a setup (--setup) is read by app/'s reader, and refined_scan.cpp takes a
     # helper of app/'s side files.
     ("cli/option_table.cpp", "app"),

@@ -1,4 +1,4 @@
-#include "cli/scan_csv.h"
+#include "records/scan_csv.h"
 
 #include <algorithm>
 #include <charconv>
