@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <memory>
+#include <mutex>
 
 #include "engine/lean_run.h"
 #include "soliton/field_model.h"
@@ -205,12 +207,53 @@ void ClassifyCollision(CollisionRun& run, double kinkWidth, const PairVacua& pai
   if (model) run.vacuumBetween = pair.between;
 }
 
+namespace {
+
+// The family's profile table on [-L, L] and its numbers, solved once for all the runs of a scan
+// (the latest few wells and intervals are kept): the same table every run would solve.
+struct SolvedProfile {
+  ProfileState state;
+  ProfileResult result;
+};
+
+std::shared_ptr<const SolvedProfile> SharedProfile(const Potential& pot, double halfInterval) {
+  struct Entry {
+    int kind;
+    double k, a, halfInterval;
+    std::shared_ptr<const SolvedProfile> solved;
+  };
+  static std::mutex mutex;
+  static std::deque<Entry> kept;
+  constexpr size_t kKept = 8;
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    for (const Entry& e : kept)
+      if (e.kind == pot.PotentialKind && e.k == pot.ModulationK && e.a == pot.ParamA && e.halfInterval == halfInterval)
+        return e.solved;
+  }
+  auto solved = std::make_shared<SolvedProfile>();
+  solved->state.OduXMin = -halfInterval;
+  solved->result = SolveProfile(solved->state, pot, pot.ParamA, halfInterval, nullptr);
+  const std::lock_guard<std::mutex> lock(mutex);
+  kept.push_back(Entry{pot.PotentialKind, pot.ModulationK, pot.ParamA, halfInterval, solved});
+  if (kept.size() > kKept) kept.pop_front();
+  return solved;
+}
+
+}  // namespace
+
 CollisionRun RunCollision(const CollisionSetup& s, double v, const std::atomic<bool>& stop) {
   const Potential& pot = s.pot;
   ProfileState profile;
-  profile.OduXMin = -s.halfInterval;
-  const ProfileResult shape =
-      pot.Model ? ModelKinkProfile(pot) : SolveProfile(profile, pot, pot.ParamA, s.halfInterval, nullptr);
+  ProfileResult shape;
+  if (pot.Model) {
+    profile.OduXMin = -s.halfInterval;
+    shape = ModelKinkProfile(pot);
+  } else {
+    const std::shared_ptr<const SolvedProfile> solved = SharedProfile(pot, s.halfInterval);
+    profile = solved->state;  // the composition marks its copy as used
+    shape = solved->result;
+  }
   const PairVacua pair{ChainVacuum(pot, 0), ChainVacuum(pot, 1)};
   KinkList kinks;
   kinks.SolitonCount = 2;
