@@ -450,7 +450,11 @@ std::string UnresolvedKink(const Potential& pot, double halfInterval, int gridSi
   constexpr double kLeastPoints = 4;
   const double dx = static_cast<double>(2.0L * halfInterval / gridSize);
   if (pot.Model && pot.Vacua.size() < 2) return {};  // the vacuum alone: no kink to resolve
-  const StaticKink kink(pot, pot.ParamA);
+  // A model's kinks are solved once and shared with the runs that follow the check.
+  const std::shared_ptr<const StaticKink> shared =
+      pot.Model ? SharedModelKink(pot, std::min(pot.Vacua[0], pot.Vacua[1]), std::max(pot.Vacua[0], pot.Vacua[1]))
+                : std::make_shared<const StaticKink>(pot, pot.ParamA);
+  const StaticKink& kink = *shared;
   // A kink moving at v is narrower by its Lorentz factor, and so is the modulation along it.
   const double contraction = std::sqrt(std::max(0.0, 1 - speed * speed));
   double rest = kink.HalfMaxWidth();
@@ -623,7 +627,8 @@ int RunHeadless(const RunnerOptions& o, std::ostream& out, std::ostream& err, co
                      p.sim.Precision,
                      StepThreadsFor(p.sim.StepThreads),
                      seconds > 0 ? ui.Points() / seconds : 0.0,
-                     ui.Stopped()};
+                     ui.Stopped(),
+                     {}};  // the window's engine runs the family alone
   PrintSummary(out, summary);
   return status;
 }

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
-#include <mutex>
+#include <tuple>
 
+#include "base/kept_few.h"
 #include "soliton/field_model.h"
 #include "soliton/profile.h"
 
@@ -140,24 +140,9 @@ double StaticKink::HalfMaxWidth() const {
 }
 
 std::shared_ptr<const StaticKink> SharedModelKink(const Potential& pot, double lower, double upper) {
-  struct Entry {
-    const FieldModel* model;
-    double lower, upper;
-    std::shared_ptr<const StaticKink> kink;  // holds the model, so that its address stays its own
-  };
-  static std::mutex mutex;
-  static std::deque<Entry> kept;
-  constexpr size_t kKept = 8;
-  {
-    const std::lock_guard<std::mutex> lock(mutex);
-    for (const Entry& e : kept)
-      if (e.model == pot.Model.get() && e.lower == lower && e.upper == upper) return e.kink;
-  }
-  auto kink = std::make_shared<const StaticKink>(pot, lower, upper);
-  const std::lock_guard<std::mutex> lock(mutex);
-  kept.push_back(Entry{pot.Model.get(), lower, upper, kink});
-  if (kept.size() > kKept) kept.pop_front();
-  return kink;
+  // Keyed by the model's address: a kept kink holds its model, so the address stays its own.
+  static KeptFew<std::tuple<const FieldModel*, double, double>, StaticKink> kept;
+  return kept.Get({pot.Model.get(), lower, upper}, [&] { return std::make_shared<const StaticKink>(pot, lower, upper); });
 }
 
 ProfileResult ModelKinkProfile(const Potential& pot) {

@@ -4,10 +4,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <deque>
 #include <memory>
-#include <mutex>
+#include <tuple>
 
+#include "base/kept_few.h"
 #include "engine/lean_run.h"
 #include "soliton/field_model.h"
 #include "soliton/profile.h"
@@ -217,27 +217,13 @@ struct SolvedProfile {
 };
 
 std::shared_ptr<const SolvedProfile> SharedProfile(const Potential& pot, double halfInterval) {
-  struct Entry {
-    int kind;
-    double k, a, halfInterval;
-    std::shared_ptr<const SolvedProfile> solved;
-  };
-  static std::mutex mutex;
-  static std::deque<Entry> kept;
-  constexpr size_t kKept = 8;
-  {
-    const std::lock_guard<std::mutex> lock(mutex);
-    for (const Entry& e : kept)
-      if (e.kind == pot.PotentialKind && e.k == pot.ModulationK && e.a == pot.ParamA && e.halfInterval == halfInterval)
-        return e.solved;
-  }
-  auto solved = std::make_shared<SolvedProfile>();
-  solved->state.OduXMin = -halfInterval;
-  solved->result = SolveProfile(solved->state, pot, pot.ParamA, halfInterval, nullptr);
-  const std::lock_guard<std::mutex> lock(mutex);
-  kept.push_back(Entry{pot.PotentialKind, pot.ModulationK, pot.ParamA, halfInterval, solved});
-  if (kept.size() > kKept) kept.pop_front();
-  return solved;
+  static KeptFew<std::tuple<int, double, double, double>, SolvedProfile> kept;
+  return kept.Get({pot.PotentialKind, pot.ModulationK, pot.ParamA, halfInterval}, [&] {
+    auto solved = std::make_shared<SolvedProfile>();
+    solved->state.OduXMin = -halfInterval;
+    solved->result = SolveProfile(solved->state, pot, pot.ParamA, halfInterval, nullptr);
+    return solved;
+  });
 }
 
 }  // namespace
