@@ -10,6 +10,7 @@
 
 #include "base/replace_file.h"
 #include "app/side_files.h"
+#include "study/refined_scan.h"
 #include "base/version.h"
 #include "study/converge.h"
 #include "study/refine.h"
@@ -47,20 +48,16 @@ void RefineProgress::Close() {
 
 bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool>& stop, std::ostream& err,
             RefineProgress& progress, Refinement& result) {
-  auto runAll = [&](const std::vector<double>& velocities, std::string& error) {
-    ScanCallbacks callbacks;
-    const size_t before = progress.done;
-    callbacks.progress = [&](const ScanProgress& p) { progress.Show(before + p.done); };
-    ScanResult run = RunVelocities(o, velocities, stop, callbacks);
-    progress.done += run.runs.size();
-    if (!run.error.empty() && error.empty()) error = run.error;
-    return std::move(run.runs);
-  };
-  std::vector<CollisionRun>& runs = result.runs;
-  std::vector<double>& grid = result.grid;
-  std::string& error = result.error;
+  RefinedScanRequest request;
+  request.setup = CollisionSetupOf(o);
+  request.tolerance = o.refineTolerance;
+  request.jobs = JobsOf(o);
+  request.keepTraces = KeepsTraces(o);
+  request.part = o.part;
+  request.parts = o.parts;
+  std::vector<double> grid;
   // Runs read from a file: the tolerance must be reachable at their fastest velocity.
-  auto refinable = [&] {
+  auto refinable = [&](const std::vector<CollisionRun>& runs) {
     double fastest = 0;
     for (const CollisionRun& run : runs) fastest = std::max(fastest, std::fabs(run.v));
     if (RefinableTolerance(o.refineTolerance, fastest)) return true;
@@ -70,63 +67,43 @@ bool Refine(const ScanOptions& o, const ScanRecord& from, const std::atomic<bool
   if (!o.fromCsv.empty()) {
     std::string text;
     std::string why;
+    std::string error;
     if (!ReadWholeFile(o.fromCsv, text, why, kMaxScanCsvBytes)) error = o.fromCsv + ": " + why;
-    if (!error.empty() || !ParseScanCsv(text, o.fromCsv, runs, error)) {
+    if (!error.empty() || !ParseScanCsv(text, o.fromCsv, request.made, error)) {
       err << "kinklab-run: --from-csv " << error << '\n';
       return false;
     }
-    if (!refinable()) return false;
-    progress.Line("scan: " + std::to_string(runs.size()) + " rows read from " + o.fromCsv);
+    if (!refinable(request.made)) return false;
+    progress.Line("scan: " + std::to_string(request.made.size()) + " rows read from " + o.fromCsv);
   } else if (!o.fromH5.empty()) {
-    runs = from.runs;
+    request.made = from.runs;
     grid = ScanVelocities(o.v0, o.v1, o.dv);
-    if (!refinable()) return false;
-    progress.Line("scan: " + std::to_string(runs.size()) + " runs read from " + o.fromH5);
+    if (!refinable(request.made)) return false;
+    progress.Line("scan: " + std::to_string(request.made.size()) + " runs read from " + o.fromH5);
     // A record that a stop cut short: its missing grid runs first, then the refinement.
-    if (const std::vector<double> missing = from.MissingGridRuns(); !missing.empty()) {
-      progress.Line("scan: resuming " + o.fromH5 + ": " + std::to_string(missing.size()) + " of its " +
+    request.velocities = from.MissingGridRuns();
+    if (!request.velocities.empty())
+      progress.Line("scan: resuming " + o.fromH5 + ": " + std::to_string(request.velocities.size()) + " of its " +
                     std::to_string(from.GridRuns()) + " grid runs are missing");
-      progress.Queue(missing.size());
-      for (CollisionRun& run : runAll(missing, error)) runs.push_back(std::move(run));
-      std::stable_sort(runs.begin(), runs.end(),
-                       [](const CollisionRun& a, const CollisionRun& b) { return a.v < b.v; });
-    }
   } else {
     grid = ScanVelocities(o.v0, o.v1, o.dv);
-    progress.Queue(grid.size());
-    runs = runAll(grid, error);
+    request.velocities = grid;
   }
-
-  std::vector<ScanEdge>& edges = result.edges;
-  edges = EdgesBetween(ClassesOf(runs));
-  if (o.parts > 1) {  // the part-th share of the edges
-    std::vector<ScanEdge> mine;
-    for (size_t k : PartIndices(edges.size(), o.part, o.parts)) mine.push_back(edges[k]);
-    edges = std::move(mine);
-  }
-
-  std::vector<CollisionRun> refined;
-  RefineResult refinement;
-  if (!stop.load() && error.empty()) {
-    const RoundRunner round = [&](const std::vector<double>& velocities) {
-      std::vector<CollisionRun> finished = runAll(velocities, error);
-      std::vector<std::optional<RunClass>> result(velocities.size());
-      size_t f = 0;
-      for (size_t k = 0; k < velocities.size() && f < finished.size(); ++k)
-        if (finished[f].v == velocities[k]) result[k] = ClassOf(finished[f++]);
-      for (CollisionRun& run : finished) refined.push_back(std::move(run));
-      return result;
-    };
-    refinement = RefineEdges(edges, o.refineTolerance, round, [&](size_t queued) {
-      progress.total += queued;
-      progress.Show(progress.done);
-    });
-    edges = refinement.edges;
-  }
-  result.refinedCount = refined.size();
-  result.rounds = refinement.rounds;
-  for (CollisionRun& run : refined) runs.push_back(std::move(run));
-  std::stable_sort(runs.begin(), runs.end(), [](const CollisionRun& a, const CollisionRun& b) { return a.v < b.v; });
+  const size_t before = progress.done;
+  RefineObserver observer;
+  observer.queued = [&](size_t n, bool isGrid, size_t done) {
+    if (isGrid) {
+      progress.Queue(n);
+      return;
+    }
+    progress.done = before + done;
+    progress.total += n;
+    progress.Show(progress.done);
+  };
+  observer.progress = [&](size_t done) { progress.Show(before + done); };
+  result = RefineScan(request, stop, observer);
+  progress.done = before + result.runsDone;
+  result.grid = std::move(grid);
   return true;
 }
 

@@ -9,6 +9,7 @@
 #include "study/collision.h"
 #include "cli/options.h"
 #include "study/refine.h"
+#include "study/refined_scan.h"
 #include "records/scan_record.h"
 
 namespace kl {
@@ -37,17 +38,6 @@ class RefineProgress {
   const char* end_;
   bool inPlace_;
   const std::chrono::steady_clock::time_point began_ = std::chrono::steady_clock::now();
-};
-
-// What a refinement found: every run in velocity order, the map's grid, the edges as narrowed.
-struct Refinement {
-  std::vector<CollisionRun> runs;
-  std::vector<double> grid;
-  std::vector<ScanEdge> edges;
-  size_t refinedCount = 0;
-  int rounds = 0;
-  double seconds = 0;  // the time the refinement took
-  std::string error;   // a run that failed
 };
 
 // The grid run (or read from a scan CSV or from `from`, a record) and its edges bisected; with

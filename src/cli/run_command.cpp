@@ -29,12 +29,11 @@
 #include "soliton/chain_check.h"
 #include "soliton/field_model.h"
 #include "soliton/static_kink.h"
+#include "study/single_run.h"
 
 namespace kl {
 
 namespace {
-
-constexpr double kCentredEnergySamples = 2000;
 
 std::string FixedDecimals(double v, int decimals) {
   char buf[64];
@@ -89,66 +88,6 @@ class RunProgress {
 };
 
 bool ProgressInPlace() { return isatty(STDERR_FILENO) == 1; }
-
-// The largest relative drift of the centred energy from `centred0`, sampled at every
-// `every`-th step and at the last, without evaluating the potential again at the samples, which
-// in extended precision would cost more than the steps themselves: a sample's own step and the
-// step after it leave W of their current levels in two buffers (by the step's parity), and the
-// sample is taken one step late from those, on the two levels it recorded, which that next
-// step leaves untouched. The same bits as evaluating W anew in extended precision.
-class CentredDrift {
- public:
-  // The centred energy of two levels over -half .. half, with W of their values when given.
-  using Energy = std::function<double(const FieldPoint* newer, const FieldPoint* older, int half,
-                                      const double* wNewer, const double* wOlder)>;
-  // Buffers over the indices lo .. hi of the levels.
-  CentredDrift(double centred0, long every, int lo, int hi, Energy energy)
-      : centred0_(centred0), every_(std::max(1L, every)), lo_(lo), energy_(std::move(energy)) {
-    for (std::vector<double>& w : w_) w.assign(static_cast<size_t>(hi - lo + 1), 0.0);
-  }
-  // Where step `step` (counted from 1) leaves W, or null when no sample needs it.
-  double* CaptureFor(long step) {
-    const bool wanted = step >= 1 && (step % every_ == 0 || (step - 1) % every_ == 0);
-    return wanted ? w_[step % 2].data() - lo_ : nullptr;
-  }
-  // After step `step`, whose two newest levels are `newer` and `older` over -half .. half: takes
-  // the sample of the step before, when that was one, and records this step when it is one; at
-  // the `last` step, takes its sample at once, W evaluated anew.
-  void After(long step, const FieldPoint* newer, const FieldPoint* older, int half, bool last) {
-    if (pending_ && pending_->step == step - 1)
-      Take(energy_(pending_->newer, pending_->older, pending_->half, w_[step % 2].data() - lo_,
-                   w_[(step - 1) % 2].data() - lo_));
-    pending_.reset();
-    if (last)
-      Take(energy_(newer, older, half, nullptr, nullptr));
-    else if (step % every_ == 0)
-      pending_ = Pending{step, newer, older, half};
-  }
-  // The sample recorded at the last step made, when the run ended before the step after it.
-  void Finish() {
-    if (pending_) Take(energy_(pending_->newer, pending_->older, pending_->half, nullptr, nullptr));
-    pending_.reset();
-  }
-  double Largest() const { return largest_; }
-
- private:
-  struct Pending {
-    long step;
-    const FieldPoint *newer, *older;
-    int half;
-  };
-  double centred0_;
-  long every_;
-  int lo_;
-  Energy energy_;
-  std::vector<double> w_[2];
-  std::optional<Pending> pending_;
-  double largest_ = 0;
-
-  void Take(double centred) {
-    if (centred0_ != 0) largest_ = std::max(largest_, std::fabs(centred - centred0_) / std::fabs(centred0_));
-  }
-};
 
 // The runner's side of the window: no pictures, "Без" pressed, a stop at the target time.
 class RunnerUi : public RunUi {
@@ -255,11 +194,6 @@ class RunnerUi : public RunUi {
   }
 };
 
-// Steps from t = 0 to `target`, and the number of them between samples that gives about
-// `samples` of them.
-long StepsTo(double target, double dt) { return dt > 0 ? std::max(1L, std::lround(std::ceil(target / dt))) : 1; }
-long EveryFor(long steps, double samples) { return std::max(1L, std::lround(static_cast<double>(steps) / samples)); }
-
 std::string DumpNewestLevel(const SimState& s) {
   std::ostringstream csv;
   csv << "x,u,r\n";
@@ -340,72 +274,59 @@ void TakeChain(const RunnerOptions& o, KinkList& kinks, RotatorParams& rot) {
 int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
   Potential pot;
   ApplyModel(pot, o);
-  ProfileState profileState;
-  profileState.OduXMin = -o.halfInterval;
-  const ProfileResult profile =
-      pot.Model ? ModelKinkProfile(pot) : SolveProfile(profileState, pot, pot.ParamA, o.halfInterval, nullptr);
   const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize, FastestSpeed(o));
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   const std::string flat = ChainWarning(pot);
   if (!flat.empty()) err << "kinklab-run: warning: " << flat << '\n' << std::flush;
-  KinkList kinks;
-  RotatorParams rot;
-  TakeChain(o, kinks, rot);
 
-  const double target = o.untilTime ? *o.untilTime : DefaultEndTime(o.gridSize, o.halfInterval);
-  LeanRun run(pot, o.precision, o.threads, o.halfInterval, o.gridSize, target);
-  PrepareLeanRun(run, pot, kinks, rot, profileState, o.gridSize);
-  const double e0 = run.Energy(), centred0 = run.CentredEnergy();
-  const long every = EveryFor(StepsTo(target, run.Dt()), kCentredEnergySamples);
-  // The window ends its first phase at its reach and makes one step more before the second.
-  const double firstReach = FirstPhaseReach(o.gridSize, o.halfInterval);
-  long firstPhaseSteps = -1;
-  double drift = 0;
-  std::ostringstream energy;
-  auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
-  RunProgress progress(err, target, ProgressInPlace());
-  CentredDrift centred(centred0, every, -run.Span(), run.Span(),
-                       [&run](const FieldPoint* newer, const FieldPoint* older, int half, const double* wNewer,
-                              const double* wOlder) { return run.CentredEnergyOf(newer, older, half, wNewer, wOlder); });
-  const auto start = std::chrono::steady_clock::now();
-  do {
-    if (stopped() || !run.Step(centred.CaptureFor(run.Steps() + 1))) break;
-    int half;
-    const FieldPoint* newest = run.Newest(half);
-    if (firstPhaseSteps < 0 && run.Time() >= firstReach) firstPhaseSteps = run.Steps();
-    if (e0 != 0) drift = std::max(drift, std::fabs(run.Energy() - e0) / std::fabs(e0));
-    centred.After(run.Steps(), newest, run.Previous(), half, run.Time() >= target || stopped());
-    if (!o.energyFile.empty()) energy << Num(run.Time()) << ',' << Num(run.Energy()) << '\n';
-    progress.Step(run.Time());
-  } while (run.Time() < target);
-  centred.Finish();
+  ChainRunRequest request = ChainRequestOf(o);
+  request.energyEveryStep = !o.energyFile.empty();
+  RunProgress progress(err, request.tEnd, ProgressInPlace());
+  const ChainRunResult r = RunChain(request, stop, [&progress](double t) { progress.Step(t); });
   progress.Close();
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   // A failed output costs none of the others.
   std::string error;
   int status = 0;
   const OutputFolderLock alone({o.energyFile, o.dumpFile});
-  if (!o.energyFile.empty() && !WriteFileReplacing(o.energyFile, "t,E\n" + energy.str(), error)) {
+  if (!o.energyFile.empty()) {
+    std::string energy = "t,E\n";
+    for (size_t k = 0; k < r.stepTimes.size(); ++k) energy += Num(r.stepTimes[k]) + ',' + Num(r.stepEnergies[k]) + '\n';
+    if (!WriteFileReplacing(o.energyFile, energy, error)) {
+      err << "kinklab-run: " << error << '\n' << std::flush;
+      status = 1;
+    }
+  }
+  if (!o.dumpFile.empty() &&
+      !WriteFileReplacing(o.dumpFile, DumpLevel(r.last.data() + r.lastHalf, r.lastHalf, r.dx), error)) {
     err << "kinklab-run: " << error << '\n' << std::flush;
     status = 1;
   }
-  int half;
-  const FieldPoint* newest = run.Newest(half);
-  if (!o.dumpFile.empty() && !WriteFileReplacing(o.dumpFile, DumpLevel(newest, half, run.Dx()), error)) {
-    err << "kinklab-run: " << error << '\n' << std::flush;
-    status = 1;
-  }
-  const int phase = firstPhaseSteps >= 0 && run.Steps() > firstPhaseSteps + 1 ? 2 : 1;
-  PrintSummary(out, RunSummary{profile, run.Dx(), run.Dt(), firstReach, run.Steps(), run.Time(), phase, e0,
-                               run.Energy(), drift, centred.Largest(), KinkMass(pot, pot.ParamA), o.precision,
-                               StepThreadsFor(o.threads), seconds > 0 ? run.UpdatedPoints() / seconds : 0.0, stopped(),
+  PrintSummary(out, RunSummary{r.profile, r.dx, r.dt, r.reach, r.steps, r.t, r.phase, r.e0, r.e, r.drift,
+                               r.centredDrift, r.kinkMass, o.precision, r.threads, r.pointsPerSecond, r.stopped,
                                ModelLine(pot)});
   return status;
 }
 
 }  // namespace
 
+ChainRunRequest ChainRequestOf(const RunnerOptions& o) {
+  ChainRunRequest q;
+  ApplyModel(q.pot, o);
+  q.halfInterval = o.halfInterval;
+  q.gridSize = o.gridSize;
+  q.kinks = o.kinks;
+  q.rotator = o.rotator;
+  q.kF_Re = o.kF_Re;
+  q.kF_Im = o.kF_Im;
+  q.kD = o.kD;
+  q.qL = o.qL;
+  q.qR = o.qR;
+  q.tEnd = o.untilTime ? *o.untilTime : DefaultEndTime(o.gridSize, o.halfInterval);
+  q.precision = o.precision;
+  q.threads = o.threads;
+  return q;
+}
 
 std::string ModelLine(const Potential& pot) {
   if (!pot.Model) return {};

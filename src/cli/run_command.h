@@ -11,6 +11,7 @@
 #include "engine/sim_state.h"
 #include "soliton/potential.h"
 #include "soliton/profile.h"
+#include "study/single_run.h"
 
 namespace kl {
 
@@ -24,6 +25,10 @@ inline constexpr double kMovieSeconds = 15;  // the movie plays the run in about
 // When `stop` turns true the run stops after its current step and writes what it has.
 int RunHeadless(const RunnerOptions& options, std::ostream& out, std::ostream& err,
                 const std::atomic<bool>* stop = nullptr);
+
+// The chain run the options describe (its model, grid, kinks, rotator, end time, precision and
+// threads), as a single run on the lean engine makes it.
+ChainRunRequest ChainRequestOf(const RunnerOptions& options);
 
 // True when the run's outputs need the window's stores: the x-t picture (--png), the record,
 // the movie, and the marks with their log. Other runs go through the lean engine, on any grid.

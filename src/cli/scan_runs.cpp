@@ -34,16 +34,19 @@ CollisionSetup CollisionSetupOf(const ScanOptions& o) {
   return s;
 }
 
+size_t JobsOf(const ScanOptions& o) {
+  return o.jobs > 0 ? static_cast<size_t>(o.jobs) : static_cast<size_t>(DefaultJobs());  // the CPUs this task may use
+}
+
+bool KeepsTraces(const ScanOptions& o) { return !(o.pngFile.empty() && o.h5File.empty() && o.sweepH5.empty()); }
+
 ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, const std::atomic<bool>& stop,
                          const ScanCallbacks& callbacks) {
   ScanRequest request;
   request.setup = CollisionSetupOf(o);
   request.velocities = mine;
-  const size_t granted = static_cast<size_t>(DefaultJobs());  // the CPUs this task may use
-  request.jobs = std::clamp<size_t>(o.jobs > 0 ? static_cast<size_t>(o.jobs) : granted, 1,
-                                    std::max<size_t>(mine.size(), 1));
-  // The map and the records draw u(0, t); the CSV alone needs no trace.
-  request.keepTraces = !(o.pngFile.empty() && o.h5File.empty() && o.sweepH5.empty());
+  request.jobs = std::clamp<size_t>(JobsOf(o), 1, std::max<size_t>(mine.size(), 1));
+  request.keepTraces = KeepsTraces(o);
   return RunScanRequest(request, stop, callbacks);
 }
 }  // namespace kl

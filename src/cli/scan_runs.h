@@ -17,6 +17,12 @@ namespace kl {
 // time limit as the options give them.
 CollisionSetup CollisionSetupOf(const ScanOptions& options);
 
+// The runs at once the options ask for: --jobs, or the CPUs this task may use.
+size_t JobsOf(const ScanOptions& options);
+// Whether the runs keep their traces u(0, t): the map and the records draw them; the CSV alone
+// needs none.
+bool KeepsTraces(const ScanOptions& options);
+
 // Runs the part's velocities, `options.jobs` at once (0: the CPUs this task may use), keeping
 // their traces when the map or a record is asked for.
 ScanResult RunScan(const ScanOptions& options, const std::atomic<bool>& stop, const ScanCallbacks& callbacks);

@@ -13,6 +13,7 @@
 #include "cli/scan_outputs.h"
 #include "cli/scan_runs.h"
 #include "cli/sweep_map.h"
+#include "study/sweep_table.h"
 #include "base/text_out.h"
 #include "interaction/xt_png.h"
 #include "soliton/potential.h"
@@ -54,29 +55,6 @@ std::string Prefixed(const std::string& prefix, const std::string& text) {
   return result;
 }
 
-// The escape windows among runs in velocity order below v: each longest stretch of neighbouring
-// runs that escape after the same number of bounces counts once.
-size_t EscapeWindowsBelow(const std::vector<CollisionRun>& runs, double v) {
-  size_t windows = 0;
-  std::optional<RunClass> previous;
-  for (const CollisionRun& run : runs) {
-    if (!(run.v < v)) break;
-    const RunClass c = ClassOf(run);
-    if (c.kind == RunClass::Escape && !(previous && *previous == c)) ++windows;
-    previous = c;
-  }
-  return windows;
-}
-
-// A row of the sweep's table: the critical velocity's final bracket (for a converged scan the
-// extrapolated velocity +- its error), the edges located (extrapolated), and the escape windows
-// below the critical velocity (on the finest grid).
-struct SweepRow {
-  double k = 0;
-  std::optional<double> vcLow, vcHigh;
-  size_t edges = 0, windows = 0;
-};
-
 std::string SweepCsvHeader(const std::string& swept) { return swept + ",v_c_low,v_c_high,edges,windows\n"; }
 
 std::string SweepCsvRow(const SweepRow& row) {
@@ -87,27 +65,12 @@ std::string SweepCsvRow(const SweepRow& row) {
 // The row of an entry; `extrapolated` holds its edges matched across the grids when it is a
 // refined converged scan, and is null otherwise.
 SweepRow SweepRowOf(const SweepEntry& e, const std::vector<ConvergedEdge>* extrapolated) {
-  SweepRow row;
-  row.k = e.k;
-  if (e.records.empty()) return row;
-  const std::vector<CollisionRun>& finest = e.records.back().runs;
-  if (extrapolated) {
-    const std::vector<ConvergedEdge>& edges = *extrapolated;
-    for (const ConvergedEdge& edge : edges) row.edges += edge.extrapolated ? 1 : 0;
-    if (const std::optional<size_t> c = CriticalConvergedEdge(edges); c && edges[*c].extrapolated) {
-      row.vcLow = *edges[*c].extrapolated - *edges[*c].error;
-      row.vcHigh = *edges[*c].extrapolated + *edges[*c].error;
-    }
-  } else {
-    const auto classes = ClassesOf(finest);
-    row.edges = Refined(e) ? e.records.back().edges.size() : EdgesBetween(classes).size();
-    if (const std::optional<ScanEdge> c = CriticalEdge(classes)) {
-      row.vcLow = c->vLow;
-      row.vcHigh = c->vHigh;
-    }
+  if (e.records.empty()) {
+    SweepRow row;
+    row.k = e.k;
+    return row;
   }
-  row.windows = EscapeWindowsBelow(finest, row.vcLow.value_or(std::numeric_limits<double>::infinity()));
-  return row;
+  return kl::SweepRowOf(e.k, e.records.back().runs, Refined(e) ? &e.records.back().edges : nullptr, extrapolated);
 }
 
 // The scan of a sweep cut short by a stop or a failure: the grids it finished and the finished
