@@ -9,6 +9,7 @@ packages+=(munge slurmctld slurmd slurm-client)  # the one-node cluster of tests
 packages+=(libcli11-dev)  # the runner's option declarations
 packages+=(help2man)  # the runner's man page, made from its --help at build time
 packages+=(libginac-dev libmuparser-dev)  # formulas of the field model: derivatives, syntax errors
+packages+=(pybind11-dev python3-dev python3-pytest)  # the Python module and its tests
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -18,7 +18,7 @@ import os
 import re
 import sys
 
-LAYERS = ["base", "soliton", "initial", "engine", "study", "views", "interaction", "records", "cli", "app"]
+LAYERS = ["base", "soliton", "initial", "engine", "study", "views", "interaction", "records", "cli", "python", "app"]
 
 # (file, included folder): upward includes not yet removed.
 KNOWN = {
