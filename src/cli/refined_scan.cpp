@@ -168,8 +168,7 @@ int RunRefinedScan(const ScanOptions& given, const std::atomic<bool>& stop, std:
   if (NothingFinished(stop.load(), runs.size(), err)) return 0;
   if (!WriteScanCsv(o, csv, out, err)) status = 1;
   if (!o.edgesFile.empty()) {
-    std::string text = EdgesCsvHeader();
-    for (const ScanEdge& e : edges) text += EdgesCsvRow(e);
+    const std::string text = EdgesCsv(edges);
     if (!WriteFileReplacing(o.edgesFile, text, writeError)) {
       err << "kinklab-run: " << writeError << '\n';
       status = 1;

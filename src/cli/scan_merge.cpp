@@ -42,8 +42,7 @@ int RunScanMerge(const ScanOptions& given, const std::atomic<bool>& stop, std::o
   if (!o.pngFile.empty() && !WriteScanMap(o, ScanVelocities(o.v0, o.v1, o.dv), merged.runs, err)) status = 1;
   if (!o.h5File.empty() && !WriteRecordOf(o, merged.runs, merged.edges, true, err)) status = 1;
   if (!o.edgesFile.empty()) {
-    std::string text = EdgesCsvHeader();
-    for (const ScanEdge& e : merged.edges) text += EdgesCsvRow(e);
+    const std::string text = EdgesCsv(merged.edges);
     if (!WriteFileReplacing(o.edgesFile, text, error)) {
       err << "kinklab-run: " << error << '\n';
       status = 1;

@@ -134,4 +134,10 @@ std::string EdgesCsvHeader() { return "v_low,v_high,class_low,class_high\n"; }
 std::string EdgesCsvRow(const ScanEdge& e) {
   return Shortest(e.vLow) + ',' + Shortest(e.vHigh) + ',' + RunClassName(e.low) + ',' + RunClassName(e.high) + '\n';
 }
+
+std::string EdgesCsv(const std::vector<ScanEdge>& edges) {
+  std::string text = EdgesCsvHeader();
+  for (const ScanEdge& e : edges) text += EdgesCsvRow(e);
+  return text;
+}
 }  // namespace kl

@@ -26,5 +26,7 @@ bool ParseScanCsv(std::string_view text, const std::string& name, std::vector<Co
 
 std::string EdgesCsvHeader();  // "v_low,v_high,class_low,class_high\n"
 std::string EdgesCsvRow(const ScanEdge& edge);
+// The whole --edges CSV: the header and a row per edge.
+std::string EdgesCsv(const std::vector<ScanEdge>& edges);
 
 }  // namespace kl

@@ -277,12 +277,7 @@ CollisionRun RunCollision(const CollisionSetup& s, double v, const std::atomic<b
 }
 
 RunClass ClassOf(const CollisionRun& run) {
-  switch (run.outcome) {
-    case CollisionOutcome::Capture: return RunClass{RunClass::Capture, 0};
-    case CollisionOutcome::Escape: return RunClass{RunClass::Escape, run.bounces};
-    case CollisionOutcome::Through: return RunClass{RunClass::Through, 0};
-    default: return RunClass{RunClass::None, 0};
-  }
+  return RunClass{run.outcome, run.outcome == CollisionOutcome::Escape ? run.bounces : 0};
 }
 
 std::vector<std::pair<double, RunClass>> ClassesOf(const std::vector<CollisionRun>& runs) {

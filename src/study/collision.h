@@ -72,7 +72,7 @@ std::optional<PairPositions> LocatePair(const double* u, int half, double dx, do
 // Through: a model's pair that met and left another vacuum than B between them (sine-Gordon's
 // pair passes through, the centre going from 2 pi to -2 pi): u(0, t) settles at a zero of W
 // other than A and B.
-enum class CollisionOutcome { None, Capture, Escape, Through };
+// (CollisionOutcome, the class's kind, is declared with the classes in study/refine.h.)
 const char* OutcomeName(CollisionOutcome outcome);  // "none", "capture", "escape", "through"
 
 // One velocity's run and what it yields.

@@ -18,8 +18,15 @@
 
 namespace kl {
 
+// How a collision ends. None: the pair has not met before the time limit. Capture: it met and is
+// not parted at the end. Escape: it parted after at least one bounce. Through: a model's pair
+// that met and left another vacuum between them than before.
+enum class CollisionOutcome { None, Capture, Escape, Through };
+
 struct RunClass {
-  enum Kind { None, Capture, Escape, Through } kind = None;
+  using Kind = CollisionOutcome;
+  static constexpr Kind None = Kind::None, Capture = Kind::Capture, Escape = Kind::Escape, Through = Kind::Through;
+  Kind kind = None;
   int bounces = 0;  // escapes only; 0 otherwise
   friend bool operator==(const RunClass&, const RunClass&) = default;
 };
