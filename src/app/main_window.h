@@ -22,7 +22,7 @@
 #include "app/messages.h"
 #include "app/program.h"
 #include "app/side_files.h"
-#include "engine/run_control.h"
+#include "app/run_control.h"
 #include "initial/init_plots.h"
 #include "interaction/colour_scale.h"
 #include "views/paint_box_window.h"

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/read_file.h"
+
 namespace kl {
 namespace {
 
@@ -202,45 +204,12 @@ std::string Utf8ToCp1251(std::string_view utf8) {
   return out;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason, std::size_t limit) {
-  bytes.clear();
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) {
-    reason = "cannot be opened (" + std::string(std::strerror(errno)) + ")";
-    return false;
-  }
-  char buffer[8192];
-  size_t n;
-  bool tooLarge = false;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-    bytes.append(buffer, n);
-    if (bytes.size() > limit) {
-      tooLarge = true;
-      break;
-    }
-  }
-  const bool failed = !tooLarge && std::ferror(f) != 0;
-  const int readErrno = errno;
-  std::fclose(f);
-  if (tooLarge) {
-    bytes.clear();
-    reason = "is larger than " + std::to_string(limit) + " bytes (" + std::to_string(limit >> 20) + " MB) and is not read";
-    return false;
-  }
-  if (failed) {
-    bytes.clear();
-    reason = "cannot be read (" + std::string(std::strerror(readErrno)) + ")";
-    return false;
-  }
-  return true;
-}
-
 bool ReadSettingsFile(const std::string& path, SettingsFile& out, std::string& problem) {
   out = SettingsFile{};
   problem.clear();
   std::string bytes;
   std::string reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
+  if (!ReadWholeFile(path, bytes, reason, kSideFileMaxBytes)) {
     problem = path + ": " + reason + kDefaultsNote;
     return false;
   }
@@ -312,7 +281,7 @@ bool ReadLanguageTable(const std::string& path, LanguageTable& out, std::string&
   problem.clear();
   std::string bytes;
   std::string reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
+  if (!ReadWholeFile(path, bytes, reason, kSideFileMaxBytes)) {
     problem = path + ": " + reason;
     return false;
   }
@@ -334,7 +303,7 @@ bool ReadHelpFile(const std::string& path, std::vector<std::string>& lines, std:
   problem.clear();
   std::string bytes;
   std::string reason;
-  if (!ReadWholeFile(path, bytes, reason)) {
+  if (!ReadWholeFile(path, bytes, reason, kSideFileMaxBytes)) {
     problem = path + ": " + reason;
     return false;
   }

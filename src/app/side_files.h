@@ -31,12 +31,6 @@ struct SettingsFile {
 // A side file larger than this is refused unread (the problem names the file and the size).
 inline constexpr std::size_t kSideFileMaxBytes = 1 << 20;
 
-// The whole file as bytes, at most `limit` of them; false with a reason that follows the
-// file's name in a message ("cannot be opened (...)", "is larger than ..."). A longer file is
-// refused once its first limit + 1 bytes are in, unread beyond.
-bool ReadWholeFile(const std::string& path, std::string& bytes, std::string& reason,
-                   std::size_t limit = kSideFileMaxBytes);
-
 // Reads the three lines: an integer after skipping blanks, tabs and empty lines (the rest of
 // its line is a comment), the next integer the same way, then the whole next line, cut at its
 // first blank. A missing or empty third line, or one that begins with a blank, gives the

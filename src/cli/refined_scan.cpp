@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/replace_file.h"
-#include "app/side_files.h"
+#include "base/read_file.h"
 #include "study/refined_scan.h"
 #include "base/version.h"
 #include "study/converge.h"

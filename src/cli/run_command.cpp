@@ -20,7 +20,7 @@
 #include "base/version.h"
 #include "engine/integrator.h"
 #include "engine/lean_run.h"
-#include "engine/run_control.h"
+#include "app/run_control.h"
 #include "interaction/xt_png.h"
 #include "interaction/colour_scale.h"
 #include "records/movie.h"

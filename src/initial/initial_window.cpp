@@ -2,7 +2,7 @@
 #include <algorithm>
 
 #include "app/main_window.h"
-#include "engine/run_control.h"
+#include "app/run_control.h"
 
 namespace kl {
 

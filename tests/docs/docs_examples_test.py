@@ -5,7 +5,8 @@
 
 Every ```sh block of a page runs, in the page's order, in a folder of its own for that page
 (BUILD_DIR/docs-examples/<page>/, made afresh). The folder looks like the project folder to the
-commands: build/kinklab-run is RUNNER, docs/examples/ is a copy of the source's, and a bare
+commands: build/kinklab-run is RUNNER, build/python the built Python module (a block that uses
+it is skipped, and says so, where the module is not built), docs/examples/ is a copy of the source's, and a bare
 `kinklab-run` is found on the PATH. A block starts in the folder where the one before it ended
 (a `cd` carries over, as in a terminal), runs under `set -e -o pipefail`, and must succeed.
 
@@ -160,7 +161,8 @@ class Runner:
     def __init__(self, runner, source, build):
         self.runner = os.path.abspath(runner)
         self.source = os.path.abspath(source)
-        self.work_root = os.path.join(os.path.abspath(build), "docs-examples")
+        self.build = os.path.abspath(build)
+        self.work_root = os.path.join(self.build, "docs-examples")
         self.failures = []
         self.skipped = []
         self.shrunk = []
@@ -176,6 +178,8 @@ class Runner:
         shutil.rmtree(folder, ignore_errors=True)
         os.makedirs(os.path.join(folder, "build"))
         os.symlink(self.runner, os.path.join(folder, "build", "kinklab-run"))
+        if os.path.isdir(os.path.join(self.build, "python")):  # the Python module, when built
+            os.symlink(os.path.join(self.build, "python"), os.path.join(folder, "build", "python"))
         shutil.copytree(os.path.join(self.source, "docs", "examples"), os.path.join(folder, "docs", "examples"))
         os.makedirs(os.path.join(folder, ".blocks"))
         return folder
@@ -389,6 +393,12 @@ class Runner:
                         self.shrunk.append(f"{where}: {head[len('shrunk') :].strip()}")
                     else:
                         self.fail(f"{name}:{line}", f"the marker {text.split()[0]!r} does not belong before a sh block")
+                if run and any("build/python" in c for c in commands) and \
+                        not os.path.isdir(os.path.join(self.build, "python")):
+                    reason = "the Python module is not built in this build folder (KINKLAB_PYTHON=OFF)"
+                    print(f"  {where}: skipped: {reason}")
+                    self.skipped.append(f"{where}: {reason}")
+                    run = False
                 if not run:
                     continue
                 status, cwd, out, err, seconds = self.run_block(folder, cwd, item["line"], commands)

@@ -33,6 +33,16 @@ mkdir "$work/elsewhere" "$work/home"
 cd "$work/elsewhere"
 version=$("$prefix/bin/kinklab-run" --version) || fail "kinklab-run --version"
 case $version in "kinklab-run "[0-9]*) ;; *) fail "kinklab-run --version printed: $version" ;; esac
+# The Python module, from the prefix's package folder, as Debian's python3 finds it there.
+if [ -d "$build/python/kinklab" ]; then
+  packages=$(ls -d "$prefix"/lib/python3*/dist-packages 2>/dev/null | head -1)
+  [ -f "$packages/kinklab/__init__.py" ] || fail "the Python package not installed under $prefix/lib"
+  mass=$(PYTHONPATH=$packages /usr/bin/python3 -c 'import kinklab; print(kinklab.Model(kind=1).static_kink().rest_mass)') ||
+    fail "import kinklab from $packages"
+  case $mass in 0.94280904*) ;; *) fail "the installed module's phi4 rest mass: $mass (2 sqrt(2)/3 = 0.942809...)" ;; esac
+else
+  echo "the Python module: skipped (not built in $build)"
+fi
 
 own=$work/home/.local/share/kinklab
 # Starts the installed window and waits until its start-up has written the log file named

@@ -22,16 +22,13 @@ LAYERS = ["base", "soliton", "initial", "engine", "study", "views", "interaction
 
 # (file, included folder): upward includes not yet removed.
 KNOWN = {
-    # The data file of a setup (--setup) is read by app/'s reader, and refined_scan.cpp takes a
-    # helper of app/'s side files.
+    # The data file of a setup (--setup) is read by app/'s reader, and a run with the window's
+    # outputs drives the window's program through its run control.
     ("cli/option_table.cpp", "app"),
-    ("cli/refined_scan.cpp", "app"),
     ("cli/run_command.cpp", "app"),
     ("interaction/xt_png.h", "app"),  # the pictures are drawn from the window's Program
     ("interaction/mouse_work.h", "app"),
     ("interaction/refresh.h", "app"),
-    # The run control drives the window's program: its pictures and its mark log.
-    ("engine/run_control.h", "app"),
     # The composer takes the grid and the level types of the engine.
     ("initial/composer.h", "engine"),
     # The profile's and the scales' drawing and dialogs.

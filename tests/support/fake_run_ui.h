@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "engine/run_control.h"
+#include "app/run_control.h"
 
 namespace kl::test {
 

@@ -1,4 +1,4 @@
-#include "engine/run_control.h"
+#include "app/run_control.h"
 
 #include <algorithm>
 #include <cmath>

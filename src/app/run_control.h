@@ -1,6 +1,9 @@
 #pragma once
 // A run as the user drives it: preparation, slices of five steps, display windows that halt
-// or move on, stop and continue, the first phase and the armed second phase.
+// or move on, stop and continue, the first phase and the armed second phase. It drives the
+// window's program (its engine state, its pictures and its mark log), so it stands with the
+// program; the engine below only steps, and the window, the runner and the tests each follow
+// the run through RunUi (RunPrepared, StepMade).
 #include <string>
 
 #include "app/program.h"
