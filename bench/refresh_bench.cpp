@@ -15,7 +15,7 @@
 #include "interaction/colour_scale.h"
 #include "interaction/refresh.h"
 #include "soliton/plot_frame.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace {
 

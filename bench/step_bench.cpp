@@ -15,7 +15,7 @@
 #include "engine/marks.h"
 #include "engine/sim_state.h"
 #include "soliton/potential.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 #include "views/run_pictures.h"
 
 namespace {

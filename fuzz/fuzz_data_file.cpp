@@ -2,7 +2,7 @@
 // bytes' values: a save of what was loaded loads as the same setup.
 #include <cmath>
 
-#include "app/data_file.h"
+#include "records/setup_file.h"
 #include "fuzz_check.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <cmath>
 #include <string>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl::map_axes {
 

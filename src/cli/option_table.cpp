@@ -5,7 +5,7 @@
 #include <tuple>
 #include <vector>
 
-#include "app/data_file.h"
+#include "records/setup_file.h"
 #include "cli/option_table.h"
 #include "cli/scan_runs.h"
 #include "engine/step_pool.h"

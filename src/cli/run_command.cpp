@@ -12,7 +12,7 @@
 #include <ostream>
 #include <sstream>
 
-#include "app/data_file.h"
+#include "records/setup_file.h"
 #include "base/replace_file.h"
 #include "cli/scan_outputs.h"
 #include "cli/stop_signals.h"

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "study/collision.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

@@ -40,7 +40,7 @@
 #include <vector>
 
 #include "study/refine.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

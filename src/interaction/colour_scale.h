@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

@@ -8,7 +8,7 @@
 #include "app/program.h"
 #include "interaction/colour_scale.h"
 #include "soliton/plot_frame.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

@@ -13,7 +13,7 @@
 #include "base/version.h"
 #include "interaction/refresh.h"
 #include "soliton/plot_frame.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

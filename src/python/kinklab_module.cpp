@@ -29,11 +29,9 @@
 #include "soliton/static_kink.h"
 #include "study/collision.h"
 #include "study/converge.h"
-#include "study/refined_scan.h"
 #include "study/scan_grid.h"
-#include "study/scan_runs.h"
 #include "study/single_run.h"
-#include "study/sweep_table.h"
+#include "study/study.h"
 
 namespace py = pybind11;
 
@@ -230,17 +228,7 @@ py::dict RunOf(const std::vector<std::string>& args, long every, const py::objec
   return d;
 }
 
-// One scan of a study (one grid of one value of the swept quantity).
-struct ScanPiece {
-  double k = 0;
-  int grid = 0;
-  std::vector<CollisionRun> runs;
-  std::vector<ScanEdge> edges;
-  bool refined = false;
-  bool complete = false;
-};
-
-py::dict PieceDict(const ScanPiece& p) {
+py::dict ScanDict(const StudyScan& p, bool refined) {
   std::vector<double> v, first, out, distance, between, traces;
   std::vector<std::string> classes;
   std::vector<int> bounces;
@@ -258,7 +246,7 @@ py::dict PieceDict(const ScanPiece& p) {
       traces.insert(traces.end(), kTraceSamples, NAN);
   }
   py::dict d;
-  d["k"] = p.k;
+  d["k"] = p.value;
   d["N"] = p.grid;
   d["v"] = Array(v);
   d["outcome"] = classes;
@@ -274,9 +262,35 @@ py::dict PieceDict(const ScanPiece& p) {
   d["edges"] = edges;
   const std::optional<ScanEdge> critical = CriticalEdge(ClassesOf(p.runs));
   d["critical"] = critical ? py::object(py::make_tuple(critical->vLow, critical->vHigh)) : py::object(py::none());
-  d["refined"] = p.refined;
+  d["refined"] = refined;
   d["complete"] = p.complete;
   return d;
+}
+
+py::dict ConvergedDict(const StudyValue& value, size_t grids) {
+  py::list list;
+  for (const ConvergedEdge& e : *value.converged) {
+    py::list vs, hs;
+    for (size_t g = 0; g < grids; ++g) {
+      vs.append(Optional(e.v[g]));
+      hs.append(Optional(e.halfWidth[g]));
+    }
+    py::dict row;
+    row["class_low"] = RunClassName(e.low);
+    row["class_high"] = RunClassName(e.high);
+    row["v"] = vs;
+    row["half_width"] = hs;
+    row["extrapolated"] = Optional(e.extrapolated);
+    row["error"] = Optional(e.error);
+    list.append(row);
+  }
+  py::dict c;
+  c["k"] = value.value;
+  c["edges"] = list;
+  const std::optional<size_t> critical = CriticalConvergedEdge(*value.converged);
+  c["critical"] = critical ? py::object(py::int_(*critical)) : py::object(py::none());
+  c["critical_line"] = CriticalVelocityLine(*value.converged);
+  return c;
 }
 
 py::dict ScanOf(const std::vector<std::string>& args, const std::vector<double>& given, const py::object& progress) {
@@ -285,146 +299,65 @@ py::dict ScanOf(const std::vector<std::string>& args, const std::vector<double>&
     throw py::value_error("the module runs whole studies: merges, shares and files to resume are the runner's");
   for (double v : given)
     if (!(v > 0 && v < 1)) throw py::value_error("every velocity must lie strictly between 0 and 1: " + Shortest(v));
-  const std::vector<double> ks = base.Sweeps() ? ScanVelocities(base.k0, base.k1, base.dk) : std::vector<double>{0};
-  const std::vector<int> grids =
-      base.convergeGrids.empty() ? std::vector<int>{base.run.gridSize} : base.convergeGrids;
-  std::vector<double> velocities = given;
-  if (velocities.empty()) velocities = ScanVelocities(base.v0, base.v1, base.dv);
-  std::sort(velocities.begin(), velocities.end());
-  velocities.erase(std::unique(velocities.begin(), velocities.end()), velocities.end());
-  const bool refine = base.refineTolerance > 0;
+  StudyRequest request;
+  request.values = base.Sweeps() ? ScanVelocities(base.k0, base.k1, base.dk) : std::vector<double>{0};
+  request.grids = base.convergeGrids.empty() ? std::vector<int>{base.run.gridSize} : base.convergeGrids;
+  request.velocities = given.empty() ? ScanVelocities(base.v0, base.v1, base.dv) : given;
+  std::sort(request.velocities.begin(), request.velocities.end());
+  request.velocities.erase(std::unique(request.velocities.begin(), request.velocities.end()), request.velocities.end());
+  request.tolerance = base.refineTolerance;
   // How far an edge may move from one grid to the next: the velocity step (the widest gap of
   // velocities given one by one).
-  double window = base.dv;
+  request.window = base.dv;
   if (!given.empty()) {
-    window = 0;
-    for (size_t i = 1; i < velocities.size(); ++i) window = std::max(window, velocities[i] - velocities[i - 1]);
+    request.window = 0;
+    for (size_t i = 1; i < request.velocities.size(); ++i)
+      request.window = std::max(request.window, request.velocities[i] - request.velocities[i - 1]);
   }
+  request.jobs = JobsOf(base);
+  request.keepTraces = true;
 
   // The sweep's scans, each checked as the runner checks them before anything runs.
-  std::vector<ScanOptions> perK;
   std::vector<std::string> warnings;
-  for (double k : ks) {
+  for (double value : request.values) {
     ScanOptions o = base;
     if (base.Sweeps())
-      if (const std::string why = SetSweepValue(o, k); !why.empty()) throw py::value_error(why);
-    Potential pot;
-    ApplyModel(pot, o.run);
-    const double fastest = velocities.empty() ? 0 : std::fabs(velocities.back());
+      if (const std::string why = SetSweepValue(o, value); !why.empty()) throw py::value_error(why);
+    request.setups.push_back(CollisionSetupOf(o));
+    const Potential& pot = request.setups.back().pot;
+    const double fastest = request.velocities.empty() ? 0 : std::fabs(request.velocities.back());
     if (const std::string coarse = ResolutionWarning(pot, o.run.halfInterval, o.run.gridSize, fastest); !coarse.empty())
       warnings.push_back(coarse);
     if (const std::string flat = ChainWarning(pot); !flat.empty()) warnings.push_back("warning: " + flat);
-    perK.push_back(std::move(o));
   }
 
   std::atomic<bool> stop{false};
   Counts counts;
-  counts.total = velocities.size() * ks.size() * grids.size();
-  std::vector<ScanPiece> pieces;
-  std::string error;
-  const auto work = [&] {
-    for (size_t i = 0; i < ks.size() && !stop.load() && error.empty(); ++i) {
-      for (size_t g = 0; g < grids.size() && !stop.load() && error.empty(); ++g) {
-        ScanOptions o = perK[i];
-        o.run.gridSize = grids[g];
-        ScanPiece piece;
-        piece.k = ks[i];
-        piece.grid = grids[g];
-        piece.refined = refine;
-        const size_t before = counts.done.load();
-        if (refine) {
-          RefinedScanRequest request;
-          request.setup = CollisionSetupOf(o);
-          request.velocities = velocities;
-          request.tolerance = o.refineTolerance;
-          request.jobs = JobsOf(o);
-          request.keepTraces = true;
-          RefineObserver observer;
-          observer.queued = [&](size_t n, bool grid, size_t) {
-            if (!grid) counts.total += n;
-          };
-          observer.progress = [&](size_t done) {
-            counts.done = before + done;
-            counts.Changed();
-          };
-          Refinement r = RefineScan(request, stop, observer);
-          counts.done = before + r.runsDone;
-          piece.runs = std::move(r.runs);
-          piece.edges = std::move(r.edges);
-          error = r.error;
-        } else {
-          ScanRequest request;
-          request.setup = CollisionSetupOf(o);
-          request.velocities = velocities;
-          request.jobs = std::clamp<size_t>(JobsOf(o), 1, std::max<size_t>(velocities.size(), 1));
-          request.keepTraces = true;
-          ScanCallbacks callbacks;
-          callbacks.progress = [&](const ScanProgress& p) {
-            counts.done = before + p.done;
-            counts.Changed();
-          };
-          ScanResult r = RunScanRequest(request, stop, callbacks);
-          counts.done = before + r.runs.size();
-          piece.runs = std::move(r.runs);
-          piece.edges = EdgesBetween(ClassesOf(piece.runs));
-          error = r.error;
-        }
-        piece.complete = !stop.load() && error.empty();
-        pieces.push_back(std::move(piece));
-      }
-    }
-  };
-  std::optional<py::error_already_set> raised = RunWatched(work, stop, counts, progress);
-  if (!error.empty()) throw std::runtime_error(error);
+  StudyResult study;
+  std::optional<py::error_already_set> raised = RunWatched(
+      [&] {
+        study = RunStudy(request, stop, [&](size_t done, size_t queued) {
+          counts.done = done;
+          counts.total = queued;
+          counts.Changed();
+        });
+      },
+      stop, counts, progress);
+  if (!study.error.empty()) throw std::runtime_error(study.error);
 
-  py::list scans;
-  for (const ScanPiece& p : pieces) scans.append(PieceDict(p));
-  // Per value of the swept quantity: its edges across the grids, extrapolated, and its row.
-  py::list converged, rows;
-  for (size_t i = 0; i < ks.size(); ++i) {
-    std::vector<const ScanPiece*> mine;
-    for (const ScanPiece& p : pieces)
-      if (p.k == ks[i] && p.complete) mine.push_back(&p);
-    if (mine.size() != grids.size()) break;  // not finished
-    std::optional<std::vector<ConvergedEdge>> extrapolated;
-    if (refine && grids.size() > 1) {
-      std::vector<std::vector<ScanEdge>> edges;
-      for (const ScanPiece* p : mine) edges.push_back(p->edges);
-      extrapolated = ConvergeEdges(grids, edges, window);
-      py::list list;
-      for (const ConvergedEdge& e : *extrapolated) {
-        py::list vs, hs;
-        for (size_t g = 0; g < grids.size(); ++g) {
-          vs.append(Optional(e.v[g]));
-          hs.append(Optional(e.halfWidth[g]));
-        }
-        py::dict row;
-        row["class_low"] = RunClassName(e.low);
-        row["class_high"] = RunClassName(e.high);
-        row["v"] = vs;
-        row["half_width"] = hs;
-        row["extrapolated"] = Optional(e.extrapolated);
-        row["error"] = Optional(e.error);
-        list.append(row);
-      }
-      py::dict c;
-      c["k"] = ks[i];
-      c["edges"] = list;
-      const std::optional<size_t> critical = CriticalConvergedEdge(*extrapolated);
-      c["critical"] = critical ? py::object(py::int_(*critical)) : py::object(py::none());
-      c["critical_line"] = CriticalVelocityLine(*extrapolated);
-      converged.append(c);
-    }
-    const ScanPiece& finest = *mine.back();
-    const SweepRow row = SweepRowOf(ks[i], finest.runs, refine ? &finest.edges : nullptr,
-                                    extrapolated ? &*extrapolated : nullptr);
+  const bool refined = request.tolerance > 0;
+  py::list scans, converged, rows;
+  for (const StudyScan& scan : study.scans) scans.append(ScanDict(scan, refined));
+  for (const StudyValue& value : study.values) {
+    if (value.converged) converged.append(ConvergedDict(value, request.grids.size()));
+    const SweepRow& row = value.row;
     rows.append(py::make_tuple(row.k, Optional(row.vcLow), Optional(row.vcHigh), row.edges, row.windows));
   }
   py::dict d;
   d["scans"] = scans;
   d["converged"] = converged;
   d["rows"] = rows;
-  d["grids"] = grids;
+  d["grids"] = request.grids;
   d["trace_t"] = Array(TraceTimes(base.run.untilTime.value_or(kScanDefaultTime)));
   d["swept"] = base.Sweeps() ? py::object(py::str(base.SweptName())) : py::object(py::none());
   d["warnings"] = warnings;

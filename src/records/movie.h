@@ -11,7 +11,7 @@
 #include "engine/marks.h"
 #include "engine/sim_state.h"
 #include "records/pending_file.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 #include "views/pixel_font.h"
 #include "views/strip_painter.h"
 

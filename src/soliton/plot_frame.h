@@ -2,7 +2,7 @@
 // World rectangles shown by paint boxes and the one mapping between world and pixels.
 #include <cmath>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

@@ -4,7 +4,7 @@
 
 #include "app/main_window.h"
 #include "base/numbers.h"
-#include "soliton/scale_dialogs.h"
+#include "app/scale_dialogs.h"
 
 namespace kl {
 

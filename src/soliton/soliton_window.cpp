@@ -3,6 +3,7 @@
 #include "base/numbers.h"
 #include "initial/kink_entries.h"
 #include "soliton/soliton_graphs.h"
+#include "app/superposition.h"
 
 namespace kl {
 

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

@@ -3,7 +3,7 @@
 // files) can carry readable labels. Glyphs are 5 x 7 pixels, drawn `scale` times enlarged.
 #include <string_view>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

@@ -6,7 +6,7 @@
 
 #include "engine/marks.h"
 #include "engine/sim_state.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 #include "views/strip_painter.h"
 
 namespace kl {

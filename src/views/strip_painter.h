@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "soliton/plot_frame.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 

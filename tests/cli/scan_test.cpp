@@ -29,7 +29,7 @@
 #include "records/scan_record.h"
 #include "support/run_scan.h"
 #include "support/text_files.h"
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 #include <hdf5.h>
 

@@ -8,7 +8,7 @@
 #include <limits>
 #include <utility>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl {
 namespace {

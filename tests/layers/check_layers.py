@@ -22,19 +22,13 @@ LAYERS = ["base", "soliton", "initial", "engine", "study", "views", "interaction
 
 # (file, included folder): upward includes not yet removed.
 KNOWN = {
-    # The data file of a setup (--setup) is read by app/'s reader, and a run with the window's
-    # outputs drives the window's program through its run control.
-    ("cli/option_table.cpp", "app"),
+    # A run with the window's outputs drives the window's program through its run control.
     ("cli/run_command.cpp", "app"),
     ("interaction/xt_png.h", "app"),  # the pictures are drawn from the window's Program
     ("interaction/mouse_work.h", "app"),
     ("interaction/refresh.h", "app"),
     # The composer takes the grid and the level types of the engine.
     ("initial/composer.h", "engine"),
-    # The profile's and the scales' drawing and dialogs.
-    ("soliton/plot_frame.h", "views"),
-    ("soliton/scale_dialogs.h", "app"),
-    ("soliton/soliton_graphs.h", "app"),
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/')

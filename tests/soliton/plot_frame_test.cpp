@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "views/canvas.h"
+#include "base/canvas.h"
 #include "support/canvas_count.h"
 
 namespace kl {

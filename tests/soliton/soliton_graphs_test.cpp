@@ -1,4 +1,5 @@
 #include "soliton/soliton_graphs.h"
+#include "app/superposition.h"
 
 #include <gtest/gtest.h>
 

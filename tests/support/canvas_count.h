@@ -1,5 +1,5 @@
 #pragma once
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 namespace kl::test {
 

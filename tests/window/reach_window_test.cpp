@@ -88,7 +88,10 @@ std::string FitProblem(QWidget* w) {
   if (auto* e = qobject_cast<QLineEdit*>(w)) return tooNarrow(Advance(e, e->text()) + 6, e->width());
   if (auto* c = qobject_cast<QComboBox*>(w)) return tooNarrow(Advance(c, c->currentText()) + 24, c->width());
   if (auto* list = qobject_cast<QListWidget*>(w)) {
-    // A line longer than the box must be reachable by scrolling.
+    // A line longer than the box must be reachable by scrolling. The view lays out its items
+    // and sets its scroll range on a timer of its own; laid out now, the check does not depend
+    // on how soon that timer ran on a loaded machine.
+    list->doItemsLayout();
     const bool scrolls = list->horizontalScrollBar()->maximum() > 0;
     for (int row = 0; row < list->count(); ++row) {
       const int need = Advance(list, list->item(row)->text()) + 4;
@@ -104,6 +107,7 @@ std::string FitProblem(QWidget* w) {
 
 // The lists of fixed items show all of them at once.
 std::string ItemsProblem(QListWidget* list) {
+  list->doItemsLayout();
   for (int row = 0; row < list->count(); ++row)
     if (!list->viewport()->rect().contains(list->visualItemRect(list->item(row))))
       return "item \"" + list->item(row)->text().toStdString() + "\" not shown";

@@ -1,4 +1,4 @@
-#include "soliton/scale_dialogs.h"
+#include "app/scale_dialogs.h"
 
 #include "base/numbers.h"
 

@@ -1,4 +1,4 @@
-#include "views/canvas.h"
+#include "base/canvas.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,5 +1,5 @@
 // The scale groups' rules: which maxima are taken, and the U range the three pictures share.
-#include "soliton/scale_dialogs.h"
+#include "app/scale_dialogs.h"
 
 #include <gtest/gtest.h>
 
