@@ -71,12 +71,8 @@ py::array_t<double> Matrix(const std::vector<double>& values, size_t rows, size_
 
 py::object Optional(const std::optional<double>& v) { return v ? py::object(py::float_(*v)) : py::object(py::none()); }
 
-// Runs `work` on a thread of its own while this thread, the interpreter's, waits without the
-// lock: whenever a run finishes, and every tenth of a second, it tells `progress` (when not None)
-// the runs done and queued,
-// and lets Python handle its signals. Ctrl-C (or an exception the callback raises) sets `stop`,
-// which the runs check after every step; the work then ends with what finished, and the
-// exception is returned (not raised) for the caller to raise with the partial result.
+// The counts of a study's runs as its worker thread advances them, and the wake-up of the
+// interpreter's thread that reports them.
 class Counts {
  public:
   std::atomic<size_t> done{0}, total{0};
@@ -91,6 +87,12 @@ class Counts {
   bool changed = false, over = false;
 };
 
+// Runs `work` on a thread of its own while this thread, the interpreter's, waits without the
+// lock: whenever the counts change, and every tenth of a second, it tells `progress` (when not
+// None) the runs done and queued, and lets Python handle its signals. Ctrl-C (or an exception
+// the callback raises) sets `stop`, which the runs check after every step; the work then ends
+// with what finished, and the exception is returned (not raised) for the caller to raise with
+// the partial result. An exception of the work itself is raised here.
 std::optional<py::error_already_set> RunWatched(const std::function<void()>& work, std::atomic<bool>& stop,
                                                  Counts& counts, const py::object& progress) {
   std::exception_ptr failure;
