@@ -249,10 +249,9 @@ def _scan_of(piece, trace_t):
     return s
 
 
-def _study(d, converge):
-    trace_t = d["trace_t"]
-    pieces = [_scan_of(p, trace_t) for p in d["scans"]]
-    return pieces, trace_t
+def _scans_of(d):
+    """Every scan of a study, value by value, grid by grid."""
+    return [_scan_of(p, d["trace_t"]) for p in d["scans"]]
 
 
 def _converged(scans, conv, grids):
@@ -281,7 +280,7 @@ def scan(model, velocities, separation=None, L=None, N=None, t=None, precision=N
     args, given = _study_args(model, velocities, separation, L, N, t, precision, jobs, threads, refine, converge)
     d = _with_progress(lambda show: _kinklab.scan(args, given, show), progress, "run")
     _warn(d)
-    scans, _ = _study(d, converge)
+    scans = _scans_of(d)
     if converge is None:
         result = scans[0] if scans else None
     else:
@@ -300,7 +299,7 @@ def sweep(model, values, velocities, param=None, separation=None, L=None, N=None
     args += ["--sweep-param", f"{param}={spec}"] if param is not None else ["--sweep-modulation", spec]
     d = _with_progress(lambda show: _kinklab.scan(args, given, show), progress, "run")
     _warn(d)
-    scans, _ = _study(d, converge)
+    scans = _scans_of(d)
     per = max(1, len(d["grids"]))
     by_value = []
     for i in range(0, len(scans), per):
