@@ -295,8 +295,8 @@ def sweep(model, values, velocities, param=None, separation=None, L=None, N=None
     if not (isinstance(values, tuple) and len(values) == 3):
         raise ValueError("values must be (first, last, step), as the runner's --sweep-modulation K0:K1:DK")
     args, given = _study_args(model, velocities, separation, L, N, t, precision, jobs, threads, refine, converge)
-    spec = ":".join(_num(v) for v in values)
-    args += ["--sweep-param", f"{param}={spec}"] if param is not None else ["--sweep-modulation", spec]
+    swept = ":".join(_num(v) for v in values)
+    args += ["--sweep-param", f"{param}={swept}"] if param is not None else ["--sweep-modulation", swept]
     d = _with_progress(lambda show: _kinklab.scan(args, given, show), progress, "run")
     _warn(d)
     scans = _scans_of(d)

@@ -272,15 +272,15 @@ void TakeChain(const RunnerOptions& o, KinkList& kinks, RotatorParams& rot) {
 // the steps the run control makes and prints what the runner prints; only the range of --dump
 // is the computed one, the cone, rather than the window's store.
 int RunLean(const RunnerOptions& o, std::ostream& out, std::ostream& err, const std::atomic<bool>* stop) {
-  Potential pot;
-  ApplyModel(pot, o);
+  ChainRunRequest request = ChainRequestOf(o);
+  request.energyEveryStep = !o.energyFile.empty();
+  request.keepLastLevel = !o.dumpFile.empty();
+  const Potential& pot = request.pot;
   const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize, FastestSpeed(o));
   if (!coarse.empty()) err << "kinklab-run: " << coarse << '\n' << std::flush;
   const std::string flat = ChainWarning(pot);
   if (!flat.empty()) err << "kinklab-run: warning: " << flat << '\n' << std::flush;
 
-  ChainRunRequest request = ChainRequestOf(o);
-  request.energyEveryStep = !o.energyFile.empty();
   RunProgress progress(err, request.tEnd, ProgressInPlace());
   const ChainRunResult r = RunChain(request, stop, [&progress](double t) { progress.Step(t); });
   progress.Close();
@@ -315,13 +315,7 @@ ChainRunRequest ChainRequestOf(const RunnerOptions& o) {
   ApplyModel(q.pot, o);
   q.halfInterval = o.halfInterval;
   q.gridSize = o.gridSize;
-  q.kinks = o.kinks;
-  q.rotator = o.rotator;
-  q.kF_Re = o.kF_Re;
-  q.kF_Im = o.kF_Im;
-  q.kD = o.kD;
-  q.qL = o.qL;
-  q.qR = o.qR;
+  TakeChain(o, q.kinks, q.rot);
   q.tEnd = o.untilTime ? *o.untilTime : DefaultEndTime(o.gridSize, o.halfInterval);
   q.precision = o.precision;
   q.threads = o.threads;

@@ -45,7 +45,7 @@ ScanResult RunVelocities(const ScanOptions& o, const std::vector<double>& mine, 
   ScanRequest request;
   request.setup = CollisionSetupOf(o);
   request.velocities = mine;
-  request.jobs = std::clamp<size_t>(JobsOf(o), 1, std::max<size_t>(mine.size(), 1));
+  request.jobs = JobsOf(o);
   request.keepTraces = KeepsTraces(o);
   return RunScanRequest(request, stop, callbacks);
 }

@@ -177,8 +177,7 @@ py::dict RunOf(const std::vector<std::string>& args, long every, const py::objec
   request.rowEvery = every;
   request.energyEveryStep = true;
   std::vector<std::string> warnings;
-  Potential pot;
-  ApplyModel(pot, o);
+  const Potential& pot = request.pot;
   if (const std::string coarse = ResolutionWarning(pot, o.halfInterval, o.gridSize, FastestSpeed(o)); !coarse.empty())
     warnings.push_back(coarse);
   if (const std::string flat = ChainWarning(pot); !flat.empty()) warnings.push_back("warning: " + flat);

@@ -16,7 +16,7 @@ Refinement RefineScan(const RefinedScanRequest& q, const std::atomic<bool>& stop
     ScanRequest request;
     request.setup = q.setup;
     request.velocities = velocities;
-    request.jobs = std::clamp<size_t>(q.jobs, 1, std::max<size_t>(velocities.size(), 1));
+    request.jobs = q.jobs;
     request.keepTraces = q.keepTraces;
     ScanCallbacks callbacks;
     const size_t before = result.runsDone;

@@ -23,8 +23,9 @@ struct ScanCallbacks {
 };
 
 // The runs to make: the collision, the velocities (run as given; the results come in their
-// order), how many at once, and whether each run keeps its trace u(0, t), resampled onto the
-// common time grid of maps and records (without, its series are dropped: a scan keeps thousands).
+// order), how many at once (never more than one per velocity), and whether each run keeps its
+// trace u(0, t), resampled onto the common time grid of maps and records (without, its series
+// are dropped: a scan keeps thousands).
 struct ScanRequest {
   CollisionSetup setup;
   std::vector<double> velocities;

@@ -6,7 +6,6 @@
 
 #include "engine/lean_run.h"
 #include "engine/step_pool.h"
-#include "initial/composer.h"
 #include "soliton/static_kink.h"
 
 namespace kl {
@@ -62,23 +61,11 @@ ChainRunResult RunChain(const ChainRunRequest& q, const std::atomic<bool>* stop,
   ProfileState profileState;
   profileState.OduXMin = -q.halfInterval;
   r.profile = pot.Model ? ModelKinkProfile(pot) : SolveProfile(profileState, pot, pot.ParamA, q.halfInterval, nullptr);
-  KinkList kinks;
-  kinks.SolitonCount = static_cast<int>(q.kinks.size());
-  for (int j = 1; j <= kinks.SolitonCount; ++j) {
-    kinks.InitSm[j] = q.kinks[j - 1].first;
-    kinks.InitVel[j] = q.kinks[j - 1].second;
-  }
-  RotatorParams rot;
-  rot.InitMethod = q.rotator ? 1 : 0;
-  rot.kF_Re = q.kF_Re;
-  rot.kF_Im = q.kF_Im;
-  rot.kD = q.kD;
-  rot.qL = q.qL;
-  rot.qR = q.qR;
+  KinkList kinks = q.kinks;
 
   const double target = q.tEnd;
   LeanRun run(pot, q.precision, q.threads, q.halfInterval, q.gridSize, target);
-  PrepareLeanRun(run, pot, kinks, rot, profileState, q.gridSize);
+  PrepareLeanRun(run, pot, kinks, q.rot, profileState, q.gridSize);
   const int gridHalf = q.gridSize / 2;
   if (q.rowEvery > 0) KeepRow(run, gridHalf, r);
   r.e0 = run.Energy();
@@ -120,8 +107,10 @@ ChainRunResult RunChain(const ChainRunRequest& q, const std::atomic<bool>* stop,
   r.threads = StepThreadsFor(q.threads);
   r.pointsPerSecond = r.seconds > 0 ? run.UpdatedPoints() / r.seconds : 0.0;
   r.stopped = stopped();
-  const FieldPoint* newest = run.Newest(r.lastHalf);
-  r.last.assign(newest - r.lastHalf, newest + r.lastHalf + 1);
+  if (q.keepLastLevel) {
+    const FieldPoint* newest = run.Newest(r.lastHalf);
+    r.last.assign(newest - r.lastHalf, newest + r.lastHalf + 1);
+  }
   return r;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/sim_state.h"
+#include "initial/composer.h"
 #include "soliton/potential.h"
 #include "soliton/profile.h"
 
@@ -62,21 +63,21 @@ class CentredDrift {
   void Take(double centred);
 };
 
-// A chain of kinks and antikinks (each its position and velocity), with the rotator when asked,
-// on N parts of [-L, L], run to `tEnd`.
+// A chain of kinks and antikinks, with the rotator when asked, on N parts of [-L, L], run to
+// `tEnd`.
 struct ChainRunRequest {
   Potential pot;
   double halfInterval = 10;
   int gridSize = 256;
-  std::vector<std::pair<double, double>> kinks;  // position, velocity
-  bool rotator = false;
-  double kF_Re = 0.5, kF_Im = 0.2, kD = 0.1, qL = 0.3, qR = 2.0;
+  KinkList kinks;    // sorted by the composition
+  RotatorParams rot;  // with InitMethod 1, the rotator is added
   double tEnd = 0;
   StepPrecision precision = StepPrecision::Extended;
   int threads = 0;  // threads sharing a wide step; 0: one per core
   // Keep u over [-L, L] (the N + 1 grid points) at t = 0 and every `rowEvery` steps (0: never).
   long rowEvery = 0;
   bool energyEveryStep = false;  // keep the total energy after every step
+  bool keepLastLevel = false;    // keep the newest level at the end (`last`)
 };
 
 struct ChainRunResult {
@@ -96,7 +97,8 @@ struct ChainRunResult {
   // Rows: their times, and u at the N + 1 points x_i = i dx (i = -N/2 .. N/2), row after row.
   std::vector<double> rowTimes, rows;
   std::vector<double> stepTimes, stepEnergies;  // with energyEveryStep
-  // The newest level at the end over -lastHalf .. lastHalf (the range the scheme reached).
+  // With keepLastLevel: the newest level at the end over -lastHalf .. lastHalf (the range the
+  // scheme reached).
   std::vector<FieldPoint> last;
   int lastHalf = 0;
 };

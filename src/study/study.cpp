@@ -49,7 +49,7 @@ StudyResult RunStudy(const StudyRequest& q, const std::atomic<bool>& stop, const
         ScanRequest request;
         request.setup = setup;
         request.velocities = q.velocities;
-        request.jobs = std::clamp<size_t>(q.jobs, 1, std::max<size_t>(q.velocities.size(), 1));
+        request.jobs = q.jobs;
         request.keepTraces = q.keepTraces;
         ScanCallbacks callbacks;
         callbacks.progress = [&](const ScanProgress& p) {
